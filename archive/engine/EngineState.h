@@ -1,0 +1,37 @@
+// The engine's module-level state, kept in one place.  Internal to the
+// engine: callers go through the setters of ZorelLZ.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/engine/ZorelLZ.h"
+#include "archive/engine/ZrlTypes.h"
+
+namespace zorellz {
+
+inline constexpr char kLZDefaultStoreList[] =
+    ".ZIP|.PKK|.ZPA|.GIF|.CAB|.GZ|.LZH|.LZA|.LZZ|.LZ|.PAK|.ZOO|.Z|.ARC|.ARJ|.AR7";
+
+struct TLZEngineState {
+  // File position at which LZReadArchiveHeader expects a header.
+  std::int32_t HeaderOffset = 0;
+  // -1: the check-password hook has not been asked in this operation.
+  std::int32_t ProtectionAnswer = -1;
+  TLZFileMatchProc FileMatch = nullptr;  // nullptr: the default match
+  TLZCheckPassWordProc CheckPassWord = nullptr;
+  TLZSetPassWordProc SetPassWord = nullptr;
+  TLZSpanPromptProc SpanPrompt = LZDefaultSpanPrompt;
+  // Set by each operation from its report function before copying or
+  // decoding a file; progress calls pass CurrentReport.
+  TLZReportProc Progress = nullptr;
+  std::string DearchiveMask = "*.*";
+  bool CheckCRC = false;
+  std::string ExtensionsToStore = kLZDefaultStoreList;
+  TLZReportRec CurrentReport;
+};
+
+// The one instance of the engine state.
+TLZEngineState& LZEngine();
+
+}  // namespace zorellz

@@ -1,0 +1,101 @@
+// Files with the sharing rules the engine relies on, and the small file-system
+// operations around them.  Paths are native (UTF-8 on POSIX).
+//
+// Failures of Open* are reported by a false result (the engine turns them into
+// its own result codes); failures of reads, writes, seeks on an open file
+// raise EInOutError naming the file and the cause.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zorellz {
+
+class TFile {
+ public:
+  enum class TMode {
+    kReadDenyWrite,   // read only; others may not write (an ordinary open on POSIX)
+    kReadDenyNone,    // read only; others may do anything
+    kCreateTruncate,  // create or truncate, read and write
+    kReadWrite,       // existing file, read and write
+  };
+
+  TFile() = default;
+  ~TFile();
+  TFile(TFile&& other) noexcept;
+  TFile& operator=(TFile&& other) noexcept;
+  TFile(const TFile&) = delete;
+  TFile& operator=(const TFile&) = delete;
+
+  // Opens `path`; false (and the file stays closed) when it cannot be opened.
+  // `error` receives the system's error number when given.
+  bool Open(const std::filesystem::path& path, TMode mode, int* error = nullptr);
+  bool IsOpen() const { return handle_ >= 0; }
+  const std::filesystem::path& Path() const { return path_; }
+  void Close();
+
+  // Reads up to `count` bytes; returns the number read (0 at end of file).
+  std::size_t Read(void* buffer, std::size_t count);
+  // Reads exactly `count` bytes or raises EInOutError with code 100.
+  void ReadExact(void* buffer, std::size_t count);
+  // Writes all `count` bytes or raises EInOutError with code 101.
+  void Write(const void* buffer, std::size_t count);
+
+  // Seeks to an absolute position; false when the position is invalid.
+  bool Seek(std::int64_t position);
+  std::int64_t Position() const;
+  std::int64_t Size() const;
+  // Cuts the file at the current position.
+  void Truncate();
+  // Flushes written data to the device.
+  void Sync();
+
+ private:
+  [[noreturn]] void Fail(const char* what, int code) const;
+
+  int handle_ = -1;
+  std::filesystem::path path_;
+};
+
+// A file's identity on its file system (device and inode on POSIX).
+struct TFileIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
+bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity);
+// True when both paths exist and name the same file (links included).
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// True for an existing file that is not a folder.
+bool FileExists(const std::filesystem::path& path);
+bool DirectoryExistsNative(const std::filesystem::path& path);
+bool DeleteFileNative(const std::filesystem::path& path);
+// Renames; fails when `to` already exists.
+bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::path& to);
+// Renames over `to`, replacing it in one step when it exists.
+bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies contents, date and permissions; with `fail_if_exists` an existing
+// target is an error.  A partly written target is removed on failure.
+bool CopyFileNative(const std::filesystem::path& from, const std::filesystem::path& to,
+                    bool fail_if_exists);
+bool MakeDirectory(const std::filesystem::path& path);
+std::filesystem::path CurrentDirectory();
+
+// One entry of a folder listing; symbolic links are reported as such, with
+// the kind of their target in IsDirectory/IsRegular.
+struct TDirEntry {
+  std::string Name;  // native name, no folder
+  bool IsDirectory = false;
+  bool IsRegular = false;
+  bool IsSymlink = false;
+};
+// Lists a folder (without "." and ".."), sorted by name; false when the
+// folder cannot be read.
+bool ListDirectory(const std::filesystem::path& path, std::vector<TDirEntry>& entries);
+
+}  // namespace zorellz

@@ -1,0 +1,38 @@
+// Process-level services: environment, temporary files, free space, starting
+// a program, the running executable.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zorellz {
+
+// The process environment as "NAME=value" entries, in order.
+std::vector<std::string> EnvironmentEntries();
+
+// The folder for temporary files: TEMP, else TMP, else TMPDIR, else /tmp.
+std::filesystem::path TempDirectory();
+
+// Creates a new empty file with a unique name in `folder` (exclusively: an
+// existing file is never reused) and returns its path; empty on failure.
+std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
+                                       const std::string& prefix);
+
+// Free bytes of the file system that holds `path` (or its nearest existing
+// parent folder); -1 when there is none.
+std::int64_t DiskFreeBytes(const std::filesystem::path& path);
+
+// Starts a command line without waiting for it.  The first word (double
+// quotes group words) names the program, looked for in the executable's
+// folder, the current folder, then PATH; the other words are its arguments.
+// No shell is involved.  False when the program cannot be found or started.
+bool StartCommand(const std::string& command_line);
+
+// The running program's own file.
+std::filesystem::path ExecutablePath();
+
+void SleepMilliseconds(std::uint32_t milliseconds);
+
+}  // namespace zorellz

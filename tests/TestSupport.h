@@ -1,0 +1,42 @@
+// Helpers shared by the tests: scratch folders, file contents, little-endian
+// byte assembly.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zorellz::test {
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TScratchDir {
+ public:
+  TScratchDir();
+  ~TScratchDir();
+  TScratchDir(const TScratchDir&) = delete;
+  TScratchDir& operator=(const TScratchDir&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  // Path of `name` inside the folder, as a native string.
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+using TBytes = std::vector<std::uint8_t>;
+
+void WriteFileBytes(const std::string& path, const TBytes& bytes);
+TBytes ReadFileBytes(const std::string& path);
+
+// Appends little-endian integers and raw text.
+void PutU8(TBytes& out, std::uint8_t v);
+void PutU16(TBytes& out, std::uint16_t v);
+void PutU32(TBytes& out, std::uint32_t v);
+void PutText(TBytes& out, const std::string& text);
+
+// The files of the shared sample corpus (empty when it is absent).
+std::vector<std::filesystem::path> CorpusFiles();
+
+}  // namespace zorellz::test
