@@ -18,10 +18,12 @@ std::string Cp1252ToUtf8(std::string_view text);
 // holds a character that Windows-1252 lacks.
 std::optional<std::string> Utf8ToCp1252(std::string_view text);
 
-// The native relative path of an archive path ("Help\Data\x.htm").
+// The native relative path of an archive path ("Help\Data\x.htm").  A pure
+// conversion: callers check the components ("..", empty, absolute) first.
 std::filesystem::path ArchivePathToNative(std::string_view archive_path);
 // The archive form (Windows-1252, backslashes) of a native relative path or
-// name; empty optional when a component cannot be represented.
+// name; empty optional when a component cannot be represented (a native
+// backslash included, which would read back as a separator).
 std::optional<std::string> NativeToArchivePath(const std::filesystem::path& native);
 
 // Locale-independent ASCII upper-casing, the one table used for every

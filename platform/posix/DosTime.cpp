@@ -1,0 +1,155 @@
+#include "platform/DosTime.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
+
+#include <cerrno>
+#include <cstdint>
+
+namespace zorellz {
+
+namespace {
+
+// 31 December 2107 23:59:58, the last DOS date-time.
+constexpr std::uint32_t kDosLast = 0xFF9FBF7D;
+
+// Hidden, system and volume label have no POSIX form; they live in an
+// extended attribute of one byte.
+constexpr std::int32_t kFaExtended = kFaHidden | kFaSysFile | kFaVolumeID;
+constexpr char kAttributesName[] = "user.zorellz.attributes";
+
+struct TDosFields {
+  int Year, Month, Day, Hour, Minute, Second;
+};
+
+TDosFields UnpackDos(std::uint32_t dos) {
+  return {static_cast<int>(1980 + (dos >> 25)), static_cast<int>((dos >> 21) & 0x0F),
+          static_cast<int>((dos >> 16) & 0x1F), static_cast<int>((dos >> 11) & 0x1F),
+          static_cast<int>((dos >> 5) & 0x3F),  static_cast<int>((dos & 0x1F) * 2)};
+}
+
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+bool IsValid(const TDosFields& f) {
+  if (f.Month < 1 || f.Month > 12) return false;
+  if (f.Day < 1 || f.Day > DaysInMonth(f.Year, f.Month)) return false;
+  return f.Hour < 24 && f.Minute < 60 && f.Second < 60;
+}
+
+std::int32_t ReadExtendedAttributes([[maybe_unused]] const char* path) {
+#ifdef __linux__
+  unsigned char value = 0;
+  if (getxattr(path, kAttributesName, &value, 1) == 1) return value & kFaExtended;
+#endif
+  return 0;
+}
+
+// Failures are ignored: on a file system without extended attributes only
+// these three bits are lost.
+void WriteExtendedAttributes([[maybe_unused]] const char* path,
+                             [[maybe_unused]] std::int32_t attributes) {
+#ifdef __linux__
+  const auto value = static_cast<unsigned char>(attributes & kFaExtended);
+  if (value != 0) {
+    setxattr(path, kAttributesName, &value, 1, 0);
+  } else {
+    removexattr(path, kAttributesName);
+  }
+#endif
+}
+
+mode_t ModeForAttributes(const struct stat& st, std::int32_t attributes) {
+  if ((attributes & kFaReadOnly) == 0) return st.st_mode | S_IWUSR;
+  // A read-only folder still takes new files on Windows, so only files lose
+  // their write permission.
+  if (S_ISDIR(st.st_mode)) return st.st_mode;
+  return st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH);
+}
+
+}  // namespace
+
+std::int32_t TimeToDosDateTime(std::time_t time) {
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) {
+    // Only times whose year overflows the calendar fail here.
+    return time < 0 ? kDosEpoch : static_cast<std::int32_t>(kDosLast);
+  }
+  const int year = local.tm_year + 1900;
+  if (year < 1980) return kDosEpoch;
+  if (year > 2107) return static_cast<std::int32_t>(kDosLast);
+  const std::uint32_t date = (static_cast<std::uint32_t>(year - 1980) << 9) |
+                             static_cast<std::uint32_t>((local.tm_mon + 1) << 5) |
+                             static_cast<std::uint32_t>(local.tm_mday);
+  // A leap second (tm_sec 60) is kept in the last even second.
+  const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
+  const std::uint32_t clock = static_cast<std::uint32_t>(local.tm_hour << 11) |
+                              static_cast<std::uint32_t>(local.tm_min << 5) |
+                              static_cast<std::uint32_t>(second / 2);
+  return static_cast<std::int32_t>((date << 16) | clock);
+}
+
+bool DosDateTimeToTime(std::int32_t dos, std::time_t& time) {
+  const TDosFields f = UnpackDos(static_cast<std::uint32_t>(dos));
+  if (!IsValid(f)) return false;
+  std::tm local{};
+  local.tm_year = f.Year - 1900;
+  local.tm_mon = f.Month - 1;
+  local.tm_mday = f.Day;
+  local.tm_hour = f.Hour;
+  local.tm_min = f.Minute;
+  local.tm_sec = f.Second;
+  local.tm_isdst = -1;  // let the time zone decide whether summer time applies
+  const std::time_t result = std::mktime(&local);
+  if (result == static_cast<std::time_t>(-1)) return false;
+  time = result;
+  return true;
+}
+
+std::int32_t GetFileDosDate(const std::filesystem::path& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  return TimeToDosDateTime(st.st_mtime);
+}
+
+bool SetFileDosDate(const std::filesystem::path& path, std::int32_t dos) {
+  std::time_t time;
+  if (!DosDateTimeToTime(dos, time)) return false;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {time, 0}};
+  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+std::int32_t GetFileAttributesNative(const std::filesystem::path& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return -1;
+  std::int32_t attributes = ReadExtendedAttributes(path.c_str());
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= kFaReadOnly;
+  if (S_ISDIR(st.st_mode)) attributes |= kFaDirectory;
+  if (S_ISREG(st.st_mode)) attributes |= kFaArchive;
+  return attributes;
+}
+
+bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t attributes) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  // Changing extended attributes needs write permission, so they are written
+  // while the file can still be written.
+  const bool extended_changes = ReadExtendedAttributes(path.c_str()) != (attributes & kFaExtended);
+  if (extended_changes && (st.st_mode & S_IWUSR) == 0) {
+    chmod(path.c_str(), (st.st_mode | S_IWUSR) & 07777);
+  }
+  if (extended_changes) WriteExtendedAttributes(path.c_str(), attributes);
+  return chmod(path.c_str(), ModeForAttributes(st, attributes) & 07777) == 0;
+}
+
+}  // namespace zorellz

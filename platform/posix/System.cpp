@@ -1,0 +1,176 @@
+#include "platform/System.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+namespace zorellz {
+
+namespace {
+
+// Saturates rather than wraps on an implausibly large file system.
+std::int64_t FreeBytes(const struct statvfs& info) {
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  const std::uint64_t blocks = info.f_bavail;
+  const std::uint64_t block_size = info.f_frsize;
+  if (block_size != 0 && blocks > kMax / block_size) return static_cast<std::int64_t>(kMax);
+  return static_cast<std::int64_t>(blocks * block_size);
+}
+
+// Splits a command line into words: blanks separate, double quotes group and
+// are dropped ("a b"c is the one word a bc).
+std::vector<std::string> SplitCommandLine(const std::string& command_line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  bool quoted = false;
+  for (char c : command_line) {
+    if (c == '"') {
+      quoted = !quoted;
+      in_word = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (in_word) words.push_back(std::move(word));
+      word.clear();
+      in_word = false;
+    } else {
+      word += c;
+      in_word = true;
+    }
+  }
+  if (in_word) words.push_back(std::move(word));
+  return words;
+}
+
+bool IsExecutableFile(const std::filesystem::path& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The program's own folder, the current folder, then every PATH entry (an
+// empty entry means the current folder).
+std::vector<std::filesystem::path> ProgramFolders() {
+  std::vector<std::filesystem::path> folders;
+  const std::filesystem::path self = ExecutablePath();
+  if (!self.empty()) folders.push_back(self.parent_path());
+  folders.push_back(".");
+  const char* search = getenv("PATH");
+  std::string_view rest = search != nullptr ? search : "";
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view entry = rest.substr(0, colon);
+    folders.push_back(entry.empty() ? std::filesystem::path(".") : std::filesystem::path(entry));
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+  }
+  return folders;
+}
+
+std::optional<std::filesystem::path> FindProgram(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  if (name.find('/') != std::string::npos) {
+    if (IsExecutableFile(name)) return std::filesystem::path(name);
+    return std::nullopt;
+  }
+  for (const auto& folder : ProgramFolders()) {
+    std::filesystem::path candidate = folder / name;
+    if (IsExecutableFile(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+// Children are not waited for, but those that have ended are collected on
+// the next start so that they do not linger as zombies.
+std::mutex children_mutex;
+std::vector<pid_t> children;
+
+void ReapFinishedChildren() {
+  std::erase_if(children, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
+}
+
+}  // namespace
+
+std::vector<std::string> EnvironmentEntries() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    entries.emplace_back(*entry);
+  }
+  return entries;
+}
+
+std::filesystem::path TempDirectory() {
+  for (const char* name : {"TEMP", "TMP", "TMPDIR"}) {
+    const char* value = getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "/tmp";
+}
+
+std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
+                                       const std::string& prefix) {
+  // The prefix must stay part of the name, not lead into another folder.
+  if (prefix.find('/') != std::string::npos) return {};
+  std::string name_template = (folder / (prefix + "XXXXXX")).string();
+  // mkostemp opens with O_EXCL, so an existing file is never taken over.
+  const int fd = mkostemp(name_template.data(), O_CLOEXEC);
+  if (fd < 0) return {};
+  close(fd);
+  return name_template;
+}
+
+std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
+  if (path.empty()) return -1;
+  std::error_code error;
+  std::filesystem::path current = std::filesystem::absolute(path, error).lexically_normal();
+  if (error) return -1;
+  for (;;) {
+    struct statvfs info;
+    if (statvfs(current.c_str(), &info) == 0) return FreeBytes(info);
+    std::filesystem::path parent = current.parent_path();
+    if (parent == current || parent.empty()) return -1;
+    current = std::move(parent);
+  }
+}
+
+bool StartCommand(const std::string& command_line) {
+  std::vector<std::string> words = SplitCommandLine(command_line);
+  if (words.empty()) return false;
+  const std::optional<std::filesystem::path> program = FindProgram(words[0]);
+  if (!program) return false;
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  std::lock_guard<std::mutex> lock(children_mutex);
+  ReapFinishedChildren();
+  pid_t pid;
+  if (posix_spawn(&pid, program->c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    return false;
+  }
+  children.push_back(pid);
+  return true;
+}
+
+std::filesystem::path ExecutablePath() {
+  std::error_code error;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : self;
+}
+
+void SleepMilliseconds(std::uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace zorellz

@@ -1,0 +1,389 @@
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "platform/DosTime.h"
+#include "platform/File.h"
+#include "platform/InOutError.h"
+#include "platform/MessageBox.h"
+#include "platform/System.h"
+#include "tests/TestSupport.h"
+
+namespace zorellz {
+namespace {
+
+using test::ReadFileBytes;
+using test::TBytes;
+using test::TScratchDir;
+using test::WriteFileBytes;
+
+namespace fs = std::filesystem;
+
+// Sets an environment variable for the lifetime of the object.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old;
+    if (value != nullptr) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~TScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+bool WaitForFile(const fs::path& path) {
+  for (int i = 0; i < 100; ++i) {
+    if (fs::exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  return std::mktime(&local);
+}
+
+// "name:kind" for each entry, in listing order.
+std::string Describe(const std::vector<TDirEntry>& entries) {
+  std::string text;
+  for (const TDirEntry& e : entries) {
+    if (!text.empty()) text += ' ';
+    text += e.Name + ":" + (e.IsSymlink ? "link" : "");
+    text += e.IsSymlink && (e.IsDirectory || e.IsRegular) ? "-" : "";
+    text += e.IsDirectory ? "dir" : e.IsRegular ? "file" : "";
+  }
+  return text;
+}
+
+TEST(File, ShortReadRaisesCode100NamingTheFile) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("short.bin"), {1, 2, 3});
+  TFile file;
+  ASSERT_TRUE(file.Open(dir.File("short.bin"), TFile::TMode::kReadDenyWrite));
+  char buffer[8];
+  try {
+    file.ReadExact(buffer, sizeof buffer);
+    FAIL() << "a short read must raise";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.ErrorCode, kInOutReadPastEnd);
+    EXPECT_NE(std::string(e.what()).find("short.bin"), std::string::npos) << e.what();
+  }
+}
+
+TEST(File, WriteSeekTruncateSizeRoundTrip) {
+  TScratchDir dir;
+  TFile file;
+  ASSERT_TRUE(file.Open(dir.File("data.bin"), TFile::TMode::kCreateTruncate));
+  const TBytes bytes = {10, 20, 30, 40, 50, 60};
+  file.Write(bytes.data(), bytes.size());
+  EXPECT_EQ(file.Size(), 6);
+  EXPECT_EQ(file.Position(), 6);
+
+  ASSERT_TRUE(file.Seek(2));
+  std::uint8_t two[2];
+  file.ReadExact(two, 2);
+  EXPECT_EQ(two[0], 30);
+  EXPECT_EQ(two[1], 40);
+  file.Truncate();
+  EXPECT_EQ(file.Size(), 4);
+  EXPECT_FALSE(file.Seek(-1));
+  file.Close();
+  EXPECT_EQ(ReadFileBytes(dir.File("data.bin")), TBytes({10, 20, 30, 40}));
+
+  // Reopening for creation empties the file.
+  ASSERT_TRUE(file.Open(dir.File("data.bin"), TFile::TMode::kCreateTruncate));
+  EXPECT_EQ(file.Size(), 0);
+}
+
+TEST(File, OpenRefusesFoldersAndMissingFiles) {
+  TScratchDir dir;
+  TFile file;
+  int error = 0;
+  EXPECT_FALSE(file.Open(dir.Path(), TFile::TMode::kReadDenyWrite, &error));
+  EXPECT_EQ(error, EISDIR);
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(file.Open(dir.File("missing"), TFile::TMode::kReadWrite, &error));
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST(File, OpenDoesNotHangOnAFifo) {
+  TScratchDir dir;
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  TFile file;
+  EXPECT_FALSE(file.Open(dir.File("pipe"), TFile::TMode::kReadDenyNone));
+}
+
+TEST(File, ClosedFileRaisesInsteadOfCrashing) {
+  TFile file;
+  char byte;
+  EXPECT_THROW(file.Read(&byte, 1), EInOutError);
+  EXPECT_THROW(file.Write(&byte, 1), EInOutError);
+  EXPECT_FALSE(file.Seek(0));
+}
+
+TEST(File, RenameRefusesToOverwriteReplaceOverwrites) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("a"), {1});
+  WriteFileBytes(dir.File("b"), {2});
+  EXPECT_FALSE(RenameFileNative(dir.File("a"), dir.File("b")));
+  EXPECT_EQ(ReadFileBytes(dir.File("b")), TBytes({2}));
+  EXPECT_TRUE(fs::exists(dir.File("a")));
+
+  EXPECT_TRUE(RenameFileNative(dir.File("a"), dir.File("c")));
+  EXPECT_FALSE(fs::exists(dir.File("a")));
+
+  EXPECT_TRUE(ReplaceFileNative(dir.File("c"), dir.File("b")));
+  EXPECT_EQ(ReadFileBytes(dir.File("b")), TBytes({1}));
+  EXPECT_FALSE(fs::exists(dir.File("c")));
+}
+
+TEST(File, CopyKeepsContentDateAndPermissions) {
+  TScratchDir dir;
+  TBytes content(300000);  // spans several copy blocks
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 7);
+  WriteFileBytes(dir.File("from"), content);
+  ASSERT_TRUE(SetFileDosDate(dir.File("from"), 0x2A5A6B2E));
+  ASSERT_EQ(chmod(dir.File("from").c_str(), 0640), 0);
+
+  ASSERT_TRUE(CopyFileNative(dir.File("from"), dir.File("to"), true));
+  EXPECT_EQ(ReadFileBytes(dir.File("to")), content);
+  EXPECT_EQ(GetFileDosDate(dir.File("to")), 0x2A5A6B2E);
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("to").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+  // An existing target stays untouched when asked to fail.
+  WriteFileBytes(dir.File("other"), {9});
+  EXPECT_FALSE(CopyFileNative(dir.File("from"), dir.File("other"), true));
+  EXPECT_EQ(ReadFileBytes(dir.File("other")), TBytes({9}));
+  EXPECT_TRUE(CopyFileNative(dir.File("from"), dir.File("other"), false));
+  EXPECT_EQ(ReadFileBytes(dir.File("other")), content);
+}
+
+TEST(File, CopyOntoItselfFailsAndKeepsTheFile) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("self"), {1, 2, 3});
+  ASSERT_EQ(symlink("self", dir.File("alias").c_str()), 0);
+  EXPECT_FALSE(CopyFileNative(dir.File("self"), dir.File("alias"), false));
+  EXPECT_EQ(ReadFileBytes(dir.File("self")), TBytes({1, 2, 3}));
+}
+
+TEST(File, CopyOfMissingSourceLeavesNoTarget) {
+  TScratchDir dir;
+  EXPECT_FALSE(CopyFileNative(dir.File("missing"), dir.File("to"), false));
+  EXPECT_FALSE(fs::exists(dir.File("to")));
+}
+
+TEST(File, IdentityFollowsHardAndSymbolicLinks) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("file"), {1});
+  WriteFileBytes(dir.File("other"), {1});
+  ASSERT_EQ(link(dir.File("file").c_str(), dir.File("hard").c_str()), 0);
+  ASSERT_EQ(symlink(dir.File("file").c_str(), dir.File("soft").c_str()), 0);
+  EXPECT_TRUE(IsSameFile(dir.File("file"), dir.File("hard")));
+  EXPECT_TRUE(IsSameFile(dir.File("file"), dir.File("soft")));
+  EXPECT_FALSE(IsSameFile(dir.File("file"), dir.File("other")));
+  EXPECT_FALSE(IsSameFile(dir.File("missing"), dir.File("missing")));
+}
+
+TEST(File, ListDirectorySortsAndClassifiesLinks) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("b.txt"), {});
+  ASSERT_TRUE(MakeDirectory(dir.File("a")));
+  EXPECT_FALSE(MakeDirectory(dir.File("a")));
+  ASSERT_EQ(symlink("a", dir.File("c").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", dir.File("d").c_str()), 0);
+
+  std::vector<TDirEntry> entries;
+  ASSERT_TRUE(ListDirectory(dir.Path(), entries));
+  EXPECT_EQ(Describe(entries), "a:dir b.txt:file c:link-dir d:link");
+  EXPECT_FALSE(ListDirectory(dir.File("missing"), entries));
+}
+
+TEST(DosTime, RoundTripsEvenSeconds) {
+  const std::time_t time = LocalTime(2021, 6, 15, 13, 45, 58);
+  const std::int32_t dos = TimeToDosDateTime(time);
+  EXPECT_EQ(static_cast<std::uint32_t>(dos),
+            (41u << 25) | (6u << 21) | (15u << 16) | (13u << 11) | (45u << 5) | 29u);
+  std::time_t back;
+  ASSERT_TRUE(DosDateTimeToTime(dos, back));
+  EXPECT_EQ(back, time);
+  // An odd second falls to the even one below it.
+  EXPECT_EQ(TimeToDosDateTime(time + 1), dos);
+}
+
+TEST(DosTime, ClampsToTheDosRange) {
+  EXPECT_EQ(TimeToDosDateTime(0), kDosEpoch);  // 1970
+  EXPECT_EQ(static_cast<std::uint32_t>(TimeToDosDateTime(LocalTime(2200, 1, 1, 0, 0, 0))),
+            0xFF9FBF7Du);
+  std::time_t time;
+  ASSERT_TRUE(DosDateTimeToTime(kDosEpoch, time));
+  EXPECT_EQ(TimeToDosDateTime(time), kDosEpoch);
+}
+
+TEST(DosTime, RejectsInvalidFields) {
+  std::time_t time;
+  EXPECT_FALSE(DosDateTimeToTime(0, time));                                   // month 0
+  EXPECT_FALSE(DosDateTimeToTime((1 << 25) | (2 << 21) | (30 << 16), time));  // 30 Feb 1981
+  EXPECT_FALSE(DosDateTimeToTime(kDosEpoch | (24 << 11), time));              // hour 24
+  EXPECT_FALSE(DosDateTimeToTime(kDosEpoch | 30, time));                      // second 60
+  EXPECT_TRUE(DosDateTimeToTime((20 << 25) | (2 << 21) | (29 << 16), time));  // 29 Feb 2000
+  EXPECT_FALSE(SetFileDosDate("/nonexistent/file", kDosEpoch));
+  EXPECT_EQ(GetFileDosDate("/nonexistent/file"), 0);
+}
+
+TEST(Attributes, ReadOnlyFollowsTheOwnerWriteBit) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("f"), {});
+  EXPECT_EQ(GetFileAttributesNative(dir.File("f")), kFaArchive);
+  ASSERT_EQ(chmod(dir.File("f").c_str(), 0444), 0);
+  EXPECT_EQ(GetFileAttributesNative(dir.File("f")), kFaArchive | kFaReadOnly);
+
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("f"), kFaArchive));
+  struct stat st;
+  ASSERT_EQ(stat(dir.File("f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  ASSERT_EQ(chmod(dir.File("f").c_str(), 0666), 0);
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("f"), kFaReadOnly));
+  ASSERT_EQ(stat(dir.File("f").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0222, 0u);
+}
+
+TEST(Attributes, FoldersAndMissingPaths) {
+  TScratchDir dir;
+  EXPECT_EQ(GetFileAttributesNative(dir.Path()), kFaDirectory);
+  EXPECT_EQ(GetFileAttributesNative(dir.File("missing")), -1);
+  EXPECT_FALSE(SetFileAttributesNative(dir.File("missing"), 0));
+  // A read-only folder must still take the files extracted into it.
+  ASSERT_TRUE(SetFileAttributesNative(dir.Path(), kFaDirectory | kFaReadOnly));
+  EXPECT_EQ(GetFileAttributesNative(dir.Path()) & kFaReadOnly, 0);
+}
+
+TEST(Attributes, CommentBitsSurviveInAnExtendedAttribute) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("comment"), {});
+#ifdef __linux__
+  const char probe = 0;
+  if (setxattr(dir.File("comment").c_str(), "user.zorellz.probe", &probe, 1, 0) != 0) {
+    GTEST_SKIP() << "no user extended attributes here";
+  }
+#else
+  GTEST_SKIP() << "no extended attributes on this system";
+#endif
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("comment"), kFaReadOnly | kFaVolumeID));
+  EXPECT_EQ(GetFileAttributesNative(dir.File("comment")), kFaReadOnly | kFaVolumeID | kFaArchive);
+  // Clearing them from a read-only file needs its write permission back
+  // for a moment; the bits must really go.
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("comment"), kFaReadOnly | kFaHidden));
+  EXPECT_EQ(GetFileAttributesNative(dir.File("comment")), kFaReadOnly | kFaHidden | kFaArchive);
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("comment"), 0));
+  EXPECT_EQ(GetFileAttributesNative(dir.File("comment")), kFaArchive);
+}
+
+TEST(System, UniqueFilesAreDistinctAndCreated) {
+  TScratchDir dir;
+  const fs::path a = CreateUniqueFile(dir.Path(), "zz");
+  const fs::path b = CreateUniqueFile(dir.Path(), "zz");
+  ASSERT_FALSE(a.empty());
+  ASSERT_FALSE(b.empty());
+  EXPECT_NE(a, b);
+  EXPECT_TRUE(FileExists(a));
+  EXPECT_TRUE(FileExists(b));
+  EXPECT_EQ(a.parent_path(), dir.Path());
+  EXPECT_EQ(a.filename().string().rfind("zz", 0), 0u);
+  EXPECT_TRUE(CreateUniqueFile(dir.File("missing"), "zz").empty());
+  EXPECT_TRUE(CreateUniqueFile(dir.Path(), "../zz").empty());
+}
+
+TEST(System, TempDirectoryPrefersTempThenTmpThenTmpdir) {
+  TScopedEnv temp("TEMP", "/t1");
+  TScopedEnv tmp("TMP", "/t2");
+  TScopedEnv tmpdir("TMPDIR", "/t3");
+  EXPECT_EQ(TempDirectory(), fs::path("/t1"));
+  {
+    TScopedEnv no_temp("TEMP", nullptr);
+    EXPECT_EQ(TempDirectory(), fs::path("/t2"));
+    TScopedEnv no_tmp("TMP", "");  // empty counts as unset
+    EXPECT_EQ(TempDirectory(), fs::path("/t3"));
+    TScopedEnv no_tmpdir("TMPDIR", nullptr);
+    EXPECT_EQ(TempDirectory(), fs::path("/tmp"));
+  }
+}
+
+TEST(System, DiskFreeUsesTheNearestExistingFolder) {
+  EXPECT_GT(DiskFreeBytes("/tmp"), 0);
+  EXPECT_EQ(DiskFreeBytes("/tmp/no/such/folder/x"), DiskFreeBytes("/tmp"));
+  EXPECT_EQ(DiskFreeBytes(""), -1);
+}
+
+TEST(System, StartCommandFindsProgramsOnPath) {
+  TScratchDir dir;
+  const std::string target = dir.File("made by touch");
+  ASSERT_TRUE(StartCommand("touch \"" + target + "\""));
+  EXPECT_TRUE(WaitForFile(target));
+
+  EXPECT_FALSE(StartCommand("zorellz-no-such-program-here"));
+  EXPECT_FALSE(StartCommand(""));
+  EXPECT_FALSE(StartCommand("   "));
+  WriteFileBytes(dir.File("plain"), {});  // not executable
+  EXPECT_FALSE(StartCommand(dir.File("plain")));
+  EXPECT_FALSE(StartCommand(dir.Path().string()));  // a folder
+}
+
+TEST(System, ExecutablePathIsThisTest) {
+  EXPECT_EQ(ExecutablePath().filename(), "platform_test");
+}
+
+TEST(MessageBox, DefaultIsNotShownAndHooksRestore) {
+  EXPECT_EQ(ShowMessageBox("text", "caption", TMsgBoxButtons::kOk, TMsgBoxIcon::kNone),
+            kMbNotShown);
+  std::string seen;
+  TMessageBoxHook previous = SetMessageBoxHook(
+      [&seen](const std::string& text, const std::string&, TMsgBoxButtons, TMsgBoxIcon) {
+        seen = text;
+        return kMbYes;
+      });
+  EXPECT_EQ(ShowMessageBox("Overwrite?", "", TMsgBoxButtons::kYesNo, TMsgBoxIcon::kQuestion),
+            kMbYes);
+  EXPECT_EQ(seen, "Overwrite?");
+  SetMessageBoxHook(previous);
+  EXPECT_EQ(ShowMessageBox("text", "caption", TMsgBoxButtons::kOk, TMsgBoxIcon::kNone),
+            kMbNotShown);
+}
+
+}  // namespace
+}  // namespace zorellz
