@@ -1,0 +1,59 @@
+#include "archive/engine/EngineState.h"
+
+namespace zorellz {
+
+TLZEngineState& LZEngine() {
+  static TLZEngineState state;
+  return state;
+}
+
+void LZResetEngineState() {
+  LZEngine() = TLZEngineState{};
+}
+
+std::int32_t LZSetHeaderOffset(std::int32_t offset) {
+  std::int32_t previous = LZEngine().HeaderOffset;
+  if (offset >= 0) LZEngine().HeaderOffset = offset;
+  return previous;
+}
+
+void LZResetProtection() {
+  LZEngine().ProtectionAnswer = -1;
+}
+
+void LZSetDearchiveMask(const std::string& mask) {
+  LZEngine().DearchiveMask = mask;
+}
+std::string LZGetDearchiveMask() {
+  return LZEngine().DearchiveMask;
+}
+
+void LZSetCheckCRC(bool check) {
+  LZEngine().CheckCRC = check;
+}
+bool LZGetCheckCRC() {
+  return LZEngine().CheckCRC;
+}
+
+void LZSetCheckPassWordHook(TLZCheckPassWordProc hook) {
+  LZEngine().CheckPassWord = hook;
+}
+
+TLZSetPassWordProc LZSetPassWordHook(TLZSetPassWordProc hook) {
+  TLZSetPassWordProc previous = LZEngine().SetPassWord;
+  LZEngine().SetPassWord = hook;
+  return previous;
+}
+
+void LZSetFileMatchProc(TLZFileMatchProc proc) {
+  LZEngine().FileMatch = proc;
+}
+
+void LZSetExtensionsToStore(const std::string& extensions) {
+  LZEngine().ExtensionsToStore = extensions;
+}
+std::string LZGetExtensionsToStore() {
+  return LZEngine().ExtensionsToStore;
+}
+
+}  // namespace zorellz
