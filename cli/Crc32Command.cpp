@@ -1,0 +1,71 @@
+// zorellz crc32 FILE...: the CRC-32 of each file, one line per file.
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/codec/ZrlCRC.h"
+#include "cli/Commands.h"
+#include "platform/File.h"
+#include "platform/InOutError.h"
+
+namespace zorellz::cli {
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+
+// False (with the error reported) when the file cannot be read.
+bool FileCRC32(const std::string& name, std::uint32_t& crc) {
+  TFile file;
+  int error = 0;
+  if (!file.Open(name, TFile::TMode::kReadDenyWrite, &error)) {
+    ReportError(name, std::strerror(error));
+    return false;
+  }
+  auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
+  InitCRC32(crc);
+  try {
+    for (std::size_t got; (got = file.Read(buffer.get(), kBlockSize)) > 0;) {
+      UpdateCRC32(crc, buffer.get(), got);
+    }
+  } catch (const EInOutError& failure) {
+    ReportError(name, failure.what());
+    return false;
+  }
+  crc = FinalCRC32(crc);
+  return true;
+}
+
+void RunCrc32(const std::vector<std::string>& files) {
+  bool all_read = true;
+  for (const auto& name : files) {
+    std::uint32_t crc = 0;
+    if (!FileCRC32(name, crc)) {
+      all_read = false;
+      continue;
+    }
+    std::printf("%08x  %s\n", crc, name.c_str());
+  }
+  std::fflush(stdout);
+  if (!all_read) throw TExitStatus{1};
+}
+
+}  // namespace
+
+void RegisterCrc32Command(CLI::App& app) {
+  auto* command = app.add_subcommand("crc32", "Print the CRC-32 of each file");
+  auto files = std::make_shared<std::vector<std::string>>();
+  command->add_option("FILE", *files, "Files to check")->required();
+  command->callback([files] { RunCrc32(*files); });
+}
+
+void ReportError(const std::string& subject, const std::string& cause) {
+  std::fprintf(stderr, "zorellz: %s: %s\n", subject.c_str(), cause.c_str());
+}
+
+}  // namespace zorellz::cli

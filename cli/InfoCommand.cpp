@@ -1,0 +1,109 @@
+// zorellz info ARCHIVE: where the archive lies in the file, its header
+// fields, and whether its directory loads.
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "archive/engine/ZorelLZ.h"
+#include "cli/Commands.h"
+#include "platform/Names.h"
+
+namespace zorellz::cli {
+namespace {
+
+// Info only inspects: a protected archive is shown, not opened for use.
+std::int32_t AcceptForInspection(const TLZArchiveHeader&, std::int32_t) {
+  return kLZPasswordAccepted;
+}
+
+// Engine state changed for the command, put back on every way out.
+class TInspectionScope {
+ public:
+  TInspectionScope() { LZSetCheckPassWordHook(AcceptForInspection); }
+  ~TInspectionScope() {
+    LZSetCheckPassWordHook(nullptr);
+    LZResetProtection();
+    LZSetHeaderOffset(0);
+  }
+};
+
+std::string RunCommandText(const TShortField<12>& field) {
+  std::string text = field.Get();
+  if (text.empty() || static_cast<std::uint8_t>(text[0]) == 0xFF) return "(none)";
+  return "\"" + Cp1252ToUtf8(text) + "\"";
+}
+
+void PrintHeader(const TLZArchiveHeader& header) {
+  const TLZArchiveTrailer& t = header.Trailer;
+  std::printf("  part count          %d\n", header.PartCount);
+  std::printf("  file count          %d\n", header.FileCount);
+  std::printf("  total compressed    %d\n", header.TotalCompressed);
+  std::printf("  total uncompressed  %d\n", header.TotalUncompressed);
+  std::printf("  names size          %d\n", header.NamesSize);
+  std::printf("  directory CRC       %08x\n", header.DirectoryCRC);
+  std::printf("  archive offset      %d\n", t.ArchiveOffset);
+  std::printf("  protection          %d\n", t.Protection);
+  std::printf("  run command         %s\n", RunCommandText(t.RunCommand).c_str());
+  if (LZIsSpannedHeader(header)) {
+    std::printf("  spanned             %u parts, made from \"%s\"\n", t.SpanParts,
+                Cp1252ToUtf8(t.SpanName.Get()).c_str());
+  }
+}
+
+std::string DirectoryVerdict(std::int32_t result, const TZorelLZArchiveHeader& directory) {
+  if (result == 0) {
+    int folders = 0;
+    for (const auto& entry : directory.Entries) folders += entry.IsFolder != 0;
+    return "ok, " + std::to_string(directory.Count) + " entries (" + std::to_string(folders) +
+           " folders, " + std::to_string(directory.Count - folders) + " files)";
+  }
+  if (result == kLZReadDirectoryFailed) return "unreadable: the file ends inside the directory";
+  if (result == kLZDamagedDirectory) return "damaged: directory check failed";
+  return "cannot be read (code " + std::to_string(result) + ")";
+}
+
+void RunInfo(const std::string& name) {
+  TInspectionScope scope;
+  TLZArchiveHeader header;
+  std::int32_t located = LZLocateArchive(name, header);
+  if (located == kLZNoFile) {
+    ReportError(name, "no such file");
+    throw TExitStatus{1};
+  }
+  if (located < 0) {
+    ReportError(name, "no archive found (neither at the start nor through a trailer)");
+    throw TExitStatus{1};
+  }
+  std::printf("archive    %s\n", name.c_str());
+  if (located == 0) {
+    std::printf("found      at offset 0\n");
+  } else {
+    std::printf("found      through the trailer, at offset %d\n", header.Trailer.ArchiveOffset);
+    LZSetHeaderOffset(header.Trailer.ArchiveOffset);
+  }
+  std::printf("protected  %s\n", header.Trailer.Protection != 0 ? "yes" : "no");
+  std::printf("header\n");
+  PrintHeader(header);
+  TZorelLZArchiveHeader directory;
+  std::int32_t loaded = LZLoadDirectory(name, directory);
+  std::printf("directory  %s\n", DirectoryVerdict(loaded, directory).c_str());
+  std::fflush(stdout);
+  if (loaded != 0) {
+    ReportError(name, "directory " + DirectoryVerdict(loaded, directory));
+    throw TExitStatus{1};
+  }
+}
+
+}  // namespace
+
+void RegisterInfoCommand(CLI::App& app) {
+  auto* command = app.add_subcommand("info", "Show where an archive lies and its header");
+  auto name = std::make_shared<std::string>();
+  command->add_option("ARCHIVE", *name, "Archive or self-extracting file")->required();
+  command->callback([name] { RunInfo(*name); });
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,25 @@
+// zorellz: the command-line archiver.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "cli/Commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"zorellz - archives of the ZrlLZ format: checksums, inspection"};
+  app.require_subcommand(1);
+  zorellz::cli::RegisterCrc32Command(app);
+  zorellz::cli::RegisterInfoCommand(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : 1;
+  } catch (const zorellz::cli::TExitStatus& status) {
+    return status.Code;
+  } catch (const std::exception& error) {
+    zorellz::cli::ReportError("error", error.what());
+    return 1;
+  }
+  return 0;
+}
