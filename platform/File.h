@@ -37,7 +37,8 @@ class TFile {
   const std::filesystem::path& Path() const { return path_; }
   void Close();
 
-  // Reads up to `count` bytes; returns the number read (0 at end of file).
+  // Reads up to `count` bytes; returns the number read, fewer than `count`
+  // only when the file ends first (0 at end of file).
   std::size_t Read(void* buffer, std::size_t count);
   // Reads exactly `count` bytes or raises EInOutError with code 100.
   void ReadExact(void* buffer, std::size_t count);

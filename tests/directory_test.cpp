@@ -213,7 +213,7 @@ const std::vector<TDamage>& DirectoryDamages() {
       {"two folders containing each other", [](TArchiveImage& i) { i.Entries[0].ParentIndex = 2; },
        kLZDamagedDirectory},
       {"file count 8193 with 4 entries", [](TArchiveImage& i) { i.Header.FileCount = 8193; },
-       kLZReadDirectoryFailed},
+       kLZDamagedDirectory},
       {"entries cut short", [](TArchiveImage& i) { i.Header.FileCount = 200; },
        kLZReadDirectoryFailed},
   };

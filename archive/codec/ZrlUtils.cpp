@@ -43,17 +43,6 @@ void MatchPatternSuffix(std::string_view pattern, std::size_t i, std::string_vie
   }
 }
 
-bool ReadFully(TFile& file, void* out, std::size_t count) {
-  auto* cursor = static_cast<std::uint8_t*>(out);
-  while (count > 0) {
-    std::size_t got = file.Read(cursor, count);
-    if (got == 0) return false;
-    cursor += got;
-    count -= got;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string AddBackslash(std::string_view path) {
@@ -120,7 +109,7 @@ std::string GetFileVersionString(const std::string& file_name, const std::string
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
       return false;
     }
-    return file.Seek(static_cast<std::int64_t>(offset)) && ReadFully(file, out, count);
+    return file.Seek(static_cast<std::int64_t>(offset)) && file.Read(out, count) == count;
   };
   try {
     return ReadPeVersionString(source, key).value_or(std::string());

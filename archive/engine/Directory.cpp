@@ -117,7 +117,7 @@ bool StructureIsSane(const TZorelLZArchiveHeader& directory, std::int64_t data_s
 
 std::int32_t ReadNamesInOneBlock(TFile& file, TZorelLZArchiveHeader& directory) {
   std::string block(static_cast<std::size_t>(directory.Header.NamesSize), '\0');
-  if (LZReadUpTo(file, block.data(), block.size()) != block.size()) return kLZReadDirectoryFailed;
+  if (file.Read(block.data(), block.size()) != block.size()) return kLZReadDirectoryFailed;
   std::size_t offset = 0;  // the lengths add up to the block's size
   for (std::size_t i = 0; i < directory.Entries.size(); ++i) {
     const std::size_t length = directory.Entries[i].NameLength;
@@ -131,7 +131,7 @@ std::int32_t ReadNamesOneByOne(TFile& file, TZorelLZArchiveHeader& directory) {
   std::string scrambled;
   for (std::size_t i = 0; i < directory.Entries.size(); ++i) {
     scrambled.assign(directory.Entries[i].NameLength, '\0');
-    if (LZReadUpTo(file, scrambled.data(), scrambled.size()) != scrambled.size()) {
+    if (file.Read(scrambled.data(), scrambled.size()) != scrambled.size()) {
       return kLZReadDirectoryFailed;
     }
     directory.Names[i] = LZUnscrambleName(scrambled);
@@ -206,7 +206,9 @@ std::int32_t LZLoadDirectory(const std::string& file_name, TZorelLZArchiveHeader
 
 std::int32_t LZReadDirectory(TFile& file, TZorelLZArchiveHeader& directory,
                              const TLZArchiveHeader& header) {
-  const std::int32_t count = std::clamp(header.FileCount, 0, kLZMaxEntries);
+  // More entries than the directory has slots: damaged, whatever follows.
+  if (header.FileCount > kLZMaxEntries) return kLZDamagedDirectory;
+  const std::int32_t count = std::max(header.FileCount, 0);
   directory.Header = header;
   directory.Count = count;
   directory.Entries.assign(static_cast<std::size_t>(count), TLZFileEntry{});

@@ -36,16 +36,12 @@ struct TLZEngineState {
 // The one instance of the engine state.
 TLZEngineState& LZEngine();
 
-// Reads until `count` bytes are in or the file ends and returns the number
-// read; a short count is how the format routines recognise a cut record.
-std::size_t LZReadUpTo(TFile& file, void* buffer, std::size_t count);
-
 // Reads one on-disk record at the file position; false when the file ends
 // before the whole record is in.
 template <typename Record>
 bool LZReadRecord(TFile& file, Record& record) {
   std::array<std::uint8_t, Record::kSize> bytes{};
-  if (LZReadUpTo(file, bytes.data(), bytes.size()) != bytes.size()) return false;
+  if (file.Read(bytes.data(), bytes.size()) != bytes.size()) return false;
   record.Read(bytes.data());
   return true;
 }

@@ -91,17 +91,6 @@ std::uint8_t ScrambleAmount(std::size_t index) {
 
 }  // namespace
 
-std::size_t LZReadUpTo(TFile& file, void* buffer, std::size_t count) {
-  auto* bytes = static_cast<std::uint8_t*>(buffer);
-  std::size_t total = 0;
-  while (total < count) {
-    std::size_t read = file.Read(bytes + total, count - total);
-    if (read == 0) break;
-    total += read;
-  }
-  return total;
-}
-
 std::int32_t LZReadArchiveHeader(const std::string& file_name, TLZArchiveHeader& header) {
   header = TLZArchiveHeader{};
   if (file_name.empty() || !FileExists(file_name)) return kLZNoFile;

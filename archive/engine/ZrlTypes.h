@@ -227,10 +227,10 @@ struct TLZFileHeader {
 };
 
 // The fixed texts of the format.
-TShortField<18> LZArchiveSignature();      // 12: 04 0D "ZrlLZ_2" 05 06 04
-TShortField<3> LZSpanSignature();          // 3: 04 02 0A
-TShortField<4> LZTrailerSignature();       // 4: 04 05 01 02
-TShortField<8> LZFileHeaderSignature();    // 8: "aZorelM#"
+TShortField<18> LZArchiveSignature();    // 12: 04 0D "ZrlLZ_2" 05 06 04
+TShortField<3> LZSpanSignature();        // 3: 04 02 0A
+TShortField<4> LZTrailerSignature();     // 4: 04 05 01 02
+TShortField<8> LZFileHeaderSignature();  // 8: "aZorelM#"
 
 // ---- Records handed to callbacks -----------------------------------------
 
@@ -268,8 +268,8 @@ using PZorelLZArchiveHeader = TZorelLZArchiveHeader*;
 struct TLZSpanInfo {
   std::int32_t DiskSize = 0;
   std::uint8_t IsSelfExtracting = 0;
-  std::string StubName;     // empty for ordinary archives
-  std::string SpannedName;  // out
+  std::string StubName;           // empty for ordinary archives
+  std::string SpannedName;        // out
   std::int32_t PartsWritten = 0;  // out
 };
 
@@ -278,8 +278,7 @@ struct TLZSpanInfo {
 // Report: the record and a report code, an entry number or a byte count.
 using TLZReportProc = std::int32_t (*)(TLZReportRec& record, std::int32_t code);
 // Question: 0 keep, 1 overwrite, 2 abort.
-using TLZQuestionProc = std::uint8_t (*)(const TLZReportRec& current,
-                                         const TLZReportRec& existing);
+using TLZQuestionProc = std::uint8_t (*)(const TLZReportRec& current, const TLZReportRec& existing);
 // Rename: true with a new name in `name`, false to skip.
 using TLZRenameProc = bool (*)(std::string& name);
 using TLZFileMatchProc = bool (*)(const std::string& mask, const std::string& target_path,
