@@ -3,41 +3,15 @@
 // loads must be one that extraction can trust.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "archive/engine/ZorelLZ.h"
-#include "platform/System.h"
+#include "fuzz/FuzzInputFile.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-// One scratch file per process, rewritten for every input.
-class TInputFile {
- public:
-  TInputFile() : path_(zorellz::CreateUniqueFile(zorellz::TempDirectory(), "zorellz-dir-fuzz-")) {
-    Check(!path_.empty());
-  }
-  ~TInputFile() {
-    std::error_code ignored;
-    std::filesystem::remove(path_, ignored);
-  }
-  std::string Rewrite(const std::uint8_t* data, std::size_t size) {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    Check(static_cast<bool>(out));
-    return path_.string();
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using zorellz::fuzz::Check;
+using zorellz::fuzz::TInputFile;
 
 std::int32_t AcceptProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
   return zorellz::kLZPasswordAccepted;
@@ -45,7 +19,7 @@ std::int32_t AcceptProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
 
 bool IsSafeComponent(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string("/:\0", 3)) == std::string::npos;
+         name.find_first_of(std::string("\\/:\0", 4)) == std::string::npos;
 }
 
 // What extraction relies on once a directory has loaded.
@@ -80,7 +54,7 @@ void LoadAt(const std::string& file_name, std::int32_t header_offset) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static TInputFile input;
+  static TInputFile input("zorellz-dir-fuzz-");
   zorellz::LZSetCheckPassWordHook(AcceptProtected);
   const std::string file_name = input.Rewrite(data, size);
 
