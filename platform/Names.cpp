@@ -20,20 +20,6 @@ constexpr std::array<char32_t, 32> kCp1252High = {
 
 constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 
-char32_t Cp1252ToCodePoint(unsigned char byte) {
-  if (byte >= 0x80 && byte < 0xA0) return kCp1252High[byte - 0x80];
-  return byte;
-}
-
-// The Windows-1252 byte of a code point; -1 when there is none.
-int CodePointToCp1252(char32_t code) {
-  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<int>(code);
-  for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
-    if (kCp1252High[i] == code) return static_cast<int>(0x80 + i);
-  }
-  return -1;
-}
-
 void AppendUtf8(std::string& out, char32_t code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -98,10 +84,23 @@ std::size_t ExtensionDot(const std::string& path) {
 
 }  // namespace
 
+char32_t Cp1252CharToCodePoint(unsigned char byte) {
+  if (byte >= 0x80 && byte < 0xA0) return kCp1252High[byte - 0x80];
+  return byte;
+}
+
+int CodePointToCp1252Char(char32_t code) {
+  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) return static_cast<int>(code);
+  for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
+    if (kCp1252High[i] == code) return static_cast<int>(0x80 + i);
+  }
+  return -1;
+}
+
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(c)));
+  for (char c : text) AppendUtf8(out, Cp1252CharToCodePoint(static_cast<unsigned char>(c)));
   return out;
 }
 
@@ -112,7 +111,7 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text) {
   while (pos < text.size()) {
     const char32_t code = DecodeUtf8(text, pos);
     if (code == kNoCharacter) return std::nullopt;
-    const int byte = CodePointToCp1252(code);
+    const int byte = CodePointToCp1252Char(code);
     if (byte < 0) return std::nullopt;
     out += static_cast<char>(byte);
   }

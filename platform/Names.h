@@ -18,6 +18,11 @@ std::string Cp1252ToUtf8(std::string_view text);
 // holds a character that Windows-1252 lacks.
 std::optional<std::string> Utf8ToCp1252(std::string_view text);
 
+// One character: the Unicode code point of a Windows-1252 byte, and the
+// Windows-1252 byte of a code point (-1 when the code page lacks it).
+char32_t Cp1252CharToCodePoint(unsigned char byte);
+int CodePointToCp1252Char(char32_t code);
+
 // The native relative path of an archive path ("Help\Data\x.htm").  A pure
 // conversion: callers check the components ("..", empty, absolute) first.
 std::filesystem::path ArchivePathToNative(std::string_view archive_path);
@@ -33,7 +38,7 @@ std::string UpperCaseAscii(std::string_view text);
 bool SameTextAscii(std::string_view a, std::string_view b);
 
 // Native path helpers (the separator is '/' on POSIX).
-std::string ExpandFileName(const std::string& path);  // absolute and normalised
+std::string ExpandFileName(const std::string& path);   // absolute and normalised
 std::string ExtractFileName(const std::string& path);  // after the last separator
 std::string ExtractFilePath(const std::string& path);  // up to and including it
 std::string ExtractFileExt(const std::string& path);   // from the last '.' of the name

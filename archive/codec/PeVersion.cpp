@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Names.h"
+
 namespace zorellz {
 
 namespace {
@@ -238,26 +240,15 @@ std::optional<TNode> ParseNode(const TBlock& block, std::size_t start, std::size
   return node;
 }
 
-// Windows-1252 characters 0x80 to 0x9F; 0 marks the five unassigned bytes,
-// which stand for the C1 controls of the same value.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char16_t Cp1252ToUnit(char c) {
-  const auto byte = static_cast<std::uint8_t>(c);
-  if (byte < 0x80 || byte >= 0xA0) return byte;
-  return kCp1252High[byte - 0x80] != 0 ? kCp1252High[byte - 0x80] : byte;
+// Characters that Windows-1252 lacks become '?'.
+char UnitToCp1252(char16_t unit) {
+  const int byte = CodePointToCp1252Char(unit);
+  return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
-char UnitToCp1252(char16_t unit) {
-  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
-  for (int i = 0; i < 32; ++i) {
-    const char16_t mapped = kCp1252High[i] != 0 ? kCp1252High[i] : static_cast<char16_t>(0x80 + i);
-    if (mapped == unit) return static_cast<char>(0x80 + i);
-  }
-  return '?';
+// A character of a looked-up key (Windows-1252) as a UTF-16 unit.
+char16_t KeyUnit(char c) {
+  return static_cast<char16_t>(Cp1252CharToCodePoint(static_cast<unsigned char>(c)));
 }
 
 char16_t FoldAscii(char16_t unit) {
@@ -268,7 +259,7 @@ bool KeyEquals(const TBlock& block, const TNode& node, std::string_view key) {
   if ((node.KeyEnd - node.KeyStart) / 2 != key.size()) return false;
   for (std::size_t i = 0; i < key.size(); ++i) {
     const char16_t unit = GetU16(&block[node.KeyStart + 2 * i]);
-    if (FoldAscii(unit) != FoldAscii(Cp1252ToUnit(key[i]))) return false;
+    if (FoldAscii(unit) != FoldAscii(KeyUnit(key[i]))) return false;
   }
   return true;
 }
