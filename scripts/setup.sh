@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev libcli11-dev nlohmann-json3-dev attr)
+          libbenchmark-dev zlib1g-dev libcli11-dev nlohmann-json3-dev attr
+          qt6-base-dev fonts-dejavu-core)
 
 missing=()
 for package in "${packages[@]}"; do
