@@ -1,0 +1,97 @@
+// Internal to the LZSS codec: its one module-level state and the buffered
+// byte access that both directions share.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "archive/codec/LZSSMatchTree.h"
+#include "archive/codec/ZrlLZSS.h"
+
+namespace zorellz {
+
+// The decoder keeps its window of the last 4,096 output bytes in front of the
+// output buffer; a few spare bytes behind it let matches be copied in whole
+// blocks.
+inline constexpr std::uint32_t kLZSSHistorySize = kLZSSRingSize;
+inline constexpr std::uint32_t kLZSSOutputSlack = 32;
+
+struct TLZSSState {
+  TLZSSReadFunc Read;
+  TLZSSWriteFunc Write;
+  bool Initialised = false;
+  std::unique_ptr<std::uint8_t[]> Input;   // kLZSSBufferSize
+  std::unique_ptr<std::uint8_t[]> Output;  // history, kLZSSBufferSize, slack
+  std::unique_ptr<TLZSSTreeBlock> Tree;
+};
+
+TLZSSState& LZSSModule();
+// The state for a new stream; raises std::logic_error when the codec cannot
+// run (not initialised, or the engine's functions not installed).
+TLZSSState& LZSSBeginStream();
+
+// Input bytes, refilled through the engine's read function one buffer at a
+// time.  The first 0 it returns ends the input for good.
+class TLZSSByteSource {
+ public:
+  explicit TLZSSByteSource(TLZSSState& state) : read_(state.Read), buffer_(state.Input.get()) {}
+
+  bool Next(std::uint8_t& byte) {
+    if (position_ == count_ && !Refill()) return false;
+    byte = buffer_[position_++];
+    return true;
+  }
+  // Direct access for callers that check Available() first.
+  std::uint32_t Available() const { return count_ - position_; }
+  const std::uint8_t* Cursor() const { return buffer_ + position_; }
+  void Skip(std::uint32_t count) { position_ += count; }
+
+ private:
+  bool Refill();
+
+  const TLZSSReadFunc& read_;
+  std::uint8_t* buffer_;
+  std::uint32_t position_ = 0;
+  std::uint32_t count_ = 0;
+  bool ended_ = false;
+};
+
+// Output bytes, handed to the engine's write function in full buffers, with
+// the last kLZSSHistorySize bytes written always readable behind the cursor
+// (zeros before the first byte).
+class TLZSSByteSink {
+ public:
+  explicit TLZSSByteSink(TLZSSState& state)
+      : write_(state.Write), buffer_(state.Output.get() + kLZSSHistorySize) {
+    std::memset(state.Output.get(), 0, kLZSSHistorySize);
+  }
+
+  void Put(std::uint8_t byte) {
+    buffer_[position_++] = byte;
+    if (position_ == kLZSSBufferSize) FlushFull();
+  }
+  // The byte `distance` (1 to kLZSSHistorySize) positions back.
+  std::uint8_t Back(std::uint32_t distance) const {
+    return buffer_[static_cast<std::ptrdiff_t>(position_) - distance];
+  }
+  // Direct access for callers that check Room() first; up to
+  // kLZSSOutputSlack bytes past the room may be scribbled on.
+  std::uint32_t Room() const { return kLZSSBufferSize - position_; }
+  std::uint8_t* Cursor() { return buffer_ + position_; }
+  void Advance(std::uint32_t count) {
+    position_ += count;
+    if (position_ == kLZSSBufferSize) FlushFull();
+  }
+  // Writes what is pending, also when that is nothing.
+  void Flush();
+
+ private:
+  void FlushFull();
+
+  const TLZSSWriteFunc& write_;
+  std::uint8_t* buffer_;
+  std::uint32_t position_ = 0;
+};
+
+}  // namespace zorellz
