@@ -19,6 +19,7 @@ struct TExitStatus {
 // Register the subcommands on `app`; a command runs while `app` parses.
 void RegisterCrc32Command(CLI::App& app);
 void RegisterInfoCommand(CLI::App& app);
+void RegisterCodecCommand(CLI::App& app);
 
 // One line on stderr: "zorellz: <subject>: <cause>".
 void ReportError(const std::string& subject, const std::string& cause);

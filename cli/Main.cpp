@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   zorellz::cli::RegisterCrc32Command(app);
   zorellz::cli::RegisterInfoCommand(app);
+  zorellz::cli::RegisterCodecCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
