@@ -1,10 +1,8 @@
 // zorellz codec encode|decode --method METHOD INPUT OUTPUT: one raw codec
 // stream (no header) from INPUT to OUTPUT.  OUTPUT is written beside its
 // final place and replaces it only once the whole stream is in.
-#include <sys/stat.h>
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -18,7 +16,7 @@
 #include "cli/Commands.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
-#include "platform/System.h"
+#include "platform/PendingFile.h"
 
 namespace zorellz::cli {
 namespace {
@@ -97,60 +95,6 @@ class TCodecScope {
   bool ready_;
 };
 
-// A new file beside the target that takes the target's place on Commit and
-// is removed if it never does.
-class TPendingOutput {
- public:
-  explicit TPendingOutput(const std::filesystem::path& target) : target_(target) {
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    path_ = CreateUniqueFile(folder, "." + target.filename().string() + ".");
-    if (path_.empty()) Fail(target_.string(), "cannot create a temporary file beside it");
-    int error = 0;
-    if (!file_.Open(path_, TFile::TMode::kCreateTruncate, &error)) {
-      Discard();
-      Fail(target_.string(), std::strerror(error));
-    }
-  }
-  ~TPendingOutput() {
-    if (!committed_) Discard();
-  }
-  TPendingOutput(const TPendingOutput&) = delete;
-  TPendingOutput& operator=(const TPendingOutput&) = delete;
-
-  TFile& File() { return file_; }
-
-  // Raises EInOutError when the data cannot be flushed to the device.
-  void Commit() {
-    file_.Sync();
-    file_.Close();
-    chmod(path_.c_str(), PermissionsOfResult());
-    if (!ReplaceFileNative(path_, target_)) Fail(target_.string(), std::strerror(errno));
-    committed_ = true;
-  }
-
- private:
-  // The temporary file is private to its owner; the result keeps the
-  // permissions of the file it replaces, or gets those of a new file.
-  mode_t PermissionsOfResult() const {
-    struct stat target_status;
-    if (stat(target_.c_str(), &target_status) == 0) return target_status.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-  }
-
-  void Discard() {
-    file_.Close();
-    DeleteFileNative(path_);
-  }
-
-  std::filesystem::path target_;
-  std::filesystem::path path_;
-  TFile file_;
-  bool committed_ = false;
-};
-
 struct TCodecRequest {
   std::string Direction;
   std::string Method;
@@ -183,12 +127,16 @@ void RunCodec(const TCodecRequest& request) {
   }
   TCodecScope codec(method.Level);
   if (!codec.Ready()) Fail(request.Method, LZMessageText(kMsgInitFailed));
-  TPendingOutput output(OutputTarget(request.Output));
+  TPendingFile output;
+  if (!output.Create(OutputTarget(request.Output), &error)) {
+    Fail(request.Output,
+         "cannot create a temporary file beside it: " + std::string(std::strerror(error)));
+  }
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
     method.Code(input, output.File(), direction);
-    output.Commit();
+    if (!output.Commit(&error)) Fail(request.Output, std::strerror(error));
   } catch (const EInOutError& failure) {
     const bool writing = failure.ErrorCode == kInOutWriteFailed;
     Fail(writing ? request.Output : request.Input, failure.what());

@@ -20,6 +20,7 @@
 #include "platform/File.h"
 #include "platform/InOutError.h"
 #include "platform/MessageBox.h"
+#include "platform/PendingFile.h"
 #include "platform/System.h"
 #include "tests/TestSupport.h"
 
@@ -383,6 +384,71 @@ TEST(MessageBox, DefaultIsNotShownAndHooksRestore) {
   SetMessageBoxHook(previous);
   EXPECT_EQ(ShowMessageBox("text", "caption", TMsgBoxButtons::kOk, TMsgBoxIcon::kNone),
             kMbNotShown);
+}
+
+}  // namespace
+}  // namespace zorellz
+
+namespace zorellz {
+namespace {
+
+std::size_t FolderEntryCount(const std::filesystem::path& folder) {
+  std::vector<TDirEntry> entries;
+  EXPECT_TRUE(ListDirectory(folder, entries));
+  return entries.size();
+}
+
+TEST(PendingFile, CommitReplacesTargetAndKeepsItsPermissions) {
+  TScratchDir dir;
+  const std::string target = dir.File("out.bin");
+  WriteFileBytes(target, {1, 2, 3});
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  TPendingFile pending;
+  ASSERT_TRUE(pending.Create(target));
+  pending.File().Write("\x09\x08", 2);
+  EXPECT_EQ(ReadFileBytes(target), TBytes({1, 2, 3})) << "untouched until the commit";
+  ASSERT_TRUE(pending.Commit());
+  EXPECT_EQ(ReadFileBytes(target), TBytes({9, 8}));
+  struct stat status;
+  ASSERT_EQ(stat(target.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(FolderEntryCount(dir.Path()), 1u);
+}
+
+TEST(PendingFile, UncommittedFileLeavesNoTraceAndTargetIntact) {
+  TScratchDir dir;
+  const std::string target = dir.File("out.bin");
+  WriteFileBytes(target, {1, 2, 3});
+  {
+    TPendingFile pending;
+    ASSERT_TRUE(pending.Create(target));
+    pending.File().Write("partial", 7);
+    EXPECT_EQ(FolderEntryCount(dir.Path()), 2u);
+  }
+  EXPECT_EQ(ReadFileBytes(target), TBytes({1, 2, 3}));
+  EXPECT_EQ(FolderEntryCount(dir.Path()), 1u);
+}
+
+TEST(PendingFile, NewTargetAndFailures) {
+  TScratchDir dir;
+  TPendingFile pending;
+  // A name longer than the file system allows for a temporary name of its own.
+  const std::string long_name(240, 'n');
+  ASSERT_TRUE(pending.Create(dir.File(long_name)));
+  ASSERT_TRUE(pending.Commit());
+  EXPECT_TRUE(FileExists(dir.File(long_name)));
+
+  int error = 0;
+  EXPECT_FALSE(pending.Create(dir.File("missing/out.bin"), &error));
+  EXPECT_EQ(error, ENOENT);
+
+  // A folder cannot be replaced by a file: the commit fails and cleans up.
+  std::filesystem::create_directory(dir.File("folder"));
+  std::filesystem::create_directory(dir.File("folder/inner"));
+  ASSERT_TRUE(pending.Create(dir.File("folder")));
+  EXPECT_FALSE(pending.Commit(&error));
+  EXPECT_NE(error, 0);
+  EXPECT_EQ(FolderEntryCount(dir.Path()), 2u);
 }
 
 }  // namespace
