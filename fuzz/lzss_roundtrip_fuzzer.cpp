@@ -1,13 +1,13 @@
 // Any bytes through the LZSS encoder and back: the decoder must give the
 // input again, and the stream must not depend on how the input was split
 // into reads.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "archive/codec/ZrlLZSS.h"
+#include "tests/LzssMemory.h"
 
 namespace {
 
@@ -19,26 +19,9 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// Runs one stream over memory, the read function handing out at most
-// `piece` bytes a call.
 TBytes RunStream(void (*direction)(), const std::uint8_t* data, std::size_t size,
                  std::size_t piece) {
-  TBytes out;
-  std::size_t taken = 0;
-  zorellz::LZSSSetIOFunctions(
-      [&](std::uint8_t* buffer) {
-        const std::size_t count =
-            std::min({size - taken, piece, std::size_t{zorellz::kLZSSBufferSize}});
-        std::copy_n(data + taken, count, buffer);
-        taken += count;
-        return static_cast<std::uint32_t>(count);
-      },
-      [&](const std::uint8_t* buffer, std::uint32_t count) {
-        out.insert(out.end(), buffer, buffer + count);
-        return count;
-      });
-  direction();
-  return out;
+  return zorellz::test::RunLZSSOverMemory(direction, data, size, piece).Output;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "archive/codec/ZrlCodec.h"
 #include "platform/InOutError.h"
+#include "tests/LzssMemory.h"
 #include "tests/TestSupport.h"
 
 namespace zorellz {
@@ -206,68 +207,16 @@ TBytes ReferenceEncode(const TBytes& input) {
 }
 
 TBytes ReferenceDecode(const TBytes& stream) {
-  std::vector<int> ring(4096, 0);
-  TBytes out;
-  int r = 4096 - 18;
-  unsigned flags = 0;
-  std::size_t at = 0;
-  auto next = [&] { return at < stream.size() ? stream[at++] : -1; };
-  for (;;) {
-    flags >>= 1;
-    if ((flags & 0xFF00) == 0) {
-      const int c = next();
-      if (c < 0) break;
-      flags = 0xFF00 | c;
-    }
-    const int c = next();
-    if (c < 0) break;
-    if (flags & 1) {
-      out.push_back(c);
-      ring[r] = c;
-      r = (r + 1) % 4096;
-      continue;
-    }
-    const int d = next();
-    if (d < 0) break;
-    const int position = c | ((d >> 4) << 8);
-    for (int k = 0; k < (d & 0x0F) + 3; ++k) {
-      const int byte = ring[(position + k) % 4096];
-      out.push_back(byte);
-      ring[r] = byte;
-      r = (r + 1) % 4096;
-    }
-  }
-  return out;
+  return test::PlainLZSSDecode(stream.data(), stream.size());
 }
 
 // ---- Running the library's codec over memory ----------------------------
 
-struct TRun {
-  TBytes Output;
-  std::vector<std::uint32_t> Writes;  // count of every write call
-  int Reads = 0;                      // read calls
-};
+using TRun = test::TLZSSMemoryRun;
 
 // Runs one stream; the read function hands out at most `piece` bytes a call.
 TRun RunStream(void (*direction)(), const TBytes& input, std::size_t piece = kLZSSBufferSize) {
-  TRun run;
-  std::size_t taken = 0;
-  LZSSSetIOFunctions(
-      [&](std::uint8_t* buffer) {
-        ++run.Reads;
-        const std::size_t count =
-            std::min({piece, input.size() - taken, std::size_t{kLZSSBufferSize}});
-        std::copy_n(input.data() + taken, count, buffer);
-        taken += count;
-        return static_cast<std::uint32_t>(count);
-      },
-      [&](const std::uint8_t* buffer, std::uint32_t count) {
-        run.Writes.push_back(count);
-        run.Output.insert(run.Output.end(), buffer, buffer + count);
-        return count;
-      });
-  direction();
-  return run;
+  return test::RunLZSSOverMemory(direction, input.data(), input.size(), piece);
 }
 
 TBytes Encode(const TBytes& input, std::size_t piece = kLZSSBufferSize) {
