@@ -194,6 +194,9 @@ class TOffice97Button : public QWidget {
 
   // OffBtnInput.cpp
   bool IsUnderPointer(const QPoint& localPos) const;
+  // Normal to hot and back, with the pointer events they fire.
+  void BecomeHot();
+  void LeaveHot();
   void KeyboardClick();
   void ResetSiblingButtons();
   void SetFormModalResult();

@@ -85,16 +85,10 @@ void TOffice97Button::mouseMoveEvent(QMouseEvent* event) {
       if (over) SetButtonState(kStatePressed);
       break;
     case kStateNormal:
-      if (over) {
-        SetButtonState(kStateHot);
-        if (OnMouseEnter) OnMouseEnter(this);
-      }
+      if (over) BecomeHot();
       break;
     case kStateHot:
-      if (!over) {
-        SetButtonState(kStateNormal);
-        if (OnMouseExit) OnMouseExit(this);
-      }
+      if (!over) LeaveHot();
       break;
   }
 }
@@ -110,19 +104,23 @@ void TOffice97Button::mouseReleaseEvent(QMouseEvent* event) {
 // Enter and leave only move between normal and hot: while the left button
 // is held the pressed states follow the pointer through mouseMoveEvent.
 void TOffice97Button::enterEvent(QEnterEvent* event) {
-  if (isEnabled() && buttonState_ == kStateNormal) {
-    SetButtonState(kStateHot);
-    if (OnMouseEnter) OnMouseEnter(this);
-  }
+  if (isEnabled() && buttonState_ == kStateNormal) BecomeHot();
   QWidget::enterEvent(event);
 }
 
 void TOffice97Button::leaveEvent(QEvent* event) {
-  if (buttonState_ == kStateHot) {
-    SetButtonState(kStateNormal);
-    if (OnMouseExit) OnMouseExit(this);
-  }
+  if (buttonState_ == kStateHot) LeaveHot();
   QWidget::leaveEvent(event);
+}
+
+void TOffice97Button::BecomeHot() {
+  SetButtonState(kStateHot);
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TOffice97Button::LeaveHot() {
+  SetButtonState(kStateNormal);
+  if (OnMouseExit) OnMouseExit(this);
 }
 
 void TOffice97Button::keyPressEvent(QKeyEvent* event) {

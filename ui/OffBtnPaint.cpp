@@ -102,12 +102,10 @@ int TOffice97Button::ComputeHeight() const {
   const bool shown = GlyphShown(image);
   const QSize glyph = LogicalSize(image);
   const int textHeight =
-      wordWrap_
-          ? WrapCaption(caption_,
-                        CaptionWrapWidth(controlType_, position_, shown, width(), glyph.width()),
-                        measurer)
-                .block.height()
-          : measurer.TextHeight(caption_);
+      MeasureCaption(caption_, wordWrap_,
+                     CaptionWrapWidth(controlType_, position_, shown, width(), glyph.width()),
+                     measurer)
+          .block.height();
   return AutoHeightFor(controlType_, position_, shown, glyph.height(), textHeight);
 }
 
