@@ -1,5 +1,6 @@
 #include "archive/codec/ZrlCodec.h"
 
+#include "archive/codec/ZrlLZH.h"
 #include "archive/codec/ZrlLZSS.h"
 
 namespace zorellz {
@@ -8,8 +9,7 @@ namespace {
 constexpr int kNoCodec = -1;
 constexpr int kStoredLevel = 0;
 constexpr int kLZSSLevel = 1;
-// Level 2, the adaptive Huffman codec, is refused until its acquire, release
-// and busy flag take their places in the three functions below.
+constexpr int kLZHLevel = 2;
 constexpr std::uint8_t kLevelBits = 0x7F;  // bit 7 of a level is no part of it
 
 int current_codec = kNoCodec;
@@ -26,6 +26,9 @@ bool LZInitCodec(std::uint8_t level) {
     case kLZSSLevel:
       current_codec = kLZSSLevel;
       return LZSSInit();
+    case kLZHLevel:
+      current_codec = kLZHLevel;
+      return LZHAcquire();
     default:
       return false;
   }
@@ -33,6 +36,7 @@ bool LZInitCodec(std::uint8_t level) {
 
 void LZDoneCodec() {
   if (current_codec == kLZSSLevel) LZSSDone();
+  if (current_codec == kLZHLevel) LZHRelease();
   current_codec = kNoCodec;
 }
 
@@ -42,6 +46,8 @@ bool LZCodecReady() {
       return true;
     case kLZSSLevel:
       return LZSSInitialised();
+    case kLZHLevel:
+      return LZHAcquired();
     default:
       return false;
   }

@@ -1,6 +1,7 @@
 // Preparation of a codec by compression level, around the coding of each
-// stream: 0 stores (nothing to prepare), 1 the LZSS codec.  Bit 7 of the
-// level is ignored.  Any other level is refused.
+// stream: 0 stores (nothing to prepare), 1 the LZSS codec, 2 the adaptive
+// Huffman LZ codec (its busy flag, so that no second stream starts while one
+// runs).  Bit 7 of the level is ignored.  Any other level is refused.
 #pragma once
 
 #include <cstdint>

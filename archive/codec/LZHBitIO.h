@@ -1,0 +1,94 @@
+// Internal to the adaptive Huffman LZ codec: the compressed stream as bits.
+// Bits fill 16-bit words from the most significant end; each word is stored
+// little-endian, and the words travel in chunks of kLZHPackedChunk bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/codec/LZHModel.h"
+#include "archive/codec/LZHStream.h"
+
+namespace zorellz {
+
+class TLZHBitWriter {
+ public:
+  // `chunk` holds kLZHPackedChunk bytes.
+  TLZHBitWriter(const TLZHWriteFunc& write, std::uint8_t* chunk) : write_(write), chunk_(chunk) {}
+
+  // The low `count` (at most 32) bits of `bits`, the most significant first.
+  void PutBits(std::uint32_t bits, int count) {
+    pending_ = (pending_ << count) | bits;
+    pending_count_ += count;
+    while (pending_count_ >= 16) {
+      pending_count_ -= 16;
+      PutWord(static_cast<std::uint16_t>(pending_ >> pending_count_));
+    }
+  }
+  // A symbol's code, from the root down.
+  void PutCode(const TLZHCode& code);
+  // The low `count` bits of `value`, the least significant first.
+  void PutRaw(std::uint32_t value, int count);
+  // Pads the last word with zero bits and writes what is buffered.
+  void Flush();
+  // Compressed bytes so far, a partly filled word not counted.
+  std::int64_t Bytes() const { return bytes_; }
+
+ private:
+  void PutWord(std::uint16_t word) {
+    StoreWord(word);
+    if (words_ == kLZHPackedWords) WriteChunk();
+  }
+  void StoreWord(std::uint16_t word) {
+    chunk_[2 * words_] = static_cast<std::uint8_t>(word);
+    chunk_[2 * words_ + 1] = static_cast<std::uint8_t>(word >> 8);
+    ++words_;
+    bytes_ += 2;
+  }
+  void WriteChunk();
+
+  const TLZHWriteFunc& write_;
+  std::uint8_t* chunk_;
+  std::size_t words_ = 0;
+  std::uint64_t pending_ = 0;  // the low pending_count_ bits are not yet in a word
+  int pending_count_ = 0;
+  std::int64_t bytes_ = 0;
+};
+
+class TLZHBitReader {
+ public:
+  // `chunk` holds kLZHPackedChunk bytes.
+  TLZHBitReader(const TLZHReadFunc& read, std::uint8_t* chunk) : read_(read), chunk_(chunk) {}
+
+  // Each reports false when the stream has too few bits left: the input
+  // ended, or its last chunk holds no further whole word.
+
+  // Follows the code of the next symbol from the root to its leaf.
+  bool DecodeLeaf(const TLZHModel& model, int& leaf) {
+    int node = TLZHModel::kRoot;
+    do {
+      if (count_ == 0 && !Refill()) return false;
+      node = model.Child(node, static_cast<unsigned>(bits_ >> 63));
+      bits_ <<= 1;
+      --count_;
+    } while (!TLZHModel::IsLeaf(node));
+    leaf = node;
+    return true;
+  }
+  // `count` (at most 16) bits, the least significant first.
+  bool GetRaw(int count, std::uint32_t& value);
+
+ private:
+  // Moves whole words of the chunk into bits_, reading the next chunk first
+  // when this one is used up; false when no word came.
+  bool Refill();
+
+  const TLZHReadFunc& read_;
+  std::uint8_t* chunk_;
+  std::size_t next_ = kLZHPackedWords;   // word index in the chunk
+  std::size_t words_ = kLZHPackedWords;  // whole words the chunk holds
+  std::uint64_t bits_ = 0;               // the next bit is the most significant
+  int count_ = 0;
+};
+
+}  // namespace zorellz

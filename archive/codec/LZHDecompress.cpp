@@ -1,0 +1,117 @@
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "archive/codec/LZHBitIO.h"
+#include "archive/codec/LZHModel.h"
+#include "archive/codec/LZHStream.h"
+#include "archive/codec/ZrlLZH.h"
+
+namespace zorellz {
+namespace {
+
+// The window is kept as the last kLZHWindowSize bytes written in front of
+// the chunk being filled, so that matches copy straight from it.  A match
+// may run past the chunk's end into the spare bytes behind it, and block
+// copies may write a few bytes further.
+constexpr std::size_t kHistory = kLZHWindowSize;
+constexpr std::size_t kSpare = kLZHMaxMatch + 8;
+
+struct TWorkingMemory {
+  std::uint8_t Input[kLZHPackedChunk];
+  std::uint8_t Output[kHistory + kLZHPlainChunk + kSpare];
+  TLZHModel Model;
+};
+
+// Copies `length` bytes from `distance` (3 to kLZHWindowSize) bytes back; a
+// source that overlaps the copy repeats its bytes.  May write up to seven
+// bytes past the end.
+void CopyMatch(std::uint8_t* to, int distance, int length) {
+  const std::uint8_t* from = to - distance;
+  if (distance >= 8) {
+    for (int k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
+  } else {
+    for (int k = 0; k < length; ++k) to[k] = from[k];
+  }
+}
+
+class TDecoder {
+ public:
+  TDecoder(TWorkingMemory& memory, const TLZHReadFunc& read, const TLZHWriteFunc& write)
+      : memory_(memory),
+        write_(write),
+        bits_(read, memory.Input),
+        chunk_(memory.Output + kHistory) {
+    // Streams of the encoder never read a byte before writing it; any other
+    // stream reads zeros there.
+    std::memset(memory_.Output, 0, kHistory);
+  }
+
+  std::int64_t Run() {
+    TLZHModel& model = memory_.Model;
+    for (;;) {
+      int leaf;
+      if (!bits_.DecodeLeaf(model, leaf)) return kLZHTruncated;
+      const int symbol = TLZHModel::SymbolOf(leaf);
+      model.Update(symbol);
+      if (symbol < kLZHEndSymbol) {
+        chunk_[pending_++] = static_cast<std::uint8_t>(symbol);
+        if (pending_ == kLZHPlainChunk) WriteChunk();
+      } else if (symbol == kLZHEndSymbol) {
+        break;
+      } else if (!DecodeMatch(symbol - kLZHFirstMatchSymbol)) {
+        return kLZHTruncated;
+      }
+    }
+    write_(chunk_, pending_);
+    Count(pending_);
+    return written_;
+  }
+
+ private:
+  bool DecodeMatch(int code) {
+    const TLZHDistanceClass& k = kLZHClasses[code / kLZHMatchLengths];
+    const int length = code % kLZHMatchLengths + kLZHMinMatch;
+    std::uint32_t raw;
+    if (!bits_.GetRaw(k.Bits, raw)) return false;
+    CopyMatch(chunk_ + pending_, static_cast<int>(raw) + k.Base + length, length);
+    pending_ += static_cast<std::size_t>(length);
+    if (pending_ >= kLZHPlainChunk) WriteChunk();
+    return true;
+  }
+
+  // Writes a full chunk and moves what follows it, with the window before
+  // it, to the front.
+  void WriteChunk() {
+    write_(chunk_, kLZHPlainChunk);
+    Count(kLZHPlainChunk);
+    pending_ -= kLZHPlainChunk;
+    std::memmove(memory_.Output, memory_.Output + kLZHPlainChunk, kHistory + pending_);
+  }
+
+  void Count(std::size_t written) {
+    written_ += static_cast<std::int64_t>(written);
+    LZHReportWrite(written, true);
+  }
+
+  TWorkingMemory& memory_;
+  const TLZHWriteFunc& write_;
+  TLZHBitReader bits_;
+  std::uint8_t* chunk_;
+  std::size_t pending_ = 0;
+  std::int64_t written_ = 0;
+};
+
+}  // namespace
+
+std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+  std::unique_ptr<TWorkingMemory> memory;
+  try {
+    memory = std::make_unique<TWorkingMemory>();
+  } catch (const std::bad_alloc&) {
+    return kLZHOutOfMemory;
+  }
+  return TDecoder(*memory, read, write).Run();
+}
+
+}  // namespace zorellz

@@ -1,0 +1,24 @@
+// Internal to the adaptive Huffman LZ codec: its fixed chunks of input and
+// output, and the progress hooks reported once per chunk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/codec/ZrlLZH.h"
+
+namespace zorellz {
+
+inline constexpr std::size_t kLZHPlainChunk = 16384;   // uncompressed bytes
+inline constexpr std::size_t kLZHPackedWords = 16384;  // compressed words
+inline constexpr std::size_t kLZHPackedChunk = 2 * kLZHPackedWords;
+
+// Calls `read` until `size` bytes are in `buffer` or it returns 0; returns
+// how many bytes arrived.
+std::size_t LZHFillChunk(const TLZHReadFunc& read, std::uint8_t* buffer, std::size_t size);
+
+// The engine's hooks, when installed.
+void LZHReportRead(std::size_t count, bool decompressing);
+void LZHReportWrite(std::size_t count, bool decompressing);
+
+}  // namespace zorellz

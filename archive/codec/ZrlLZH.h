@@ -1,0 +1,67 @@
+// The adaptive Huffman LZ codec of maximum compression: an LZ77 coder over a
+// 21,903-byte window whose symbols (256 literals, an end code, 372 codes of
+// match length and distance class) are coded by one adaptive Huffman tree of
+// 629 leaves, each match code followed by 4 to 14 raw distance bits.  The
+// stream is a sequence of 16-bit little-endian words, first bit in the most
+// significant position, ending with the word that holds the end code.
+//
+// Unlike the LZSS codec, this one reads and writes its input and output
+// itself in fixed chunks: compression reads 16,384 bytes and writes 32,768,
+// decompression reads 32,768 and writes 16,384 at a time.  It starts at the
+// files' current positions.  Compression reads its input to the end;
+// decompression stops at the end code but may have read up to one chunk
+// beyond it, so a caller that goes on reading the input repositions it first.
+//
+// Each call builds a fresh tree and window, so streams are independent.  One
+// stream at a time per process.  Exceptions of the input and output (such as
+// EInOutError) pass through; all working memory is released on every way out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace zorellz {
+
+class TFile;
+
+inline constexpr int kLZHWindowSize = 21903;
+inline constexpr std::int64_t kLZHOutOfMemory = -20;  // working memory unavailable
+inline constexpr std::int64_t kLZHTruncated = -21;    // input ended before the end code
+
+// Fills `buffer` with up to `count` bytes and returns how many it stored; 0
+// only when the input is exhausted.  The codec calls it again until a chunk
+// is full or it returns 0, so a source may deliver any amount at a time.
+using TLZHReadFunc = std::function<std::size_t(std::uint8_t* buffer, std::size_t count)>;
+// Takes all `count` bytes of `buffer`, or raises.
+using TLZHWriteFunc = std::function<void(const std::uint8_t* buffer, std::size_t count)>;
+
+// Called with the byte count of every chunk read or written, and whether the
+// call decompresses.
+using TLZHProgressHook = std::function<void(std::int32_t count, bool decompressing)>;
+
+// Installs the engine's read- and write-progress hooks; either may be empty.
+void LZHSetProgressHooks(TLZHProgressHook read_hook, TLZHProgressHook write_hook);
+
+// Compresses `input` from its position to its end into `output`; returns the
+// number of compressed bytes written, or kLZHOutOfMemory.
+std::int64_t LZHCompress(TFile& input, TFile& output);
+std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write);
+
+// Decompresses one stream from `input` into `output`; returns the number of
+// bytes written, kLZHOutOfMemory, or kLZHTruncated (whether the input ends
+// inside a Huffman code or inside the raw distance bits; only whole words
+// count, and words beyond the bytes actually read are not part of the
+// stream).  Any input is safe: a corrupt stream cannot address outside the
+// window, and the window starts zero-filled.
+std::int64_t LZHDecompress(TFile& input, TFile& output);
+std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write);
+
+// The busy flag that keeps the engine from starting a second compression:
+// LZHAcquire returns false when it is set, otherwise sets it and returns
+// true.  The two codec operations do not look at it.
+bool LZHAcquire();
+void LZHRelease();
+bool LZHAcquired();
+
+}  // namespace zorellz
