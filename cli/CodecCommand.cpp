@@ -12,6 +12,7 @@
 
 #include "archive/codec/ZrlCodec.h"
 #include "archive/codec/ZrlErrors.h"
+#include "archive/codec/ZrlLZH.h"
 #include "archive/codec/ZrlLZSS.h"
 #include "cli/Commands.h"
 #include "platform/File.h"
@@ -22,6 +23,11 @@ namespace zorellz::cli {
 namespace {
 
 enum class TDirection { kEncode, kDecode };
+
+[[noreturn]] void Fail(const std::string& subject, const std::string& cause) {
+  ReportError(subject, cause);
+  throw TExitStatus{1};
+}
 
 // Runs one stream of a method from `input` to `output`.
 using TStreamCoder = void (*)(TFile& input, TFile& output, TDirection direction);
@@ -53,6 +59,17 @@ void CodeLZSS(TFile& input, TFile& output, TDirection direction) {
   }
 }
 
+// The adaptive Huffman LZ codec works on the files itself.  A stream that
+// ends before its end code fails the command, as does a lack of memory.
+void CodeLZH(TFile& input, TFile& output, TDirection direction) {
+  const std::int64_t result =
+      direction == TDirection::kEncode ? LZHCompress(input, output) : LZHDecompress(input, output);
+  if (result == kLZHTruncated) {
+    Fail(input.Path().string(), "compressed data ends before its end code");
+  }
+  if (result == kLZHOutOfMemory) Fail(input.Path().string(), "not enough memory to code it");
+}
+
 struct TMethod {
   const char* Name;
   std::uint8_t Level;  // the compression level that prepares its codec
@@ -61,6 +78,7 @@ struct TMethod {
 
 const TMethod kMethods[] = {
     {"lzss", 1, CodeLZSS},
+    {"lzh", 2, CodeLZH},
 };
 
 const TMethod& FindMethod(const std::string& name) {
@@ -74,11 +92,6 @@ std::vector<std::string> MethodNames() {
   std::vector<std::string> names;
   for (const TMethod& method : kMethods) names.emplace_back(method.Name);
   return names;
-}
-
-[[noreturn]] void Fail(const std::string& subject, const std::string& cause) {
-  ReportError(subject, cause);
-  throw TExitStatus{1};
 }
 
 // The codec of one level, prepared for the command and released on every way
