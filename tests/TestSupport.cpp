@@ -34,7 +34,8 @@ TScratchDir::~TScratchDir() {
 
 void WriteFileBytes(const std::string& path, const TBytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -44,7 +45,9 @@ TBytes ReadFileBytes(const std::string& path) {
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void PutU8(TBytes& out, std::uint8_t v) { out.push_back(v); }
+void PutU8(TBytes& out, std::uint8_t v) {
+  out.push_back(v);
+}
 void PutU16(TBytes& out, std::uint16_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
   out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -52,7 +55,19 @@ void PutU16(TBytes& out, std::uint16_t v) {
 void PutU32(TBytes& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-void PutText(TBytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+void PutText(TBytes& out, const std::string& text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected) {
+  const auto parted = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+  if (parted.first == actual.end() && parted.second == expected.end()) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << actual.size() << " bytes against " << expected.size() << ", first difference at "
+         << (parted.first - actual.begin());
+}
 
 std::vector<std::filesystem::path> CorpusFiles() {
   std::vector<std::filesystem::path> files;

@@ -2,6 +2,8 @@
 // byte assembly.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -35,6 +37,9 @@ void PutU8(TBytes& out, std::uint8_t v);
 void PutU16(TBytes& out, std::uint16_t v);
 void PutU32(TBytes& out, std::uint32_t v);
 void PutText(TBytes& out, const std::string& text);
+
+// Equal byte strings; otherwise where they part, rather than all the bytes.
+::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected);
 
 // The files of the shared sample corpus (empty when it is absent).
 std::vector<std::filesystem::path> CorpusFiles();

@@ -19,6 +19,7 @@
 namespace zorellz {
 namespace {
 
+using test::SameBytes;
 using test::TBytes;
 using test::TLZHHookCall;
 using test::TLZHMemoryRun;
@@ -109,17 +110,6 @@ TBytes Prefix(const TBytes& bytes, std::size_t count) {
 
 std::int64_t Size(const TBytes& bytes) {
   return static_cast<std::int64_t>(bytes.size());
-}
-
-// Equal byte strings; otherwise where they part, rather than all the bytes.
-::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected) {
-  const auto parted = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-  if (parted.first == actual.end() && parted.second == expected.end()) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure()
-         << actual.size() << " bytes against " << expected.size() << ", first difference at "
-         << (parted.first - actual.begin());
 }
 
 // The library's stream is the model's, and both decoders give the input back.

@@ -17,6 +17,7 @@
 namespace zorellz {
 namespace {
 
+using test::SameBytes;
 using test::TBytes;
 
 // ---- A literal model of the codec --------------------------------------
@@ -255,17 +256,6 @@ TBytes Text(std::size_t count, unsigned seed) {
   while (bytes.size() < count) test::PutText(bytes, kWords[random() % 10]);
   bytes.resize(count);
   return bytes;
-}
-
-// Equal byte strings; otherwise where they part, rather than all the bytes.
-::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected) {
-  const auto parted = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-  if (parted.first == actual.end() && parted.second == expected.end()) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure()
-         << actual.size() << " bytes against " << expected.size() << ", first difference at "
-         << (parted.first - actual.begin());
 }
 
 class Lzss : public ::testing::Test {
