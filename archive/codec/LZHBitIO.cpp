@@ -17,14 +17,13 @@ constexpr auto kReversedBytes = [] {
   return table;
 }();
 
-// The low `count` (at most 16) bits of `value` in reverse order.
-std::uint32_t Reversed(std::uint32_t value, int count) {
+}  // namespace
+
+std::uint32_t ReversedBits(std::uint32_t value, int count) {
   const std::uint32_t reversed16 =
       (kReversedBytes[value & 0xFF] << 8) | kReversedBytes[(value >> 8) & 0xFF];
   return reversed16 >> (kWordBits - count);
 }
-
-}  // namespace
 
 void TLZHBitWriter::PutCode(const TLZHCode& code) {
   int word = (code.Length - 1) / 64;
@@ -41,7 +40,7 @@ void TLZHBitWriter::PutCode(const TLZHCode& code) {
 }
 
 void TLZHBitWriter::PutRaw(std::uint32_t value, int count) {
-  PutBits(Reversed(value, count), count);
+  PutBits(ReversedBits(value, count), count);
 }
 
 void TLZHBitWriter::WriteChunk() {
@@ -61,13 +60,10 @@ void TLZHBitWriter::Flush() {
   WriteChunk();
 }
 
-bool TLZHBitReader::GetRaw(int count, std::uint32_t& value) {
+bool TLZHBitReader::RefillFor(int count) {
   while (count_ < count) {
     if (!Refill()) return false;
   }
-  value = Reversed(static_cast<std::uint32_t>(bits_ >> (64 - count)), count);
-  bits_ <<= count;
-  count_ -= count;
   return true;
 }
 
@@ -82,6 +78,17 @@ bool TLZHBitReader::Refill() {
     words_ = count / 2;
     next_ = 0;
     if (words_ == 0) return false;
+  }
+  if (count_ == 0 && words_ - next_ >= 4) {
+    // Four words at once, the usual case.
+    const std::uint8_t* bytes = chunk_ + 2 * next_;
+    bits_ = 0;
+    for (int k = 0; k < 8; k += 2) {
+      bits_ = (bits_ << 16) | (std::uint64_t{bytes[k + 1]} << 8) | bytes[k];
+    }
+    next_ += 4;
+    count_ = 64;
+    return true;
   }
   for (; count_ <= 64 - kWordBits && next_ < words_; ++next_, count_ += kWordBits) {
     const std::uint64_t word = chunk_[2 * next_] | (chunk_[2 * next_ + 1] << 8);

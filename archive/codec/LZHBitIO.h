@@ -11,6 +11,9 @@
 
 namespace zorellz {
 
+// The low `count` (at most 16) bits of `value` in reverse order.
+std::uint32_t ReversedBits(std::uint32_t value, int count);
+
 class TLZHBitWriter {
  public:
   // `chunk` holds kLZHPackedChunk bytes.
@@ -60,28 +63,51 @@ class TLZHBitReader {
   // `chunk` holds kLZHPackedChunk bytes.
   TLZHBitReader(const TLZHReadFunc& read, std::uint8_t* chunk) : read_(read), chunk_(chunk) {}
 
-  // Each reports false when the stream has too few bits left: the input
-  // ended, or its last chunk holds no further whole word.
+  // Both fail when the stream has too few bits left: the input ended, or
+  // its last chunk holds no further whole word.
 
-  // Follows the code of the next symbol from the root to its leaf.
-  bool DecodeLeaf(const TLZHModel& model, int& leaf) {
-    int node = TLZHModel::kRoot;
+  // Follows the code of the next symbol from the root down, filling `way`
+  // (kMaxLevels levels, the first one the root's); returns its leaf's level,
+  // or nullptr.
+  const TLZHStep* DecodeLeaf(const TLZHModel& model, TLZHStep* way) {
+    // The bits stay in registers for the whole descent.
+    std::uint64_t bits = bits_;
+    int count = count_;
+    unsigned node = TLZHModel::kRoot;
+    way->Node = static_cast<std::uint16_t>(node);
     do {
-      if (count_ == 0 && !Refill()) return false;
-      node = model.Child(node, static_cast<unsigned>(bits_ >> 63));
-      bits_ <<= 1;
-      --count_;
+      // As before, the next chunk is read only once a bit of it is needed.
+      if (count == 0) {
+        bits_ = 0;
+        count_ = 0;
+        if (!Refill()) return nullptr;
+        bits = bits_;
+        count = count_;
+      }
+      const unsigned side = static_cast<unsigned>(bits >> 63);
+      bits <<= 1;
+      --count;
+      node = model.StepDown(node, side, *++way);
     } while (!TLZHModel::IsLeaf(node));
-    leaf = node;
-    return true;
+    bits_ = bits;
+    count_ = count;
+    return way;
   }
   // `count` (at most 16) bits, the least significant first.
-  bool GetRaw(int count, std::uint32_t& value);
+  bool GetRaw(int count, std::uint32_t& value) {
+    if (count_ < count && !RefillFor(count)) return false;
+    value = ReversedBits(static_cast<std::uint32_t>(bits_ >> (64 - count)), count);
+    bits_ <<= count;
+    count_ -= count;
+    return true;
+  }
 
  private:
   // Moves whole words of the chunk into bits_, reading the next chunk first
   // when this one is used up; false when no word came.
   bool Refill();
+  // Refills until `count` bits are there; false when they cannot be.
+  bool RefillFor(int count);
 
   const TLZHReadFunc& read_;
   std::uint8_t* chunk_;

@@ -21,6 +21,7 @@ struct TWorkingMemory {
   std::uint8_t Input[kLZHPackedChunk];
   std::uint8_t Output[kHistory + kLZHPlainChunk + kSpare];
   TLZHModel Model;
+  TLZHStep Way[TLZHModel::kMaxLevels];  // the current symbol's, from the root
 };
 
 // Copies `length` bytes from `distance` (3 to kLZHWindowSize) bytes back; a
@@ -50,10 +51,10 @@ class TDecoder {
   std::int64_t Run() {
     TLZHModel& model = memory_.Model;
     for (;;) {
-      int leaf;
-      if (!bits_.DecodeLeaf(model, leaf)) return kLZHTruncated;
-      const int symbol = TLZHModel::SymbolOf(leaf);
-      model.Update(symbol);
+      const TLZHStep* leaf = bits_.DecodeLeaf(model, memory_.Way);
+      if (leaf == nullptr) return kLZHTruncated;
+      model.Update(memory_.Way, leaf);
+      const int symbol = TLZHModel::SymbolOf(leaf->Node);
       if (symbol < kLZHEndSymbol) {
         chunk_[pending_++] = static_cast<std::uint8_t>(symbol);
         if (pending_ == kLZHPlainChunk) WriteChunk();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 namespace zorellz {
 
@@ -38,6 +39,16 @@ struct TLZHCode {
   std::uint64_t Words[kWords];
 };
 
+// One level of the way from the root to a leaf, as it was before the
+// update: the node there, the side of its parent it hangs on (0 left, 1
+// right), the other child of that parent, and the node's weight.
+struct TLZHStep {
+  std::uint16_t Node;
+  std::uint16_t Sibling;
+  std::uint16_t Weight;
+  std::uint16_t Side;
+};
+
 // Nodes 1 to 628 are internal, node 1 the root; the leaf of symbol s is node
 // s + 629.  A symbol's code is its path from the root, 0 for a step to a
 // left child and 1 for a step to a right child.  Weights are 16-bit and wrap.
@@ -47,41 +58,115 @@ class TLZHModel {
   static constexpr int kInternalNodes = kLZHSymbolCount - 1;
   static constexpr int kFirstLeaf = kInternalNodes + 1;
   static constexpr int kNodeCount = kInternalNodes + kLZHSymbolCount;
+  // Levels of the deepest possible leaf's way, the root's included.
+  static constexpr int kMaxLevels = kInternalNodes + 1;
 
   TLZHModel();
 
-  int Child(int node, unsigned bit) const { return child_[node][bit]; }
-  static bool IsLeaf(int node) { return node >= kFirstLeaf; }
+  static bool IsLeaf(unsigned node) { return node >= kFirstLeaf; }
   static int SymbolOf(int leaf) { return leaf - kFirstLeaf; }
 
-  // Counts one more occurrence of `symbol` and reshapes the tree.
-  void Update(int symbol);
-  // The same, storing in `code` the code that `symbol` had before.
+  // Fills in the level below internal `node` on `side` and returns its node,
+  // for a decoder finding its way down from the root.  The descent waits on
+  // one load per level: the row comes from the side, known ahead.
+  unsigned StepDown(unsigned node, unsigned side, TLZHStep& below) const {
+    const std::uint16_t* row = child_[side];
+    const std::uint16_t* other_row = child_[side ^ 1];
+    const unsigned child = row[node];
+    // Field by field: cheaper than assembling one 64-bit store.
+    below.Node = static_cast<std::uint16_t>(child);
+    below.Sibling = other_row[node];
+    below.Weight = weight_[child];
+    below.Side = static_cast<std::uint16_t>(side);
+    return child;
+  }
+
+  // Counts one more occurrence of the leaf at the end of the way from
+  // `root` (whose Node is kRoot) to `leaf`, and reshapes the tree.
+  void Update(const TLZHStep* root, const TLZHStep* leaf) { Reshape<false>(root, leaf); }
+  // The same for `symbol`, storing in `code` the code it had before.
   void Update(int symbol, TLZHCode& code);
 
  private:
-  template <bool kWithCode>
-  void Reshape(int leaf, TLZHCode* code);
-  void Undo(int leaf, int levels);
+  // Every weight is halved when a recomputation leaves exactly this at the
+  // root; a root weight that passes it without equalling it halves nothing.
+  static constexpr std::uint16_t kHalvingWeight = 2000;
+
+  template <bool kTrackParents>
+  void Reshape(const TLZHStep* root, const TLZHStep* leaf);
+  void Restore(const TLZHStep* root, const TLZHStep* leaf);
   void UpdateStepByStep(int leaf);
   void Recompute(int node);
   void Exchange(int a, int b);
   int Sibling(int node) const {
     const int p = parent_[node];
-    return child_[p][0] ^ child_[p][1] ^ node;
+    return child_[0][p] ^ child_[1][p] ^ node;
   }
 
-  std::uint16_t child_[kInternalNodes + 1][2];
+  // Indexed [side][node], so that a descent can pick the row from the next
+  // bit before it knows the node.
+  std::uint16_t child_[2][kInternalNodes + 1];
+  // The encoder's updates keep these; the decoder's leave them behind, and
+  // the rare update done step by step rebuilds them first.
   std::uint16_t parent_[kNodeCount + 1];
   std::uint16_t weight_[kNodeCount + 1];
-
-  // What one reshaping changed, level by level, in case it must be undone.
-  struct TStep {
-    std::uint16_t Node;
-    std::uint16_t Uncle;  // 0 when the two were not exchanged
-    std::uint16_t OldWeight;
-  };
-  TStep steps_[kInternalNodes];
+  // The encoder's way up, filled from the end.
+  TLZHStep way_[kMaxLevels];
 };
+
+// The update as the format defines it: recompute the weights from the leaf
+// to the root, then walk up comparing each node with its uncle, exchanging
+// the two when the uncle is lighter and recomputing from there.  Done one
+// step after the other, that is quadratic in the depth; it comes to a single
+// pass because after the first recomputation every weight on the path is the
+// sum of its children's, and an exchange then changes only the weight of the
+// node's old parent: the grandparent keeps the same three summands.
+//
+// Neither the uncles nor their weights change before they are compared, so
+// the pass needs only the way as it was.  It runs on two weights: the
+// node's, and that of its sibling, which after the comparison one level
+// down is the heavier of that level's node and uncle (the one left in the
+// uncle's place).  The lighter one joins the sibling in the parent.
+//
+// The one thing the single pass cannot see coming is a halving (the root
+// reaching 2,000 at the end of the first recomputation, and then only there,
+// as the root's weight is final after it); in that rare case the pass is
+// undone and the update done step by step.
+//
+// Defined here, inline, as the decoder spends a good part of its time in it.
+template <bool kTrackParents>
+inline void TLZHModel::Reshape(const TLZHStep* root, const TLZHStep* leaf) {
+  std::uint16_t node_weight = static_cast<std::uint16_t>(leaf->Weight + 1);
+  weight_[leaf->Node] = node_weight;
+  if (leaf - root < 2) return;  // a child of the root: nothing is recomputed
+  std::uint16_t sibling_weight = weight_[leaf->Sibling];
+  for (const TLZHStep* step = leaf; step - root >= 2; --step) {
+    const TLZHStep& parent = step[-1];
+    const int node = step->Node;
+    const int uncle = parent.Sibling;
+    const int g = step[-2].Node;
+    std::uint16_t lighter = node_weight;
+    std::uint16_t heavier = weight_[uncle];
+    if (heavier < lighter) {  // equal weights stay where they are
+      child_[parent.Side ^ 1][g] = static_cast<std::uint16_t>(node);
+      child_[step->Side][parent.Node] = static_cast<std::uint16_t>(uncle);
+      if constexpr (kTrackParents) {
+        parent_[node] = static_cast<std::uint16_t>(g);
+        parent_[uncle] = parent.Node;
+      }
+      std::swap(lighter, heavier);
+    }
+    node_weight = static_cast<std::uint16_t>(lighter + sibling_weight);
+    sibling_weight = heavier;
+    weight_[parent.Node] = node_weight;
+  }
+  const std::uint16_t root_weight = static_cast<std::uint16_t>(node_weight + sibling_weight);
+  if (root_weight != kHalvingWeight) {
+    weight_[kRoot] = root_weight;
+    return;
+  }
+  Restore(root, leaf);
+  UpdateStepByStep(leaf->Node);
+}
 
 }  // namespace zorellz
