@@ -59,6 +59,13 @@ void PutText(TBytes& out, const std::string& text) {
   out.insert(out.end(), text.begin(), text.end());
 }
 
+TBytes RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  TBytes bytes(count);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
 ::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected) {
   const auto parted = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
   if (parted.first == actual.end() && parted.second == expected.end()) {

@@ -38,6 +38,9 @@ void PutU16(TBytes& out, std::uint16_t v);
 void PutU32(TBytes& out, std::uint32_t v);
 void PutText(TBytes& out, const std::string& text);
 
+// `count` bytes of a fixed pseudo-random sequence chosen by `seed`.
+TBytes RandomBytes(std::size_t count, unsigned seed);
+
 // Equal byte strings; otherwise where they part, rather than all the bytes.
 ::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected);
 

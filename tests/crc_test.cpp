@@ -13,6 +13,7 @@
 namespace zorellz {
 namespace {
 
+using test::RandomBytes;
 using test::TBytes;
 
 // Bit by bit, with no table: an independent account of the checksum.
@@ -23,13 +24,6 @@ std::uint32_t BitwiseCRC(const std::uint8_t* data, std::size_t count) {
     for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
   }
   return ~crc;
-}
-
-TBytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(count);
-  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
 }
 
 TEST(Crc, GivesTheStandardCheckValues) {

@@ -19,6 +19,7 @@
 namespace zorellz {
 namespace {
 
+using test::RandomBytes;
 using test::SameBytes;
 using test::TBytes;
 using test::TLZHHookCall;
@@ -46,13 +47,6 @@ TLZHReferenceDecoding ModelDecompress(const TBytes& stream) {
 }
 
 // ---- Inputs ---------------------------------------------------------------------
-
-TBytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(count);
-  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
-}
 
 TBytes Text(std::size_t count, unsigned seed) {
   static const char* const kWords[] = {"the ", "window ", "chain ", "match ", "tree ", "weight ",

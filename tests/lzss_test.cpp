@@ -17,6 +17,7 @@
 namespace zorellz {
 namespace {
 
+using test::RandomBytes;
 using test::SameBytes;
 using test::TBytes;
 
@@ -225,13 +226,6 @@ TBytes Encode(const TBytes& input, std::size_t piece = kLZSSBufferSize) {
 }
 TBytes Decode(const TBytes& stream, std::size_t piece = kLZSSBufferSize) {
   return RunStream(LZSSDecode, stream, piece).Output;
-}
-
-TBytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(count);
-  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
-  return bytes;
 }
 
 // Runs of one byte with random lengths up to `longest`, sometimes
