@@ -79,17 +79,6 @@ bool TLZHBitReader::Refill() {
     next_ = 0;
     if (words_ == 0) return false;
   }
-  if (count_ == 0 && words_ - next_ >= 4) {
-    // Four words at once, the usual case.
-    const std::uint8_t* bytes = chunk_ + 2 * next_;
-    bits_ = 0;
-    for (int k = 0; k < 8; k += 2) {
-      bits_ = (bits_ << 16) | (std::uint64_t{bytes[k + 1]} << 8) | bytes[k];
-    }
-    next_ += 4;
-    count_ = 64;
-    return true;
-  }
   for (; count_ <= 64 - kWordBits && next_ < words_; ++next_, count_ += kWordBits) {
     const std::uint64_t word = chunk_[2 * next_] | (chunk_[2 * next_ + 1] << 8);
     bits_ |= word << (64 - kWordBits - count_);

@@ -76,9 +76,9 @@ class TLZHBitReader {
     unsigned node = TLZHModel::kRoot;
     way->Node = static_cast<std::uint16_t>(node);
     do {
-      // As before, the next chunk is read only once a bit of it is needed.
+      // The next chunk is read only once a bit of it is needed.
       if (count == 0) {
-        bits_ = 0;
+        bits_ = 0;  // what the descent has left: every bit taken
         count_ = 0;
         if (!Refill()) return nullptr;
         bits = bits_;
