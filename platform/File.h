@@ -72,6 +72,16 @@ bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity)
 // True when both paths exist and name the same file (links included).
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
+// What a path names, symbolic links followed, from one look at the file.
+struct TFileStatus {
+  bool IsRegular = false;
+  bool IsDirectory = false;
+  std::int64_t Size = 0;
+  TFileIdentity Identity;
+};
+// False when nothing (or a dangling link) is there.
+bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status);
+
 // True for an existing file that is not a folder.
 bool FileExists(const std::filesystem::path& path);
 bool DirectoryExistsNative(const std::filesystem::path& path);

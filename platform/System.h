@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ std::int64_t DiskFreeBytes(const std::filesystem::path& path);
 // folder, the current folder, then PATH; the other words are its arguments.
 // No shell is involved.  False when the program cannot be found or started.
 bool StartCommand(const std::string& command_line);
+
+// Takes the place of the real start in StartCommand, so that tests can see
+// which commands would be started; an empty function restores the real
+// start.  Returns the function it replaces.
+using TStartCommandFunc = std::function<bool(const std::string& command_line)>;
+TStartCommandFunc SetStartCommandFunc(TStartCommandFunc start);
 
 // The running program's own file.
 std::filesystem::path ExecutablePath();

@@ -203,6 +203,17 @@ bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity)
   return true;
 }
 
+bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  status.IsRegular = S_ISREG(st.st_mode);
+  status.IsDirectory = S_ISDIR(st.st_mode);
+  status.Size = st.st_size;
+  status.Identity.Device = static_cast<std::uint64_t>(st.st_dev);
+  status.Identity.Inode = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
   TFileIdentity ia, ib;
   return GetFileIdentity(a, ia) && GetFileIdentity(b, ib) && ia == ib;
