@@ -89,4 +89,15 @@ inline std::vector<std::uint8_t> PlainLZSSDecode(const std::uint8_t* data, std::
   return out;
 }
 
+// A stream of literals only, as any LZSS decoder must read it: each flag
+// byte announces eight literals.
+inline std::vector<std::uint8_t> LiteralLZSSStream(const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> stream;
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    if (i % 8 == 0) stream.push_back(0xFF);
+    stream.push_back(data[i]);
+  }
+  return stream;
+}
+
 }  // namespace zorellz::test

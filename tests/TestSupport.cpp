@@ -88,4 +88,13 @@ std::vector<std::filesystem::path> CorpusFiles() {
   return files;
 }
 
+std::vector<std::string> TScratchDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 }  // namespace zorellz::test

@@ -22,6 +22,8 @@ class TScratchDir {
   const std::filesystem::path& Path() const { return path_; }
   // Path of `name` inside the folder, as a native string.
   std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // The names in the folder, sorted: a leftover work file shows.
+  std::vector<std::string> Names() const;
 
  private:
   std::filesystem::path path_;

@@ -1,5 +1,7 @@
 #include "archive/engine/EngineState.h"
 
+#include <utility>
+
 namespace zorellz {
 
 TLZEngineState& LZEngine() {
@@ -9,6 +11,16 @@ TLZEngineState& LZEngine() {
 
 void LZResetEngineState() {
   LZEngine() = TLZEngineState{};
+}
+
+TLZSkippedInputHook LZSetSkippedInputHook(TLZSkippedInputHook hook) {
+  TLZSkippedInputHook previous = std::move(LZEngine().SkippedInput);
+  LZEngine().SkippedInput = std::move(hook);
+  return previous;
+}
+
+void LZReportSkippedInput(const std::string& path, TLZSkipReason reason) {
+  if (LZEngine().SkippedInput) LZEngine().SkippedInput(path, reason);
 }
 
 std::int32_t LZSetHeaderOffset(std::int32_t offset) {

@@ -31,10 +31,18 @@ struct TLZEngineState {
   bool CheckCRC = false;
   std::string ExtensionsToStore = kLZDefaultStoreList;
   TLZReportRec CurrentReport;
+  // The directory of the archive being extracted, for the default file match
+  // (nullptr outside an extraction).
+  const TZorelLZArchiveHeader* ExtractingDirectory = nullptr;
+  // Told about inputs that creation leaves out (or keeps empty) and goes on.
+  TLZSkippedInputHook SkippedInput;
 };
 
 // The one instance of the engine state.
 TLZEngineState& LZEngine();
+
+// Tells the skipped-input hook, when one is installed.
+void LZReportSkippedInput(const std::string& path, TLZSkipReason reason);
 
 // Reads one on-disk record at the file position; false when the file ends
 // before the whole record is in.

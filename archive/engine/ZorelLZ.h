@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -92,5 +93,177 @@ bool LZEntryPath(const TZorelLZArchiveHeader& directory, std::int32_t k, std::st
 // (character k + k + 3) mod 256, and back.
 std::string LZScrambleName(std::string_view name);
 std::string LZUnscrambleName(std::string_view name);
+
+// ---- Creation ---------------------------------------------------------------
+
+// Why an input stays out of an archive (or in it as an empty entry) while
+// the operation goes on.
+enum class TLZSkipReason {
+  kEntryLimit,       // the archive already holds kLZMaxEntries entries
+  kCannotOpen,       // kept as an empty entry: the file could not be opened
+  kNameNotStorable,  // its name has no Windows-1252 form, or is over 255 bytes
+  kTooLarge,         // 2 GiB or more, or the archive's totals would pass 2 GiB
+};
+using TLZSkippedInputHook = std::function<void(const std::string& path, TLZSkipReason reason)>;
+// Installs the hook told about each such input; returns the previous one.
+TLZSkippedInputHook LZSetSkippedInputHook(TLZSkippedInputHook hook);
+
+// Builds an archive of the files that `file_specs` names: a folder path with
+// a wildcard mask as its last component, or "/F=" and a list file.  Returns
+// the number of files whose data were written, or a negative result.  The
+// archive takes its name only when it is complete: a failure of any kind
+// leaves a file of that name as it was.  With a header offset L > 0 in force
+// the archive goes behind the first L bytes of the existing file.
+// Raises EZorelLZError 40002, 40003 and EZorelLZArchive 40004, 40000.
+std::int32_t LZCreateArchive(const std::string& file_specs, const std::string& archive_name,
+                             TLZRecurse recurse, TLZCompressionChoices compression,
+                             TLZReportProc report);
+// Writes the header (with `with_header`), the entries and the scrambled names
+// at the file's position, completing the header's totals and DirectoryCRC;
+// 0, or kLZWriteDirectoryFailed.
+std::int32_t LZWriteDirectory(TFile& file, TZorelLZArchiveHeader& directory,
+                              TLZArchiveHeader& header, bool with_header);
+// Whether an input is compressed (0, 1) or stored (2 to 10).
+std::uint8_t LZClassifyInput(const std::string& file_name, bool store_all);
+
+// One file into a single compressed file; bytes written, header included,
+// or a negative result.  `confirm` is asked when `out_name` exists.
+std::int32_t LZCompressFile(const std::string& in_name, const std::string& out_name,
+                            TLZQuestionProc confirm, TLZCompressionChoices compression,
+                            TLZReportProc report);
+// REPORT.TXT -> REPORT.TX~, A.B -> A.~, README -> README.~
+std::string LZCompressedAutoName(const std::string& in_name);
+std::int32_t LZCompressFileAutoName(const std::string& in_name, TLZQuestionProc confirm,
+                                    TLZReportProc report);
+
+// The stub copied byte for byte, then an archive built behind it; the header
+// offset is the stub's length during the build and restored on every way out.
+std::int32_t LZCreateSFXArchive(const std::string& stub_name, const std::string& file_specs,
+                                const std::string& out_name, TLZCompressionChoices compression,
+                                TLZReportProc report, TLZRecurse recurse);
+
+// ---- Extraction ---------------------------------------------------------------
+
+// One entry as extraction sees it.
+struct TLZFileItem {
+  std::uint8_t IsFolder = 0;
+  std::uint16_t FolderIndex = 0;
+  std::uint16_t ParentIndex = 0;
+  std::uint8_t Compressed = 0;
+  std::string FileVersion;
+  std::int32_t CompressedSize = 0;
+  std::int32_t UncompressedSize = 0;
+  std::int32_t FileDate = 0;
+  std::string TargetPath;  // native: where the entry is extracted to
+  std::int32_t FileAttr = 0;
+  std::uint32_t FileCRC = 0;
+  std::int32_t ArchiveID = 0;
+  std::uint8_t Method = 0;
+};
+
+// Finds the archive in `archive_name` (at the header offset, through the
+// trailer, or by joining the parts of a spanned archive) and extracts it into
+// `target_folder`.  Returns the number of files extracted or a negative
+// result.  A file is installed only when it is complete and (with CRC
+// checking on) verified; a previous file of that name stays untouched until
+// then.  An entry that fails is reported with kLZCRCMismatch (-200) and ends
+// the extraction with a negative result.  Nothing is written outside the
+// target folder.  The header offset in force is restored on every way out.
+std::int32_t LZDecompressArchive(const std::string& archive_name, const std::string& target_folder,
+                                 TLZQuestionProc question, TLZReportProc report,
+                                 TLZRenameProc rename, bool dearchive_recurse,
+                                 bool extract_unexpanded);
+// The extraction loop over the archive at the current header offset.
+// Raises EZorelLZArchive 40007 (archive ends early) and 40008.
+std::int32_t LZExtractArchive(const std::string& archive_name, const std::string& target_folder,
+                              TLZQuestionProc question, TLZReportProc report, TLZRenameProc rename,
+                              bool dearchive_recurse, bool extract_unexpanded);
+// A single compressed file (or a plain file, copied) into `target`: bytes
+// written, or kLZDeclinedOverwrite, kLZAbortedOverwrite, kLZCRCMismatch, a
+// negative codec result, kLZCannotCreateOutput.  Raises EZorelLZCompress
+// 40003, 40004, 40006 and EZorelLZError 40002.
+std::int64_t LZDecompressFile(const std::string& source, const std::string& target,
+                              TLZQuestionProc question, TLZReportProc report);
+
+// "#:N" selects entry N; "*.*", "*" and "" select all; otherwise the mask is
+// compared (ignoring case) with the target path, its file name and the
+// entry's path in the archive being extracted, then matched as a wildcard
+// against the file name.
+bool LZDefaultFileMatch(const std::string& mask, const std::string& target_path,
+                        std::int32_t entry);
+
+// Creates every missing folder of `path`: the number created (0 when all
+// existed), or -1.
+std::int32_t LZForceDirectories(const std::string& path);
+// Asks `rename` for a name that does not exist yet; false leaves `path`.
+bool LZAskNewName(std::string& path, TLZRenameProc rename);
+// Describes an existing file (a single compressed file by its header).
+void LZGetFileInfo(const std::string& file_name, TLZReportRec& record);
+void LZItemToReport(TLZReportRec& record, const TLZFileItem& item);
+// Copies `count` bytes (-1: to the end of `source`) in 128,000-byte blocks,
+// calling the progress function with bytes read (mode 1) or written (mode
+// 2).  Raises EInOutError 100 when `source` ends before `count` bytes.
+std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int progress_mode);
+// A new, empty, uniquely named file in the temporary folder.  Raises
+// EZorelLZError 40005 when there is none.
+void LZTempFileName(std::string& name);
+bool LZDeleteFile(const std::string& file_name);
+bool LZRenameFile(const std::string& old_name, const std::string& new_name);
+
+// ---- Self-extracting payload --------------------------------------------------
+
+// Extracts the archive appended to `file_name` (or a plain archive) as
+// LZDecompressArchive does; kLZNoArchiveInFile when there is none.  Starts
+// the archive's stored command when at least one file was extracted, no
+// entry failed and the user did not cancel.
+std::int32_t LZDecompressSFXArchive(const std::string& file_name, const std::string& target_folder,
+                                    TLZQuestionProc question, TLZReportProc report,
+                                    TLZRenameProc rename, bool dearchive_recurse,
+                                    bool extract_unexpanded);
+// Copies the appended archive into a plain archive file: bytes written, or
+// -1, -2, -3, -4, -400, -3020.  The output appears only when complete.
+std::int32_t LZExtractArchiveFromSFX(const std::string& sfx_name, const std::string& archive_name);
+
+// ---- Listing and single files -------------------------------------------------
+
+// Reports the summary (-6), every entry (code k, FileName its path in the
+// archive) and -7; the entry count, or -15, -17, -1, -77, -3010.
+std::int32_t LZListArchive(const std::string& archive_name, TLZArchiveHeader* header,
+                           TLZReportProc report);
+// Calls `view` with the loaded directory and -6, then 1..Count until it
+// answers 0, then -7; the entry count or a negative result.
+using TLZViewProc =
+    std::function<std::int32_t(PZorelLZArchiveHeader directory, std::int32_t entry)>;
+std::int32_t LZViewArchive(const std::string& archive_name, const TLZViewProc& view);
+// Extraction of the entries a name selects, or of entry `number`, with no
+// callbacks; the dearchive mask is restored on every way out.
+std::int32_t LZExtractArchiveFileByName(const std::string& archive_name,
+                                        const std::string& target_folder, const std::string& name,
+                                        bool dearchive_recurse, bool extract_unexpanded);
+std::int32_t LZExtractArchiveFileByID(const std::string& archive_name,
+                                      const std::string& target_folder, std::int32_t number,
+                                      bool dearchive_recurse, bool extract_unexpanded);
+// Extracts the archive comment: its entry number, 0 without a comment, or a
+// negative result; `path` (when given) receives the comment file's path.
+std::int32_t LZExtractComment(const std::string& archive_name, const std::string& target_folder,
+                              std::string* path);
+// Expands a single compressed file under the name stored in it, in its
+// folder: bytes written, or -1, -11, -18 and the results of LZDecompressFile.
+std::int64_t LZExpandFile(const std::string& source, TLZQuestionProc question,
+                          TLZReportProc report);
+// The name a file gets when compressed on its own: the last character of the
+// extension becomes "~" (REPORT.TXT -> REPORT.TX~, README -> README.~).
+std::string LZCompressedName(const std::string& file_name);
+// Decodes every entry without writing anything and checks each CRC-32;
+// each damaged entry is reported with kLZCRCMismatch.  The number of sound
+// files, or the first negative result.
+std::int32_t LZTestArchive(const std::string& archive_name, TLZReportProc report);
+
+// ---- Spanned archives -----------------------------------------------------------
+
+// True when the 83-byte trailer is the part trailer of part `part`.
+bool LZCheckSpanTrailer(std::int32_t part, const TLZArchiveTrailer& trailer);
+// The file name of part `part` (part 1: the archive name itself).
+std::string LZSpanPartName(const std::string& archive_name, std::int32_t part);
 
 }  // namespace zorellz

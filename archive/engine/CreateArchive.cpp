@@ -1,0 +1,261 @@
+// Building an archive: collect the inputs, write a provisional directory,
+// the data of every file and the trailer, then the directory again with the
+// final sizes.  The archive is written beside its target and takes its name
+// only when it is complete.
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "archive/codec/ZrlErrors.h"
+#include "archive/engine/CreateCollect.h"
+#include "archive/engine/CreateWrite.h"
+#include "archive/engine/EngineState.h"
+#include "archive/engine/ZorelLZ.h"
+#include "platform/Names.h"
+#include "platform/PendingFile.h"
+
+namespace zorellz {
+namespace {
+
+constexpr char kListFileMarker[] = "/F=";
+constexpr std::int64_t kLargestTotal = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t kLongestName = 255;
+
+// ---- Reports ----
+
+void ReportCreationBegins(const TLZCreateRequest& request) {
+  if (request.Report == nullptr) return;
+  TLZReportRec record;
+  record.FileName = request.ReportedName;
+  record.CompressedSize = -1;
+  record.UncompressedSize = -1;
+  record.FileAttr = -1;
+  record.FileCRC = 0xFFFFFFFFu;
+  request.Report(record, kLZReportCreationBegins);
+}
+
+// The summary (-6) and the end (-7) describe the header as just written.
+void ReportTotals(const TLZCreateRequest& request, const TLZArchiveHeader& header,
+                  std::int32_t code) {
+  if (request.Report == nullptr) return;
+  TLZReportRec record;
+  record.FileName = request.ReportedName;
+  record.FileAttr = header.FileCount;
+  record.CompressedSize = header.TotalCompressed;
+  record.UncompressedSize = header.TotalUncompressed;
+  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  request.Report(record, code);
+}
+
+// ---- Collection ----
+
+// The archive never reads itself, under its final name or as the file it
+// is being written to.
+TLZOutputFiles OutputFiles(TPendingFile& pending, const TLZCreateRequest& request) {
+  TLZOutputFiles outputs;
+  for (const std::filesystem::path& path :
+       {std::filesystem::path(request.ArchiveName), pending.File().Path()}) {
+    TFileIdentity identity;
+    if (GetFileIdentity(path, identity)) outputs.Identities.push_back(identity);
+  }
+  return outputs;
+}
+
+bool HasStorableName(const TLZBuildEntry& entry) {
+  return !entry.StoredName.empty() && entry.StoredName.size() <= kLongestName;
+}
+
+// Keeps the files that the directory can describe: names that fit their
+// field, and sizes that keep the provisional totals within 32 bits.  Files
+// left out are told to the skipped-input hook; the entries are numbered
+// again.  (Folders come first and are never left out here, so that the
+// folder slots the files refer to stay where they are.)
+void KeepDescribableEntries(std::vector<TLZBuildEntry>& entries) {
+  std::vector<TLZBuildEntry> kept;
+  kept.reserve(entries.size());
+  std::int64_t total = 0;
+  for (TLZBuildEntry& entry : entries) {
+    if (!entry.IsFolder && !HasStorableName(entry)) {
+      LZReportSkippedInput(entry.Path, TLZSkipReason::kNameNotStorable);
+      continue;
+    }
+    if (!entry.IsFolder && entry.UncompressedSize > kLargestTotal - total) {
+      LZReportSkippedInput(entry.Path, TLZSkipReason::kTooLarge);
+      continue;
+    }
+    total += entry.UncompressedSize;
+    kept.push_back(std::move(entry));
+  }
+  for (std::size_t i = 0; i < kept.size(); ++i) kept[i].Number = static_cast<std::int32_t>(i + 1);
+  entries = std::move(kept);
+}
+
+std::vector<TLZBuildEntry> Collect(const TLZCreateRequest& request, const TLZOutputFiles& outputs) {
+  TLZCollection collection;
+  if (request.ListFile) {
+    LZCollectListFile(request.FileSpecs, outputs, collection);
+  } else {
+    LZCollectWildcard(request.FileSpecs, request.Recurse, outputs, collection);
+  }
+  KeepDescribableEntries(collection.Entries);
+  return std::move(collection.Entries);
+}
+
+// ---- Directory ----
+
+TLZFileEntry ToFileEntry(const TLZBuildEntry& entry) {
+  TLZFileEntry out;
+  out.IsFolder = entry.IsFolder ? 1 : 0;
+  out.FolderIndex = entry.FolderIndex;
+  out.ParentIndex = entry.IsFolder ? entry.ParentIndex : 0;
+  out.FileVersion.SetCut(entry.Version);
+  out.Compressed = entry.IsFolder ? 0 : entry.Compressed;
+  out.CompressedSize = entry.CompressedSize;
+  out.UncompressedSize = entry.UncompressedSize;
+  out.FileDate = entry.DateTime;
+  out.FileAttr = entry.Attributes;
+  out.FileCRC = entry.IsFolder ? 0 : entry.CRC;
+  out.NameLength = static_cast<std::uint8_t>(entry.StoredName.size());
+  out.ArchiveID = entry.Number;
+  out.Method = entry.Method;
+  return out;
+}
+
+void TranslateEntries(const std::vector<TLZBuildEntry>& entries, TZorelLZArchiveHeader& directory) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    directory.Entries[i] = ToFileEntry(entries[i]);
+    directory.Names[i] = entries[i].StoredName;
+  }
+}
+
+// The trailer starts with its defaults when a set-password hook is there to
+// be asked; without one, it stays zero until the archive is complete.
+TLZArchiveTrailer InitialTrailer(const TLZArchiveHeader& header) {
+  TLZSetPassWordProc hook = LZEngine().SetPassWord;
+  if (hook == nullptr) return TLZArchiveTrailer{};
+  TLZArchiveTrailer trailer;
+  LZInitTrailer(trailer);
+  TLZArchiveHeader shown = header;  // the builder owns the header it writes
+  if (hook(shown) == kLZPasswordProtect) trailer.Protection = kLZProtectedMarker;
+  return trailer;
+}
+
+std::unique_ptr<TZorelLZArchiveHeader> PrepareDirectory(const std::vector<TLZBuildEntry>& entries,
+                                                        TLZArchiveHeader& header) {
+  const auto count = static_cast<std::int32_t>(entries.size());
+  header = TLZArchiveHeader{};
+  header.Signature = LZArchiveSignature();
+  header.FileCount = count;
+  std::unique_ptr<TZorelLZArchiveHeader> directory;
+  LZAllocDirectory(directory, count);
+  directory->Header.Trailer = InitialTrailer(header);
+  TranslateEntries(entries, *directory);
+  return directory;
+}
+
+// ---- Data and trailer ----
+
+// The number of files whose data were written, or a negative codec result.
+std::int32_t WriteAllData(TFile& output, std::vector<TLZBuildEntry>& entries,
+                          const TLZCreateRequest& request) {
+  TFileIdentity identity;
+  GetFileIdentity(output.Path(), identity);
+  TLZDataArea area{output, request.Compression, request.Report, identity, 0, 0};
+  std::int32_t written = 0;
+  for (TLZBuildEntry& entry : entries) {
+    if (entry.IsFolder) continue;
+    const std::int32_t result = LZWriteEntryData(area, entry);
+    if (result < 0) return result;
+    written += result;
+  }
+  return written;
+}
+
+void WriteTrailer(TFile& output, TZorelLZArchiveHeader& directory, std::int32_t offset) {
+  TLZArchiveTrailer& trailer = directory.Header.Trailer;
+  trailer.TrailerSignature = LZTrailerSignature();
+  trailer.TrailerMagic = kLZTrailerMagic;
+  trailer.ArchiveOffset = offset;
+  LZWriteRecord(output, trailer);
+}
+
+// The target as it will be written: a new file, or, with a header offset in
+// force, the first bytes of the existing one followed by the archive.
+std::int32_t OpenOutput(TPendingFile& pending, const std::string& archive_name,
+                        std::int32_t offset) {
+  if (offset == 0) return pending.Create(archive_name) ? 0 : kLZCannotCreateOutput;
+  TFile existing;
+  if (!existing.Open(archive_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenSFX;
+  if (!pending.Create(archive_name)) return kLZCannotCreateOutput;
+  if (LZCopyFileBytes(existing, pending.File(), offset, nullptr) != offset) return kLZNoFile;
+  return 0;
+}
+
+}  // namespace
+
+TLZCreateRequest LZParseCreateRequest(const std::string& file_specs,
+                                      const std::string& archive_name, TLZRecurse recurse,
+                                      TLZCompressionChoices compression, TLZReportProc report) {
+  TLZCreateRequest request;
+  request.ReportedName = archive_name;
+  request.ArchiveName = ExpandFileName(archive_name);
+  request.Recurse = recurse;
+  request.Compression = compression;
+  request.Report = report;
+  std::string specs = file_specs;
+  const std::size_t marker = UpperCaseAscii(specs).find(kListFileMarker);
+  if (marker != std::string::npos) {
+    specs.erase(0, marker + sizeof(kListFileMarker) - 1);
+    request.ListFile = true;
+    request.Recurse = LZNoRecurse;
+  }
+  request.FileSpecs = ExpandFileName(specs);
+  if (request.FileSpecs.empty() || request.ArchiveName.empty()) {
+    RaiseLZError(TLZErrorClass::kError, kMsgInvalidParameters);
+  }
+  if (request.FileSpecs == request.ArchiveName ||
+      IsSameFile(request.FileSpecs, request.ArchiveName)) {
+    RaiseLZErrorFmt(TLZErrorClass::kArchive, kMsgSameInputOutput, request.FileSpecs);
+  }
+  return request;
+}
+
+std::int32_t LZBuildArchive(TPendingFile& pending, const TLZCreateRequest& request) {
+  TLZProgressScope progress(request.Report);
+  TFile& output = pending.File();
+  const std::int32_t offset = LZEngine().HeaderOffset;
+  ReportCreationBegins(request);
+  std::vector<TLZBuildEntry> entries = Collect(request, OutputFiles(pending, request));
+
+  TLZArchiveHeader header;
+  std::unique_ptr<TZorelLZArchiveHeader> directory = PrepareDirectory(entries, header);
+  if (LZWriteDirectory(output, *directory, header, true) != 0) return kLZWriteDirectoryFailed;
+  ReportTotals(request, header, kLZReportSummary);
+
+  const std::int32_t written = WriteAllData(output, entries, request);
+  if (written < 0) return written;
+  WriteTrailer(output, *directory, offset);
+
+  TranslateEntries(entries, *directory);
+  if (!output.Seek(offset) || LZWriteDirectory(output, *directory, header, true) != 0) {
+    return kLZWriteDirectoryFailed;
+  }
+  if (!pending.Commit()) return kLZCannotCreateOutput;
+  ReportTotals(request, header, kLZReportFinished);
+  return written;
+}
+
+std::int32_t LZCreateArchive(const std::string& file_specs, const std::string& archive_name,
+                             TLZRecurse recurse, TLZCompressionChoices compression,
+                             TLZReportProc report) {
+  TLZProtectionScope protection;
+  TLZCodecSession codec(compression);
+  const TLZCreateRequest request =
+      LZParseCreateRequest(file_specs, archive_name, recurse, compression, report);
+  TPendingFile pending;
+  const std::int32_t opened = OpenOutput(pending, request.ArchiveName, LZEngine().HeaderOffset);
+  if (opened != 0) return opened;
+  return LZBuildArchive(pending, request);
+}
+
+}  // namespace zorellz

@@ -1,0 +1,90 @@
+#include "archive/engine/CreateCollect.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "archive/codec/ZrlCRC.h"
+#include "archive/codec/ZrlUtils.h"
+#include "archive/engine/EngineState.h"
+#include "platform/DosTime.h"
+#include "platform/Names.h"
+
+namespace zorellz {
+
+namespace {
+
+// Sizes and totals are signed 32-bit fields.
+constexpr std::int64_t kLargestInput = 0x7FFFFFFF;
+constexpr std::size_t kLongestStoredName = 255;
+constexpr std::size_t kLongestVersion = 8;
+
+// The version text an entry stores: "0" stands for a file without one.
+std::string VersionTextOf(const std::string& path) {
+  std::string version = GetFileVersionString(path, "FileVersion");
+  if (version.empty()) return "0";
+  return version.substr(0, kLongestVersion);
+}
+
+TLZBuildEntry FileEntry(const std::string& path, std::string stored_name, std::int64_t size,
+                        std::uint16_t folder) {
+  TLZBuildEntry entry;
+  entry.FolderIndex = folder;
+  entry.Compressed = 1;
+  entry.Version = VersionTextOf(path);
+  entry.CompressedSize = static_cast<std::int32_t>(size);
+  entry.UncompressedSize = static_cast<std::int32_t>(size);
+  entry.DateTime = GetFileDosDate(path);
+  entry.Path = path;
+  entry.StoredName = std::move(stored_name);
+  entry.Attributes = std::max(GetFileAttributesNative(path), 0);
+  entry.CRC = GetFileCRC32(path);
+  entry.Method = kLZMethodLZSS;
+  return entry;
+}
+
+}  // namespace
+
+bool LZMatchCreateMask(std::string_view mask, std::string_view name) {
+  if (mask == "*.*") return true;
+  return MatchWildcard(UpperCaseAscii(mask), UpperCaseAscii(name));
+}
+
+std::optional<std::string> LZStoredName(const std::string& native_name) {
+  std::optional<std::string> stored = NativeToArchivePath(native_name);
+  if (!stored || stored->empty() || stored->size() > kLongestStoredName) return std::nullopt;
+  return stored;
+}
+
+bool LZIsOutputFile(const std::string& path, const TLZOutputFiles& outputs) {
+  TFileIdentity identity;
+  if (!GetFileIdentity(path, identity)) return false;
+  return std::find(outputs.Identities.begin(), outputs.Identities.end(), identity) !=
+         outputs.Identities.end();
+}
+
+void LZCollectFile(const std::string& path, std::uint16_t folder, const TLZOutputFiles& outputs,
+                   TLZCollection& collection) {
+  // Only regular files: a FIFO or a device could block the build or never end.
+  TFileStatus status;
+  if (!GetFileStatus(path, status) || !status.IsRegular) return;
+  const auto& outs = outputs.Identities;
+  if (std::find(outs.begin(), outs.end(), status.Identity) != outs.end()) return;
+
+  std::optional<std::string> stored_name = LZStoredName(ExtractFileName(path));
+  if (!stored_name) {
+    LZReportSkippedInput(path, TLZSkipReason::kNameNotStorable);
+  } else if (status.Size > kLargestInput) {
+    LZReportSkippedInput(path, TLZSkipReason::kTooLarge);
+  } else if (collection.Entries.size() >= static_cast<std::size_t>(kLZMaxEntries)) {
+    LZReportSkippedInput(path, TLZSkipReason::kEntryLimit);
+  } else {
+    TLZBuildEntry entry = FileEntry(path, std::move(*stored_name), status.Size, folder);
+    entry.Number = static_cast<std::int32_t>(collection.Entries.size() + 1);
+    collection.Entries.push_back(std::move(entry));
+  }
+}
+
+}  // namespace zorellz

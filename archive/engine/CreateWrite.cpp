@@ -1,0 +1,345 @@
+// The parts of a new archive: the directory, and the data of each file,
+// compressed, stored or taken over from a single compressed file.
+#include "archive/engine/CreateWrite.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <vector>
+
+#include "archive/codec/ZrlCodec.h"
+#include "archive/codec/ZrlErrors.h"
+#include "archive/codec/ZrlUtils.h"
+#include "archive/engine/CodecIO.h"
+#include "archive/engine/EngineState.h"
+#include "archive/engine/ZorelLZ.h"
+#include "platform/DosTime.h"
+#include "platform/InOutError.h"
+#include "platform/Names.h"
+
+namespace zorellz {
+namespace {
+
+// Answers of LZClassifyInput.  Up to kClassOrdinary a file is compressed;
+// every other answer says why it is stored.
+enum TLZInputClass : std::uint8_t {
+  kClassUnopened = 0,
+  kClassOrdinary = 1,
+  kClassZipMagic = 2,
+  kClassZooMagic = 3,
+  kClassArcMagic = 4,
+  kClassLhMagic = 5,
+  kClassPakMagic = 6,
+  kClassArjMagic = 7,
+  kClassTooShort = 8,
+  kClassListedExtension = 9,
+  kClassStoreAll = 10,
+};
+
+constexpr std::int64_t kLargestTotal = std::numeric_limits<std::int32_t>::max();
+// Shorter files gain nothing from a codec.
+constexpr std::int64_t kShortestCompressed = 100;
+constexpr std::size_t kLongestExtension = 10;
+constexpr std::size_t kMagicLength = 5;
+
+// ---- Classification ----
+
+// The extension, dot included, found anywhere in the store list: a short
+// one such as ".Z" also matches inside ".ZIP".  The list is taken as it was
+// set, so only its upper-case entries can ever match.
+bool IsListedExtension(const std::string& file_name) {
+  const std::string extension =
+      UpperCaseAscii(ExtractFileExt(file_name)).substr(0, kLongestExtension);
+  if (extension.empty()) return false;
+  return LZEngine().ExtensionsToStore.find(extension) != std::string::npos;
+}
+
+TLZInputClass ClassByMagic(const std::array<std::uint8_t, kMagicLength>& b) {
+  if (b[0] == 0x50 && b[1] == 0x4B) return kClassZipMagic;
+  if (b[0] == 0x60 && b[1] == 0xEA) return kClassArjMagic;
+  if (b[3] == 0x6C && b[4] == 0x68) return kClassLhMagic;
+  if (b[0] == 0x5A && b[1] == 0x4F && b[2] == 0x4F) return kClassZooMagic;
+  if (b[0] == 0x1A && b[1] == 0x08) return kClassArcMagic;
+  if (b[0] == 0x1A && b[1] == 0x0B) return kClassPakMagic;
+  return kClassOrdinary;
+}
+
+// ---- Directory ----
+
+struct TLZDirectoryTotals {
+  std::int64_t Compressed = 0;
+  std::int64_t Uncompressed = 0;
+  std::int64_t Names = 0;
+};
+
+std::size_t EntryCount(const TZorelLZArchiveHeader& directory) {
+  const auto count = static_cast<std::size_t>(std::max(directory.Count, 0));
+  return std::min({count, directory.Entries.size(), directory.Names.size()});
+}
+
+TLZDirectoryTotals SumEntries(const TZorelLZArchiveHeader& directory) {
+  TLZDirectoryTotals totals;
+  for (std::size_t i = 0; i < EntryCount(directory); ++i) {
+    const TLZFileEntry& entry = directory.Entries[i];
+    totals.Compressed += entry.CompressedSize;
+    totals.Uncompressed += entry.UncompressedSize;
+    totals.Names += entry.NameLength;
+  }
+  return totals;
+}
+
+// The builder keeps every total within range; the casts only narrow.
+void CompleteHeader(TZorelLZArchiveHeader& directory, TLZArchiveHeader& header) {
+  const TLZDirectoryTotals totals = SumEntries(directory);
+  header.TotalCompressed = static_cast<std::int32_t>(totals.Compressed);
+  header.TotalUncompressed = static_cast<std::int32_t>(totals.Uncompressed);
+  header.NamesSize = static_cast<std::int32_t>(totals.Names);
+  header.Trailer = directory.Header.Trailer;
+  header.DirectoryCRC = LZDirectoryCRC(directory);
+  directory.Header = header;
+}
+
+void WriteEntries(TFile& file, const TZorelLZArchiveHeader& directory) {
+  for (std::size_t i = 0; i < EntryCount(directory); ++i) {
+    LZWriteRecord(file, directory.Entries[i]);
+  }
+}
+
+// Exactly NameLength bytes per name, zero bytes of the scrambled form
+// included, so that the area adds up to NamesSize.
+std::string ScrambledName(const TZorelLZArchiveHeader& directory, std::size_t i) {
+  std::string scrambled = LZScrambleName(directory.Names[i]);
+  scrambled.resize(directory.Entries[i].NameLength, '\0');
+  return scrambled;
+}
+
+// One write below the block limit, one per name above it, so that no
+// single buffer grows past that size.
+void WriteNames(TFile& file, const TZorelLZArchiveHeader& directory) {
+  const TLZDirectoryTotals totals = SumEntries(directory);
+  const bool in_one_block = totals.Names < kLZNamesBlockLimit;
+  std::string block;
+  for (std::size_t i = 0; i < EntryCount(directory); ++i) {
+    const std::string scrambled = ScrambledName(directory, i);
+    if (in_one_block) {
+      block += scrambled;
+    } else {
+      file.Write(scrambled.data(), scrambled.size());
+    }
+  }
+  if (in_one_block) file.Write(block.data(), block.size());
+}
+
+// ---- The data of one file ----
+
+void KeepAsEmptyEntry(TLZBuildEntry& entry) {
+  entry.CompressedSize = 0;
+  entry.UncompressedSize = 0;
+  entry.Compressed = 0;
+  entry.CRC = 0;  // the CRC of no data, so that the entry is consistent
+}
+
+// A single compressed file is copied for exactly the stream its header
+// announces; a header whose sizes make no sense, or a file too short for
+// them, is not taken over (the file is stored as it is instead).
+bool CanTakeOver(const TLZFileHeader& header, std::int64_t file_size) {
+  return header.CompressedSize > 0 && header.UncompressedSize >= 0 &&
+         file_size - static_cast<std::int64_t>(TLZFileHeader::kSize) >= header.CompressedSize;
+}
+
+bool ShouldCompress(const TLZBuildEntry& entry, TLZCompressionChoices compression) {
+  if (LZArchiveCount(entry.Path) > 0) return false;
+  return LZClassifyInput(entry.Path, compression == LZNoCompression) <= kClassOrdinary;
+}
+
+void TakeOver(TFile& input, TFile& output, const TLZFileHeader& header, TLZBuildEntry& entry) {
+  input.Seek(TLZFileHeader::kSize);
+  const std::int64_t copied =
+      LZCopyFileBytes(input, output, header.CompressedSize, LZEngine().Progress);
+  entry.CompressedSize = static_cast<std::int32_t>(copied);
+  entry.UncompressedSize = header.UncompressedSize;
+  entry.DateTime = header.FileDate;
+  entry.Attributes = header.FileAttr;
+  entry.CRC = header.FileCRC;
+  entry.Version = header.FileVersion.Get();
+  entry.Method = header.Method;
+  entry.Compressed = 1;
+}
+
+// A size past 32 bits never stays: the totals check leaves such an entry out.
+std::int32_t ClampedSize(std::int64_t size) {
+  return static_cast<std::int32_t>(std::min(size, kLargestTotal));
+}
+
+void Store(TFile& input, TFile& output, TLZBuildEntry& entry) {
+  input.Seek(0);
+  entry.CompressedSize = ClampedSize(LZCopyFileBytes(input, output, -1, LZEngine().Progress));
+  const std::int32_t attributes = GetFileAttributesNative(entry.Path);
+  if (attributes >= 0) entry.Attributes = attributes;
+  entry.Compressed = 0;
+  entry.Method = kLZMethodStored;
+}
+
+std::int64_t Compress(TFile& input, TFile& output, TLZCompressionChoices compression,
+                      TLZBuildEntry& entry) {
+  entry.Method = compression == LZMaxCompression ? kLZMethodLZH : kLZMethodLZSS;
+  entry.Compressed = 1;
+  const std::int64_t size = LZEncodeStream(compression, input, output);
+  if (size >= 0) entry.CompressedSize = ClampedSize(size);
+  return size;
+}
+
+// Writes the entry's data as the input calls for; 0, or a negative codec
+// result.
+std::int64_t WriteData(TFile& input, TFile& output, TLZCompressionChoices compression,
+                       TLZBuildEntry& entry) {
+  TLZFileHeader single;
+  if (LZReadFileHeader(input, single)) {
+    if (CanTakeOver(single, input.Size())) {
+      TakeOver(input, output, single, entry);
+    } else {
+      Store(input, output, entry);
+    }
+    return 0;
+  }
+  if (ShouldCompress(entry, compression)) {
+    const std::int64_t size = Compress(input, output, compression, entry);
+    return size < 0 ? size : 0;
+  }
+  Store(input, output, entry);
+  return 0;
+}
+
+bool FitsTotals(const TLZDataArea& area, std::int64_t compressed, std::int64_t uncompressed) {
+  return compressed <= kLargestTotal - area.TotalCompressed &&
+         uncompressed <= kLargestTotal - area.TotalUncompressed;
+}
+
+// Keeps the entry's data, written from `start` on, when the totals can take
+// them; otherwise takes them back out and keeps the entry empty.
+bool AdmitToTotals(TLZDataArea& area, std::int64_t start, TLZBuildEntry& entry) {
+  TFile& output = area.Output;
+  const std::int64_t size = output.Position() - start;
+  if (FitsTotals(area, size, entry.UncompressedSize)) {
+    area.TotalCompressed += size;
+    area.TotalUncompressed += entry.UncompressedSize;
+    return true;
+  }
+  output.Seek(start);
+  output.Truncate();
+  KeepAsEmptyEntry(entry);
+  entry.Method = kLZMethodStored;
+  LZReportSkippedInput(entry.Path, TLZSkipReason::kTooLarge);
+  return false;
+}
+
+// An input is read only when it opens and is not the archive being written,
+// which would otherwise grow while it is read.
+bool OpenInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input) {
+  TFileIdentity identity;
+  return input.Open(entry.Path, TFile::TMode::kReadDenyWrite) &&
+         GetFileIdentity(entry.Path, identity) && !(identity == area.OutputIdentity);
+}
+
+void ReportFileDone(const TLZBuildEntry& entry, TLZReportProc report) {
+  if (report == nullptr) return;
+  TLZReportRec record = LZBuildEntryReport(entry);
+  record.FileName.clear();
+  report(record, kLZReportFileDone);
+}
+
+}  // namespace
+
+// ---- Operation scopes ----
+
+TLZProgressScope::TLZProgressScope(TLZReportProc report) : previous_(LZEngine().Progress) {
+  LZEngine().Progress = report;
+}
+
+TLZProgressScope::~TLZProgressScope() {
+  LZEngine().Progress = previous_;
+}
+
+// ---- Helpers ----
+
+std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count,
+                             TLZReportProc progress) {
+  std::vector<std::uint8_t> buffer(kLZCopyBlockSize);
+  std::int64_t copied = 0;
+  while (count < 0 || copied < count) {
+    const std::size_t wanted =
+        count < 0 ? buffer.size()
+                  : static_cast<std::size_t>(std::min<std::int64_t>(count - copied, buffer.size()));
+    const std::size_t got = input.Read(buffer.data(), wanted);
+    if (got == 0) break;
+    if (progress != nullptr) progress(LZEngine().CurrentReport, static_cast<std::int32_t>(got));
+    output.Write(buffer.data(), got);
+    copied += static_cast<std::int64_t>(got);
+  }
+  return copied;
+}
+
+TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry) {
+  TLZReportRec record;
+  record.FileVersion = entry.Version;
+  record.CompressedSize = entry.CompressedSize;
+  record.UncompressedSize = entry.UncompressedSize;
+  record.FileDate = entry.DateTime;
+  record.FileName = entry.Path;
+  record.FileAttr = entry.Attributes;
+  record.FileCRC = entry.CRC;
+  record.ArchiveID = entry.Number;
+  record.Method = entry.Method;
+  record.IsFolder = entry.IsFolder ? 1 : 0;
+  return record;
+}
+
+// ---- Creation routines ----
+
+std::uint8_t LZClassifyInput(const std::string& file_name, bool store_all) {
+  if (IsListedExtension(file_name)) return kClassListedExtension;
+  if (store_all) return kClassStoreAll;
+  TFile file;
+  if (!file.Open(file_name, TFile::TMode::kReadDenyWrite)) return kClassUnopened;
+  if (file.Size() < kShortestCompressed) return kClassTooShort;
+  std::array<std::uint8_t, kMagicLength> magic{};
+  file.Read(magic.data(), magic.size());
+  return ClassByMagic(magic);
+}
+
+std::int32_t LZWriteDirectory(TFile& file, TZorelLZArchiveHeader& directory,
+                              TLZArchiveHeader& header, bool with_header) {
+  try {
+    if (with_header) {
+      CompleteHeader(directory, header);
+      LZWriteRecord(file, header);
+    }
+    WriteEntries(file, directory);
+    WriteNames(file, directory);
+  } catch (const EInOutError&) {
+    return kLZWriteDirectoryFailed;
+  }
+  return 0;
+}
+
+std::int32_t LZWriteEntryData(TLZDataArea& area, TLZBuildEntry& entry) {
+  TLZReportRec record = LZBuildEntryReport(entry);
+  LZEngine().CurrentReport = record;
+  TFile input;
+  if (!OpenInput(area, entry, input)) {
+    KeepAsEmptyEntry(entry);
+    LZReportSkippedInput(entry.Path, TLZSkipReason::kCannotOpen);
+    return 0;
+  }
+  if (area.Report != nullptr) area.Report(record, kLZReportFileBegins);
+
+  const std::int64_t start = area.Output.Position();
+  const std::int64_t result = WriteData(input, area.Output, area.Compression, entry);
+  input.Close();
+  const bool kept = result >= 0 && AdmitToTotals(area, start, entry);
+  ReportFileDone(entry, area.Report);
+  if (result < 0) return static_cast<std::int32_t>(result);
+  return kept ? 1 : 0;
+}
+
+}  // namespace zorellz

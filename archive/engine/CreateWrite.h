@@ -1,0 +1,95 @@
+// Writing what a new archive or compressed file holds: the builder shared by
+// plain and self-extracting archives, the data of one collected file, plain
+// copies with progress, and the codec prepared for an operation.  Internal
+// to the engine.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "archive/engine/CreateCollect.h"
+#include "archive/engine/OperationScope.h"
+#include "archive/engine/ZrlTypes.h"
+#include "platform/File.h"
+#include "platform/PendingFile.h"
+
+namespace zorellz {
+
+// Installs the operation's report function as the progress function and
+// puts the previous one back when the operation ends.
+class TLZProgressScope {
+ public:
+  explicit TLZProgressScope(TLZReportProc report);
+  ~TLZProgressScope();
+  TLZProgressScope(const TLZProgressScope&) = delete;
+  TLZProgressScope& operator=(const TLZProgressScope&) = delete;
+
+ private:
+  TLZReportProc previous_;
+};
+
+template <typename Record>
+void LZWriteRecord(TFile& file, const Record& record) {
+  std::array<std::uint8_t, Record::kSize> bytes{};
+  record.Write(bytes.data());
+  file.Write(bytes.data(), bytes.size());
+}
+
+// ---- The archive builder ----
+
+// What an archive is built from and where it goes.
+struct TLZCreateRequest {
+  std::string FileSpecs;     // full path of the mask, or of the list file
+  bool ListFile = false;     // FileSpecs names a list file ("/F=")
+  std::string ArchiveName;   // full path of the target
+  std::string ReportedName;  // the target as the caller named it
+  TLZRecurse Recurse = LZNoRecurse;
+  TLZCompressionChoices Compression = LZMaxCompression;
+  TLZReportProc Report = nullptr;
+};
+
+// Checks the names of a request: EZorelLZError 40003 when one is empty,
+// EZorelLZArchive 40004 when the specification names the target itself.
+TLZCreateRequest LZParseCreateRequest(const std::string& file_specs,
+                                      const std::string& archive_name, TLZRecurse recurse,
+                                      TLZCompressionChoices compression, TLZReportProc report);
+
+// Builds the archive into `pending`, which holds the bytes in front of the
+// current header offset and is positioned there, and commits it when it is
+// complete.  The codec of the request's level must be prepared.  Returns the
+// number of files whose data were written, or a negative result; an
+// uncommitted pending file is left to its owner to discard.
+std::int32_t LZBuildArchive(TPendingFile& pending, const TLZCreateRequest& request);
+
+// ---- Pieces of the data area ----
+
+// Copies `count` bytes (or, when `count` is negative, everything up to the
+// end) from the input's position, in blocks whose lengths go to `progress`
+// (when given) with the engine's current record as they are read.  Returns
+// the bytes copied, fewer than `count` when the input ends first.
+std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count,
+                             TLZReportProc progress);
+
+// The report record of a collected entry, named by its native path.
+TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry);
+
+// Where the data of an archive's files go, and the sums that its header
+// keeps in 32 bits as they grow.
+struct TLZDataArea {
+  TFile& Output;
+  TLZCompressionChoices Compression = LZMaxCompression;
+  TLZReportProc Report = nullptr;
+  TFileIdentity OutputIdentity;  // an input that is the output is never read
+  std::int64_t TotalCompressed = 0;
+  std::int64_t TotalUncompressed = 0;
+};
+
+// Writes the data of one file entry at the end of the data area and
+// completes the entry (sizes, flag, method, CRC).  1 when its data were
+// written; 0 when it is kept as an empty entry, because the file could not
+// be opened or its data would take the totals past 32 bits (told to the
+// skipped-input hook); or the negative result of a failed codec.
+std::int32_t LZWriteEntryData(TLZDataArea& area, TLZBuildEntry& entry);
+
+}  // namespace zorellz

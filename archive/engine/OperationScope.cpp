@@ -1,0 +1,26 @@
+#include "archive/engine/OperationScope.h"
+
+#include "archive/codec/ZrlCodec.h"
+#include "archive/codec/ZrlErrors.h"
+#include "archive/codec/ZrlUtils.h"
+
+namespace zorellz {
+
+TLZCodecSession::TLZCodecSession(std::uint8_t level) {
+  // A failed preparation has nothing to release, and releasing could free
+  // a codec that another stream holds.
+  if (!LZInitCodec(level)) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
+}
+
+TLZCodecSession::~TLZCodecSession() {
+  LZDoneCodec();
+}
+
+std::string LZFileVersionText(const std::string& file_name) {
+  constexpr std::size_t kLongestVersion = 8;
+  std::string version = GetFileVersionString(file_name, "FileVersion");
+  if (version.empty()) return "0";
+  return version.substr(0, kLongestVersion);
+}
+
+}  // namespace zorellz

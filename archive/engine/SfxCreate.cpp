@@ -1,0 +1,37 @@
+// A self-extracting file: the stub copied byte for byte, an archive behind
+// it whose trailer says where it starts.  The whole file is written beside
+// its target and takes its name only when it is complete.
+#include <limits>
+
+#include "archive/engine/CreateWrite.h"
+#include "archive/engine/ZorelLZ.h"
+#include "platform/File.h"
+#include "platform/PendingFile.h"
+
+namespace zorellz {
+
+std::int32_t LZCreateSFXArchive(const std::string& stub_name, const std::string& file_specs,
+                                const std::string& out_name, TLZCompressionChoices compression,
+                                TLZReportProc report, TLZRecurse recurse) {
+  TLZProtectionScope protection;
+  if (stub_name.empty() || out_name.empty() || !FileExists(stub_name)) return kLZNoFile;
+  TFile stub;
+  if (!stub.Open(stub_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenSFX;
+  // Writing the output would replace the stub while it is being read.
+  if (IsSameFile(stub_name, out_name)) return kLZCannotCreateOutput;
+  TPendingFile pending;
+  if (!pending.Create(out_name)) return kLZCannotCreateOutput;
+
+  const std::int64_t stub_length = LZCopyFileBytes(stub, pending.File(), -1, nullptr);
+  stub.Close();
+  // The trailer records where the archive starts in 32 bits.
+  if (stub_length > std::numeric_limits<std::int32_t>::max()) return kLZCannotOpenSFX;
+
+  TLZHeaderOffsetScope offset(static_cast<std::int32_t>(stub_length));
+  TLZCodecSession codec(compression);
+  const TLZCreateRequest request =
+      LZParseCreateRequest(file_specs, out_name, recurse, compression, report);
+  return LZBuildArchive(pending, request);
+}
+
+}  // namespace zorellz
