@@ -1,0 +1,132 @@
+// Single-file decompression: a single compressed file (or a plain file,
+// copied) into a target that is replaced only by a complete, verified file.
+#include <cstdint>
+#include <string>
+#include <system_error>
+
+#include "archive/codec/ZrlErrors.h"
+#include "archive/engine/CodecIO.h"
+#include "archive/engine/EngineState.h"
+#include "archive/engine/ExtractPass.h"
+#include "archive/engine/ZorelLZ.h"
+#include "platform/File.h"
+#include "platform/InOutError.h"
+#include "platform/Names.h"
+#include "platform/PendingFile.h"
+
+namespace zorellz {
+namespace {
+
+constexpr int kReportWrites = 2;
+constexpr char kNoVersion = '0';  // the version text of a file without one
+
+// The file to read: the source itself, or, when it is missing, the single
+// compressed file under its compressed name, which must hold that source.
+std::string ActualSource(const std::string& source) {
+  if (FileExists(source)) return source;
+  const std::string compressed = LZCompressedName(source);
+  std::string stored;
+  if (LZGetSourceName(compressed, stored)) stored = Cp1252ToUtf8(stored);
+  if (!SameTextAscii(stored, ExtractFileName(source))) {
+    RaiseLZErrorFmt(TLZErrorClass::kCompress, kMsgWrongCompressedFile, stored);
+  }
+  return compressed;
+}
+
+void OpenSource(TFile& input, const std::string& source) {
+  int error = 0;
+  if (!input.Open(source, TFile::TMode::kReadDenyWrite, &error)) {
+    throw EInOutError("Cannot open \"" + source + "\": " + std::generic_category().message(error),
+                      error);
+  }
+}
+
+// The bytes of the target into `output`: their count or a negative codec
+// result; `crc` receives their CRC-32.
+std::int64_t WriteData(TFile& input, const TLZFileHeader* header, TFile& output,
+                       std::uint32_t& crc) {
+  if (header == nullptr) {
+    input.Seek(0);
+    return LZCopyBlockCRC(input, &output, -1, kReportWrites, &crc);
+  }
+  const auto stream_start = static_cast<std::int64_t>(TLZFileHeader::kSize);
+  input.Seek(stream_start);
+  return LZDecodeStream(header->Method, input, input.Size() - stream_start, &output, crc);
+}
+
+bool Verified(TFile& input, const TLZFileHeader* header, const TLZReportRec& record,
+              std::int64_t size, std::uint32_t crc) {
+  if (!LZEngine().CheckCRC) return true;
+  const std::int64_t expected_size = header != nullptr ? header->UncompressedSize : input.Size();
+  return size == expected_size && crc == record.FileCRC;
+}
+
+// `record` describes the target; its date and attributes are the target's.
+std::int64_t WriteTarget(TFile& input, const TLZFileHeader* header, TLZReportRec& record,
+                         TLZReportProc report) {
+  TPendingFile pending;
+  if (!pending.Create(record.FileName)) {
+    return LZReportFailure(report, record, kLZCannotCreateOutput);
+  }
+  LZReport(report, record, kLZReportFileBegins);
+  LZEngine().Progress = report;
+  std::uint32_t crc = 0;
+  const std::int64_t written = WriteData(input, header, pending.File(), crc);
+  if (written < 0) return LZReportFailure(report, record, written);
+  if (!Verified(input, header, record, written, crc)) {
+    return LZReportFailure(report, record, kLZCRCMismatch);
+  }
+  if (!LZInstallFile(pending, record.FileDate, record.FileAttr)) {
+    return LZReportFailure(report, record, kLZCannotCreateOutput);
+  }
+  record.FileName.clear();
+  LZReport(report, record, kLZReportFileDone);
+  return written;
+}
+
+}  // namespace
+
+std::int64_t LZDecompressFile(const std::string& source, const std::string& target,
+                              TLZQuestionProc question, TLZReportProc report) {
+  TLZEngineState& engine = LZEngine();
+  engine.CurrentReport = TLZReportRec{};
+  TLZCodecSession codec(LZFastCompression);  // LZSS; LZH needs no preparation
+  TLZRestore<TLZReportProc> progress(engine.Progress);
+  if (source.empty() || target.empty()) {
+    RaiseLZError(TLZErrorClass::kCompress, kMsgInvalidParameters);
+  }
+  const std::string target_path = ExpandFileName(target);
+  std::string source_path = ExpandFileName(source);
+  if (source_path == target_path) {
+    RaiseLZErrorFmt(TLZErrorClass::kCompress, kMsgSameInputOutput, source);
+  }
+  source_path = ActualSource(source_path);
+  if (IsSameFile(source_path, target_path)) {
+    RaiseLZErrorFmt(TLZErrorClass::kCompress, kMsgSameInputOutput, source);
+  }
+
+  TFile input;
+  OpenSource(input, source_path);
+  TLZFileHeader header;
+  const bool compressed = LZReadFileHeader(input, header);
+  TLZReportRec record;
+  LZGetFileInfo(source_path, record);
+  if (question != nullptr && FileExists(target_path)) {
+    TLZReportRec existing;
+    LZGetFileInfo(target_path, existing);
+    const std::uint8_t reply = question(record, existing);
+    if (reply == 0) return kLZDeclinedOverwrite;
+    if (reply == 2) return kLZAbortedOverwrite;
+  }
+  record.FileName = target_path;
+  if (!compressed) record.FileVersion.assign(1, kNoVersion);
+  engine.CurrentReport = record;
+  try {
+    return WriteTarget(input, compressed ? &header : nullptr, record, report);
+  } catch (const EInOutError&) {
+    LZReportFailure(report, record, kLZCRCMismatch);
+    throw;
+  }
+}
+
+}  // namespace zorellz

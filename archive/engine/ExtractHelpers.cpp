@@ -1,0 +1,181 @@
+// The small routines of extraction: folders, names, file descriptions,
+// block copies, and installing a finished file.
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "archive/codec/ZrlCRC.h"
+#include "archive/codec/ZrlCodec.h"
+#include "archive/codec/ZrlErrors.h"
+#include "archive/codec/ZrlUtils.h"
+#include "archive/engine/EngineState.h"
+#include "archive/engine/ExtractPass.h"
+#include "platform/DosTime.h"
+#include "platform/File.h"
+#include "platform/InOutError.h"
+#include "platform/Names.h"
+#include "platform/System.h"
+
+namespace zorellz {
+namespace {
+
+// Anything at all (file, folder, link) under that name.
+bool NameIsTaken(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::symlink_status(path, error).type() !=
+         std::filesystem::file_type::not_found;
+}
+
+void DescribeSingleFile(const TLZFileHeader& header, TLZReportRec& record) {
+  record.FileVersion = header.FileVersion.Get();
+  record.CompressedSize = header.CompressedSize;
+  record.UncompressedSize = header.UncompressedSize;
+  record.FileDate = header.FileDate;
+  record.FileName = header.SourceName.Get();
+  record.FileAttr = header.FileAttr;
+  record.FileCRC = header.FileCRC;
+  record.ArchiveID = header.ArchiveID;
+  record.Method = header.Method;
+}
+
+void DescribePlainFile(const std::string& file_name, TLZReportRec& record) {
+  const auto size = static_cast<std::int32_t>(GetFileSizeOf(file_name));
+  record.FileVersion = LZFileVersionText(file_name);
+  record.CompressedSize = size;
+  record.UncompressedSize = size;
+  record.FileDate = GetFileDosDate(file_name);
+  record.FileName = file_name;
+  record.FileAttr = GetFileAttributesNative(file_name);
+  record.FileCRC = GetFileCRC32(file_name);
+}
+
+void ReportProgress(int progress_mode, int wanted_mode, std::size_t count) {
+  TLZEngineState& engine = LZEngine();
+  if (progress_mode == wanted_mode && engine.Progress != nullptr) {
+    engine.Progress(engine.CurrentReport, static_cast<std::int32_t>(count));
+  }
+}
+
+}  // namespace
+
+// ---- Public helpers ----
+
+std::int32_t LZForceDirectories(const std::string& path) {
+  const std::string full = ExpandFileName(path);
+  if (full.empty()) return -1;
+  std::int32_t created = 0;
+  std::filesystem::path prefix;
+  for (const std::filesystem::path& part : std::filesystem::path(full)) {
+    prefix /= part;
+    if (prefix == prefix.root_path() || DirectoryExistsNative(prefix)) continue;
+    if (!MakeDirectory(prefix)) return -1;
+    ++created;
+  }
+  return created;
+}
+
+bool LZAskNewName(std::string& path, TLZRenameProc rename) {
+  if (rename == nullptr) return false;
+  const std::string folder = ExtractFilePath(path);
+  std::string name = path;
+  do {
+    if (!rename(name)) return false;
+    name = ExtractFilePath(name).empty() ? folder + name : ExpandFileName(name);
+  } while (ExtractFileName(name).empty() || NameIsTaken(name));
+  path = name;
+  return true;
+}
+
+void LZGetFileInfo(const std::string& file_name, TLZReportRec& record) {
+  record = TLZReportRec{};
+  TLZFileHeader header;
+  if (LZGetFileHeader(file_name, header)) {
+    DescribeSingleFile(header, record);
+  } else {
+    DescribePlainFile(file_name, record);
+  }
+  record.IsFolder = 0;
+}
+
+void LZItemToReport(TLZReportRec& record, const TLZFileItem& item) {
+  record.FileVersion = item.FileVersion;
+  record.CompressedSize = item.CompressedSize;
+  record.UncompressedSize = item.UncompressedSize;
+  record.FileDate = item.FileDate;
+  record.FileName = item.TargetPath;
+  record.FileAttr = item.FileAttr;
+  record.FileCRC = item.FileCRC;
+  record.ArchiveID = item.ArchiveID;
+  record.Method = item.Method;
+  record.IsFolder = item.IsFolder;
+}
+
+std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int progress_mode) {
+  return LZCopyBlockCRC(source, &target, count, progress_mode, nullptr);
+}
+
+void LZTempFileName(std::string& name) {
+  const std::filesystem::path created = CreateUniqueFile(TempDirectory(), "ZRL");
+  if (created.empty()) RaiseLZError(TLZErrorClass::kError, kMsgNoTempFileName);
+  name = created.string();
+}
+
+bool LZDeleteFile(const std::string& file_name) {
+  if (!FileExists(file_name)) return false;
+  SetFileAttributesNative(file_name, kFaArchive);
+  return DeleteFileNative(file_name);
+}
+
+bool LZRenameFile(const std::string& old_name, const std::string& new_name) {
+  return FileExists(old_name) && RenameFileNative(old_name, new_name);
+}
+
+// ---- Shared by the file pass and LZDecompressFile ----
+
+std::int64_t LZReportFailure(TLZReportProc report, TLZReportRec& record, std::int64_t result) {
+  LZReport(report, record, kLZCRCMismatch);
+  return result;
+}
+
+bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attributes) {
+  if (!pending.Commit()) return false;
+  SetFileDosDate(pending.Target(), date);
+  SetFileAttributesNative(pending.Target(), attributes);
+  return true;
+}
+
+std::int64_t LZCopyBlockCRC(TFile& source, TFile* target, std::int64_t count, int progress_mode,
+                            std::uint32_t* crc) {
+  constexpr int kReportReads = 1;
+  constexpr int kReportWrites = 2;
+  std::vector<std::uint8_t> buffer(kLZCopyBlockSize);
+  if (crc != nullptr) InitCRC32(*crc);
+  std::int64_t copied = 0;
+  while (count < 0 || copied < count) {
+    const std::size_t chunk =
+        count < 0 ? buffer.size()
+                  : static_cast<std::size_t>(std::min<std::int64_t>(buffer.size(), count - copied));
+    const std::size_t read = source.Read(buffer.data(), chunk);
+    ReportProgress(progress_mode, kReportReads, read);
+    if (count >= 0 && read < chunk) {
+      throw EInOutError("Read beyond end of file \"" + source.Path().string() + "\"",
+                        kInOutReadPastEnd);
+    }
+    if (read == 0) break;
+    if (target != nullptr) target->Write(buffer.data(), read);
+    if (crc != nullptr) UpdateCRC32(*crc, buffer.data(), read);
+    ReportProgress(progress_mode, kReportWrites, read);
+    copied += static_cast<std::int64_t>(read);
+  }
+  if (crc != nullptr) *crc = FinalCRC32(*crc);
+  return copied;
+}
+
+void LZRequireBytes(TFile& file, std::int64_t count) {
+  if (file.Size() - file.Position() < count) {
+    throw EInOutError("Read beyond end of file \"" + file.Path().string() + "\"",
+                      kInOutReadPastEnd);
+  }
+}
+
+}  // namespace zorellz

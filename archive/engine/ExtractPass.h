@@ -1,0 +1,88 @@
+// The steps of one extraction (folder pass, file pass) and what they share
+// with single-file decompression: installing a finished file, reporting a
+// failed one, copying with a CRC.  Internal to the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "archive/engine/OperationScope.h"
+#include "archive/engine/ZorelLZ.h"
+#include "archive/engine/ZrlTypes.h"
+#include "platform/DosTime.h"
+#include "platform/File.h"
+#include "platform/PendingFile.h"
+
+namespace zorellz {
+
+// A dearchive mask that selects one entry by number: "#:3".
+inline constexpr std::string_view kLZNumberMaskPrefix = "#:";
+
+// The archive comment carries the volume-label bit and at most read-only
+// besides; files without any attribute are ordinary files.
+inline bool LZIsCommentAttr(std::int32_t attributes) {
+  return (attributes & kFaVolumeID) != 0 && (attributes & ~(kFaReadOnly | kFaVolumeID)) == 0;
+}
+
+// One run of LZExtractArchive.
+struct TLZExtraction {
+  std::string ArchiveName;   // as passed
+  std::string TargetFolder;  // full, ending in a separator
+  TLZQuestionProc Question = nullptr;
+  TLZReportProc Report = nullptr;
+  TLZRenameProc Rename = nullptr;
+  bool Recurse = false;
+  bool Unexpanded = false;
+  bool ByNumber = false;  // the dearchive mask is "#:N"
+
+  TFile Archive;
+  TZorelLZArchiveHeader Directory;
+  std::vector<TLZFileItem> Items;  // Items[k - 1] is entry k
+  std::int32_t FolderCount = 0;
+  std::int64_t DataStart = 0;  // file position of the first entry's data
+  std::int32_t Extracted = 0;
+};
+
+// Fills every item and its target path, and re-creates the archive's folders
+// (with Recurse), reporting -3 and -4 for each: 0, kLZCannotCreateFolder or
+// kLZDamagedDirectory.  Raises EZorelLZArchive 40008.
+std::int32_t LZExtractFolders(TLZExtraction& extraction);
+
+// Extracts the selected files, counting them in Extracted: that count, or
+// the negative result of the entry that failed.  Raises EZorelLZArchive
+// 40007 when the archive ends before an entry's data.
+std::int32_t LZExtractFiles(TLZExtraction& extraction);
+
+// ---- Shared by the file pass and LZDecompressFile ----
+
+inline void LZReport(TLZReportProc report, TLZReportRec& record, std::int32_t code) {
+  if (report != nullptr) report(record, code);
+}
+
+// Reports an entry that was not installed (kLZCRCMismatch with its record)
+// and returns `result`.
+std::int64_t LZReportFailure(TLZReportProc report, TLZReportRec& record, std::int64_t result);
+
+// Puts a complete, verified file in place of its target and gives it its
+// date and attributes; false when it cannot take the target's place.
+bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attributes);
+
+// LZCopyBlock with the CRC-32 of the bytes copied in `crc` (when given);
+// without `target` the bytes are only read.
+std::int64_t LZCopyBlockCRC(TFile& source, TFile* target, std::int64_t count, int progress_mode,
+                            std::uint32_t* crc);
+
+// Raises EInOutError 100 unless `file` holds `count` more bytes from its
+// position.
+void LZRequireBytes(TFile& file, std::int64_t count);
+
+// The record of entry k as listing reports it: its fields, and its path in
+// the archive as FileName.
+void LZDescribeEntry(const TZorelLZArchiveHeader& directory, std::int32_t k, TLZReportRec& record);
+
+// ---- Engine state held for the length of an operation ----
+
+}  // namespace zorellz

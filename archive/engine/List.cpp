@@ -1,0 +1,100 @@
+// Listing an archive through the report function, and viewing it through a
+// callback that sees the whole loaded directory.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "archive/engine/ExtractPass.h"
+#include "archive/engine/ZorelLZ.h"
+
+namespace zorellz {
+namespace {
+
+// Loads the directory of the archive at the current header offset: 0, or
+// kLZNotAnArchive and the loader's results.
+std::int32_t LoadArchiveDirectory(const std::string& archive_name,
+                                  std::unique_ptr<TZorelLZArchiveHeader>& directory) {
+  const std::int32_t count = LZArchiveCount(archive_name);
+  if (count <= 0) return kLZNotAnArchive;
+  LZAllocDirectory(directory, count);
+  return LZLoadDirectory(archive_name, *directory);
+}
+
+TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
+  TLZReportRec record;
+  record.FileName = archive_name;
+  record.CompressedSize = header.TotalCompressed;
+  record.UncompressedSize = header.TotalUncompressed;
+  record.FileAttr = header.FileCount;
+  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  record.ArchiveID = -1;
+  return record;
+}
+
+}  // namespace
+
+void LZDescribeEntry(const TZorelLZArchiveHeader& directory, std::int32_t k, TLZReportRec& record) {
+  const TLZFileEntry& entry = directory.Entry(k);
+  record.CompressedSize = entry.CompressedSize;
+  record.UncompressedSize = entry.UncompressedSize;
+  record.FileDate = entry.FileDate;
+  record.FileAttr = entry.FileAttr;
+  record.FileCRC = entry.FileCRC;
+  record.IsFolder = entry.IsFolder;
+  record.ArchiveID = entry.ArchiveID;
+  record.Method = entry.Method;
+  record.FileVersion = entry.FileVersion.Get();
+  // The loader has checked every link, so the path is always there.
+  if (!LZEntryPath(directory, k, record.FileName)) record.FileName = directory.Name(k);
+}
+
+namespace {
+
+// Reports entries 1..Count until the report function answers 0.
+void ReportEntries(const TZorelLZArchiveHeader& directory, TLZReportRec& record,
+                   TLZReportProc report) {
+  record = TLZReportRec{};
+  for (std::int32_t k = 1; k <= directory.Count; ++k) {
+    LZDescribeEntry(directory, k, record);
+    if (report(record, k) == 0) return;
+  }
+}
+
+}  // namespace
+
+std::int32_t LZListArchive(const std::string& archive_name, TLZArchiveHeader* header,
+                           TLZReportProc report) {
+  if (report == nullptr) return kLZNoReportFunction;
+  TLZProtectionScope protection_scope;
+  std::unique_ptr<TZorelLZArchiveHeader> directory;
+  if (std::int32_t loaded = LoadArchiveDirectory(archive_name, directory); loaded != 0) {
+    return loaded;
+  }
+  if (header != nullptr) *header = directory->Header;
+
+  TLZReportRec record = SummaryRecord(archive_name, directory->Header);
+  if (report(record, kLZReportSummary) == 0) return directory->Count;
+  ReportEntries(*directory, record, report);
+  // The other fields still describe the last entry reported.
+  record.FileName = archive_name;
+  report(record, kLZReportFinished);
+  return directory->Count;
+}
+
+std::int32_t LZViewArchive(const std::string& archive_name, const TLZViewProc& view) {
+  if (!view) return kLZNoReportFunction;
+  TLZProtectionScope protection_scope;
+  std::unique_ptr<TZorelLZArchiveHeader> directory;
+  if (std::int32_t loaded = LoadArchiveDirectory(archive_name, directory); loaded != 0) {
+    return loaded;
+  }
+  if (view(directory.get(), kLZReportSummary) != 0) {
+    for (std::int32_t k = 1; k <= directory->Count; ++k) {
+      if (view(directory.get(), k) == 0) break;
+    }
+  }
+  view(directory.get(), kLZReportFinished);
+  return directory->Count;
+}
+
+}  // namespace zorellz

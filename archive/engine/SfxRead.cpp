@@ -1,0 +1,136 @@
+// Archives appended to a program: extracting them in place (and starting the
+// command they carry), and copying them out into a plain archive file.
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "archive/engine/ExtractPass.h"
+#include "archive/engine/ZorelLZ.h"
+#include "platform/Names.h"
+#include "platform/PendingFile.h"
+#include "platform/System.h"
+
+namespace zorellz {
+namespace {
+
+// LZCopyBlock copying everything after the header, reporting nothing.
+constexpr std::int64_t kToTheEnd = -1;
+constexpr int kNoProgress = 0;
+
+// A run command whose first character is this byte means "no command".
+constexpr std::uint8_t kNoRunCommand = 0xFF;
+
+// The stored command text up to its first NUL; empty when there is none.
+std::string RunCommandText(const TLZArchiveHeader& header) {
+  const TShortField<12>& field = header.Trailer.RunCommand;
+  if (field.Length() == 0 || field.Bytes[1] == kNoRunCommand) return std::string();
+  std::string text = field.Get();
+  text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
+  return Cp1252ToUtf8(text);
+}
+
+// Sees what an extraction went through that its result does not show: the
+// user cancelling at a question, or an entry that failed.  Callbacks are
+// plain functions and the engine runs one operation at a time, so the
+// caller's functions wait in static members for one extraction.
+class TExtractionWatch {
+ public:
+  TExtractionWatch(TLZQuestionProc question, TLZReportProc report) {
+    question_ = question;
+    report_ = report;
+    cancelled_ = false;
+    entry_failed_ = false;
+  }
+  ~TExtractionWatch() {
+    question_ = nullptr;
+    report_ = nullptr;
+  }
+  TExtractionWatch(const TExtractionWatch&) = delete;
+  TExtractionWatch& operator=(const TExtractionWatch&) = delete;
+
+  TLZQuestionProc Question() const { return question_ != nullptr ? AskAndWatch : nullptr; }
+  TLZReportProc Report() const { return ReportAndWatch; }
+  bool SawNoFailure() const { return !cancelled_ && !entry_failed_; }
+
+ private:
+  static std::uint8_t AskAndWatch(const TLZReportRec& current, const TLZReportRec& existing) {
+    const std::uint8_t answer = question_(current, existing);
+    if (answer == 2) cancelled_ = true;
+    return answer;
+  }
+  static std::int32_t ReportAndWatch(TLZReportRec& record, std::int32_t code) {
+    if (code == kLZCRCMismatch) entry_failed_ = true;
+    return report_ != nullptr ? report_(record, code) : 0;
+  }
+
+  static inline TLZQuestionProc question_ = nullptr;
+  static inline TLZReportProc report_ = nullptr;
+  static inline bool cancelled_ = false;
+  static inline bool entry_failed_ = false;
+};
+
+// The header of the archive as it will stand at the start of its own file.
+void CopyHeaderToOffsetZero(TFile& sfx, TFile& out) {
+  std::array<std::uint8_t, TLZArchiveHeader::kSize> bytes{};
+  sfx.ReadExact(bytes.data(), bytes.size());
+  TLZArchiveHeader header;
+  header.Read(bytes.data());
+  header.Trailer.ArchiveOffset = 0;
+  header.Write(bytes.data());
+  out.Write(bytes.data(), bytes.size());
+}
+
+// The appended archive of a file, checked for being one that can be copied
+// out: 0 and `header`, or a negative result.
+std::int32_t LocateAppendedArchive(const std::string& sfx_name, TLZArchiveHeader& header) {
+  if (LZLocateArchive(sfx_name, header) <= 0) return kLZNoArchiveInFile;
+  if (LZIsSpannedHeader(header)) return kLZSpannedEmbedded;
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t LZDecompressSFXArchive(const std::string& file_name, const std::string& target_folder,
+                                    TLZQuestionProc question, TLZReportProc report,
+                                    TLZRenameProc rename, bool dearchive_recurse,
+                                    bool extract_unexpanded) {
+  TLZProtectionScope protection_scope;
+  TLZArchiveHeader header;
+  if (LZLocateArchive(file_name, header) < 0) return kLZNoArchiveInFile;
+  const std::string command = RunCommandText(header);
+  TExtractionWatch watch(question, report);
+  const std::int32_t result =
+      LZDecompressArchive(file_name, target_folder, watch.Question(), watch.Report(), rename,
+                          dearchive_recurse, extract_unexpanded);
+  // The command usually installs what was extracted: never after a part of it.
+  if (result > 0 && watch.SawNoFailure() && !command.empty()) StartCommand(command);
+  return result;
+}
+
+std::int32_t LZExtractArchiveFromSFX(const std::string& sfx_name, const std::string& archive_name) {
+  if (sfx_name.empty() || archive_name.empty() || !FileExists(sfx_name)) return kLZNoFile;
+  TLZProtectionScope protection_scope;
+  TLZArchiveHeader header;
+  if (std::int32_t located = LocateAppendedArchive(sfx_name, header); located < 0) return located;
+  // Committing over the input would replace the archive with its own copy.
+  if (IsSameFile(sfx_name, archive_name)) return kLZCannotCreateOutput;
+
+  TFile sfx;
+  if (!sfx.Open(sfx_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenSFX;
+  if (!sfx.Seek(header.Trailer.ArchiveOffset)) return kLZCannotSeekEmbedded;
+  // The count is returned as an Int32, like every size of the format.
+  if (sfx.Size() - header.Trailer.ArchiveOffset > std::numeric_limits<std::int32_t>::max()) {
+    return kLZNoArchiveInFile;
+  }
+  TPendingFile out;
+  if (!out.Create(archive_name)) return kLZCannotCreateOutput;
+
+  CopyHeaderToOffsetZero(sfx, out.File());
+  const std::int64_t written = static_cast<std::int64_t>(TLZArchiveHeader::kSize) +
+                               LZCopyBlock(sfx, out.File(), kToTheEnd, kNoProgress);
+  if (!out.Commit()) return kLZCannotCreateOutput;
+  return static_cast<std::int32_t>(written);
+}
+
+}  // namespace zorellz

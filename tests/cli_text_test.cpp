@@ -1,0 +1,104 @@
+// How the reading commands of the zorellz tool show entries: the numbers of
+// the overwrite question, dates, and names that must not steer a terminal.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/EntryText.h"
+
+namespace zorellz::cli {
+namespace {
+
+TEST(EntryText, RatioIsTheShareSavedWithHalvesToEven) {
+  EXPECT_EQ(CompressionRatio(400, 1000), 60);
+  EXPECT_EQ(CompressionRatio(7, 8), 12);  // 12.5
+  EXPECT_EQ(CompressionRatio(5, 8), 38);  // 37.5
+  EXPECT_EQ(CompressionRatio(1200, 1000), -20);
+  EXPECT_EQ(CompressionRatio(0, 0), 0);
+  EXPECT_EQ(CompressionRatio(1000, 1000), 0);
+  EXPECT_EQ(CompressionRatio(5, 0), 0);
+}
+
+TEST(EntryText, AttributeFlagsAndCrcHaveFixedWidths) {
+  EXPECT_EQ(AttributeFlags(0x21), "_R_A");
+  EXPECT_EQ(AttributeFlags(0), "____");
+  EXPECT_EQ(AttributeFlags(0x27), "HRSA");
+  EXPECT_EQ(AttributeFlags(0x18), "____");  // folder and volume label have no letter
+  EXPECT_EQ(CrcText(0xABCD), "0000ABCD");
+  EXPECT_EQ(CrcText(0xFFFFFFFF), "FFFFFFFF");
+}
+
+TEST(EntryText, DosDatesAreCheckedDayByDay) {
+  // 29 February 2024 13:45:58: year 44, month 2, day 29; 13 h 45 min 29 * 2 s.
+  const std::int32_t leap_day = (44 << 25) | (2 << 21) | (29 << 16) | (13 << 11) | (45 << 5) | 29;
+  EXPECT_EQ(DosDateText(leap_day), "2024-02-29 13:45:58");
+  EXPECT_EQ(DosDateText(0x00210000), "1980-01-01 00:00:00");
+  const std::int32_t not_leap = (43 << 25) | (2 << 21) | (29 << 16);
+  EXPECT_EQ(DosDateText(not_leap), "invalid");
+  EXPECT_EQ(DosDateText(0), "invalid");  // month 0
+  EXPECT_EQ(DosDateText(0x00210000 | (24 << 11)), "invalid");
+  EXPECT_EQ(DosDateText(-1), "invalid");  // month 15
+}
+
+TEST(EntryText, CommentIsVolumeLabelAndAtMostReadOnly) {
+  TLZFileEntry entry;
+  for (const std::int32_t attributes : {0x08, 0x09}) {
+    entry.FileAttr = attributes;
+    EXPECT_TRUE(IsCommentEntry(entry)) << attributes;
+  }
+  for (const std::int32_t attributes : {0x00, 0x01, 0x20, 0x28, 0x0A}) {
+    entry.FileAttr = attributes;
+    EXPECT_FALSE(IsCommentEntry(entry)) << attributes;
+  }
+  entry.FileAttr = 0x08;
+  entry.IsFolder = 1;
+  EXPECT_FALSE(IsCommentEntry(entry));
+}
+
+TEST(EntryText, NamesCannotSteerTheTerminal) {
+  EXPECT_EQ(Printable("plain name.txt"), "plain name.txt");
+  EXPECT_EQ(Printable("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(Printable("a\x1B[2Jb\r\n\x7F"), "a?[2Jb???");
+  EXPECT_EQ(Printable("c1 \xC2\x9B"), "c1 ?");                 // U+009B, the 8-bit CSI
+  EXPECT_EQ(Printable("bad \xFF\xC3 \xE2\x82"), "bad ?? ??");  // not UTF-8
+  EXPECT_EQ(Printable("\xC0\xAF"), "??");                      // overlong '/'
+  EXPECT_EQ(Printable(std::string("nul\0x", 5)), "nul?x");
+  // Windows-1252 0x9B is a quotation mark, 0x81 is unassigned (a C1 control).
+  EXPECT_EQ(ArchiveText("\x9B\x81"), "\xE2\x80\xBA?");
+}
+
+TEST(EntryText, OverwriteQuestionDescribesTheEntry) {
+  TLZReportRec current;
+  current.FileName = "/target/report.txt";
+  current.CompressedSize = 400;
+  current.UncompressedSize = 1000;
+  current.FileAttr = 0x21;
+  current.FileVersion = "1.2.3.456789";
+  current.FileCRC = 0xABCD;
+  TLZReportRec existing;
+  existing.FileName = "/target/report\x1B.txt";
+  EXPECT_EQ(OverwriteQuestionText(current, existing),
+            "The file \"/target/report?.txt\" already exists:\n"
+            "\n"
+            "File Name : /target/report.txt\n"
+            "Compressed Size  : 400 bytes\n"
+            "Uncompressed Size: 1000 bytes\n"
+            "File Attributes: _R_A  (33)\n"
+            "File Version : 1.2.3.45\n"
+            "32-bit CRC: 0000ABCD\n"
+            "Compression ratio: 60%\n"
+            "\n"
+            "Should I overwrite the existing file?");
+}
+
+TEST(EntryText, OverwriteQuestionLinesAreCut) {
+  TLZReportRec current;
+  current.FileName = std::string(300, 'n');
+  const std::string text = OverwriteQuestionText(current, TLZReportRec{});
+  const std::size_t line = text.find("File Name : ");
+  ASSERT_NE(line, std::string::npos);
+  EXPECT_EQ(text.find('\n', line) - line, 255u);
+}
+
+}  // namespace
+}  // namespace zorellz::cli
