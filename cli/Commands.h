@@ -1,5 +1,6 @@
 // The commands of the zorellz tool.  Each returns the process exit status:
-// 0 success, 1 failure (one line on stderr naming the file and the cause).
+// 0 success, 1 failure (one line on stderr naming the file and the cause),
+// 2 an archive was made but inputs named on stderr were left out of it.
 #pragma once
 
 #include <string>
@@ -20,6 +21,14 @@ struct TExitStatus {
 void RegisterCrc32Command(CLI::App& app);
 void RegisterInfoCommand(CLI::App& app);
 void RegisterCodecCommand(CLI::App& app);
+void RegisterCreateCommand(CLI::App& app);
+void RegisterCompressCommand(CLI::App& app);
+void RegisterListCommand(CLI::App& app);
+void RegisterExtractCommand(CLI::App& app);
+void RegisterTestCommand(CLI::App& app);
+void RegisterExpandCommand(CLI::App& app);
+void RegisterSfxExtractCommand(CLI::App& app);
+void RegisterCommentCommand(CLI::App& app);
 
 // One line on stderr: "zorellz: <subject>: <cause>".
 void ReportError(const std::string& subject, const std::string& cause);

@@ -7,11 +7,20 @@
 #include "cli/Commands.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"zorellz - archives of the ZrlLZ format: checksums, inspection"};
+  CLI::App app{
+      "zorellz - archives of the ZrlLZ format: creation, extraction, checksums, inspection"};
   app.require_subcommand(1);
   zorellz::cli::RegisterCrc32Command(app);
   zorellz::cli::RegisterInfoCommand(app);
   zorellz::cli::RegisterCodecCommand(app);
+  zorellz::cli::RegisterCreateCommand(app);
+  zorellz::cli::RegisterCompressCommand(app);
+  zorellz::cli::RegisterListCommand(app);
+  zorellz::cli::RegisterExtractCommand(app);
+  zorellz::cli::RegisterTestCommand(app);
+  zorellz::cli::RegisterExpandCommand(app);
+  zorellz::cli::RegisterSfxExtractCommand(app);
+  zorellz::cli::RegisterCommentCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

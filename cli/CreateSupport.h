@@ -1,0 +1,43 @@
+// What the creating commands (create, compress) share: the names of the
+// compression levels, and how the engine's failures become one line,
+// "zorellz: <file>: <cause>", and exit status 1.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/engine/ZrlTypes.h"
+
+namespace zorellz::cli {
+
+// "store", "fast", "max".
+std::vector<std::string> LevelNames();
+// The level of one of those names (validated by the parser beforehand).
+TLZCompressionChoices LevelByName(const std::string& name);
+
+// The files of one creating command, to name the one a failure concerns.
+struct TEngineFiles {
+  std::string Output;  // the archive or compressed file being written
+  std::string Input;   // the file specification, list file or input file
+};
+
+// The list file of a "/F=LISTFILE" specification (the prefix in either
+// case, wherever it stands); empty for a wildcard specification.
+std::string ListFileOf(const std::string& file_specs);
+
+// Removes the progress bar, reports the line and ends the command.
+[[noreturn]] void FailCommand(const std::string& subject, const std::string& cause);
+
+// Runs one engine operation; the exceptions it raises (the EZorelLZError
+// family, input/output errors, lack of memory) end the command with a line
+// naming the file they concern.  Returns the operation's result.
+std::int32_t RunEngineOperation(const std::function<std::int32_t()>& operation,
+                                const TEngineFiles& files);
+
+// The cause of a negative result that any creating operation may return;
+// empty for the results that only one operation knows.
+std::string CommonResultCause(std::int32_t result);
+
+}  // namespace zorellz::cli

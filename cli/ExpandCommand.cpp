@@ -1,0 +1,231 @@
+// The reading commands around single files:
+//   zorellz expand INPUT [OUTPUT] [--overwrite always|never|ask] [--no-crc-check] [--quiet]
+//     a single compressed file back into the file it holds: OUTPUT, or by
+//     default the name stored in it, in INPUT's folder (a missing INPUT is
+//     looked for under its compressed name: report.txt as report.tx~);
+//   zorellz sfx-extract SFX [ARCHIVE]
+//     the archive appended to a self-extracting file, copied out into a plain
+//     archive; ARCHIVE defaults to SFX with the extension ".LZA" when SFX's
+//     extension is upper case, ".lza" otherwise (also without an extension);
+//   zorellz comment ARCHIVE [TARGET] [--accept-protected]
+//     the archive comment extracted into TARGET (the current folder by
+//     default); prints its path, or says that there is none.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "archive/engine/ZorelLZ.h"
+#include "cli/Commands.h"
+#include "cli/CreateSupport.h"
+#include "cli/EntryText.h"
+#include "cli/Progress.h"
+#include "cli/Questions.h"
+#include "cli/ReadProgress.h"
+#include "cli/ReadSupport.h"
+#include "platform/File.h"
+#include "platform/Names.h"
+
+namespace zorellz::cli {
+namespace {
+
+// ---- expand ----
+
+struct TExpandRequest {
+  std::string Input;
+  std::string Output;     // empty: the name stored in the input
+  std::string Overwrite;  // empty: ask on a terminal, always otherwise
+  bool NoCrcCheck = false;
+  bool Quiet = false;
+};
+
+// The file written: OUTPUT, or the name that the engine gave it.
+std::string ExpandedOutput(const TExpandRequest& request) {
+  if (!request.Output.empty()) return request.Output;
+  const TReadTally& tally = ReadTally();
+  if (!tally.LastBegun.empty()) return Printable(tally.LastBegun);
+  return tally.Failed.empty() ? request.Input : Printable(tally.Failed.front());
+}
+
+// An existing file kept or a stop at the user's answer comes before the
+// engine names the file of a default OUTPUT.
+std::string AnswerSubject(const TExpandRequest& request, std::string& cause) {
+  if (!request.Output.empty()) return request.Output;
+  cause = "the file it expands to " + cause;
+  return request.Input;
+}
+
+[[noreturn]] void FailOnExpandResult(const TExpandRequest& request, std::int64_t result) {
+  switch (result) {
+    case kLZAbortedOverwrite: {
+      std::string cause = "exists; stopped at your request";
+      const std::string subject = AnswerSubject(request, cause);
+      FailCommand(subject, cause);
+    }
+    case kLZCannotCreateOutput:
+      FailCommand(ExpandedOutput(request), "cannot be written");
+    case kLZNoFile:
+      FailCommand(request.Input, "holds no usable file name, or cannot be found");
+    case kLZSameInputOutput:
+      FailCommand(request.Input, "would be expanded over itself (is it a compressed file?)");
+    case kLZCRCMismatch:
+      FailCommand(request.Input,
+                  "damaged: the size or CRC-32 of its data is not the one "
+                  "recorded; nothing was written");
+    default:
+      FailCommand(request.Input, ReadResultCause(result));
+  }
+}
+
+std::int64_t Expand(const TExpandRequest& request) {
+  const TLZQuestionProc question = OverwriteQuestion(OverwritePolicyByName(request.Overwrite));
+  const TEngineFiles files{request.Output.empty() ? request.Input : request.Output, request.Input};
+  if (request.Output.empty()) {
+    return RunReadOperation(
+        [&] { return LZExpandFile(request.Input, question, ReadProgressReport); }, files);
+  }
+  return RunReadOperation(
+      [&] { return LZDecompressFile(request.Input, request.Output, question, ReadProgressReport); },
+      files);
+}
+
+void RunExpand(const TExpandRequest& request) {
+  // A missing input is expanded from its compressed form when that exists.
+  if (!FileExists(LZCompressedName(request.Input))) RequireFile(request.Input);
+  const TExtractionSettingsScope settings(!request.NoCrcCheck, LZGetDearchiveMask());
+  QuestionsStart(request.Input, false);
+  ReadProgressStart(request.Quiet);
+  const std::int64_t result = Expand(request);
+  ProgressStop();
+  if (result == kLZDeclinedOverwrite) {
+    std::string cause = "exists; kept";
+    const std::string subject = AnswerSubject(request, cause);
+    ReportError(subject, cause);
+    return;
+  }
+  if (result < 0) FailOnExpandResult(request, result);
+  ReadProgressSummary(ExpandedOutput(request), 1, "expanded");
+}
+
+// ---- sfx-extract ----
+
+struct TSfxExtractRequest {
+  std::string Sfx;
+  std::string Archive;  // empty: SFX with the extension .lza or .LZA
+};
+
+bool IsUpperCaseExtension(const std::string& extension) {
+  const auto is_lower = [](unsigned char c) { return std::islower(c) != 0; };
+  const auto is_upper = [](unsigned char c) { return std::isupper(c) != 0; };
+  return std::none_of(extension.begin(), extension.end(), is_lower) &&
+         std::any_of(extension.begin(), extension.end(), is_upper);
+}
+
+std::string DefaultArchiveName(const std::string& sfx) {
+  std::filesystem::path name(sfx);
+  const bool upper = IsUpperCaseExtension(name.extension().string());
+  return name.replace_extension(upper ? ".LZA" : ".lza").string();
+}
+
+void RunSfxExtract(const TSfxExtractRequest& request) {
+  const TArchiveLocation location = LocateArchiveOrFail(request.Sfx);
+  if (!location.ThroughTrailer) FailCommand(request.Sfx, "is a plain archive already");
+  const std::string archive =
+      request.Archive.empty() ? DefaultArchiveName(request.Sfx) : request.Archive;
+  if (IsSameFile(request.Sfx, archive) || ExpandFileName(request.Sfx) == ExpandFileName(archive)) {
+    FailCommand(archive, "is the self-extracting file itself");
+  }
+  const std::int64_t result =
+      RunReadOperation([&] { return LZExtractArchiveFromSFX(request.Sfx, archive); },
+                       TEngineFiles{archive, request.Sfx});
+  if (result == kLZCannotCreateOutput) FailCommand(archive, "cannot be written");
+  if (result < 0) FailCommand(request.Sfx, ReadResultCause(result));
+  std::printf("%s: %lld bytes, the archive of %s\n", archive.c_str(),
+              static_cast<long long>(result), request.Sfx.c_str());
+  std::fflush(stdout);
+}
+
+// ---- comment ----
+
+struct TCommentRequest {
+  std::string Archive;
+  std::string Target;  // empty: the current folder
+  bool AcceptProtected = false;
+};
+
+void RunComment(const TCommentRequest& request) {
+  const TArchiveLocation location = LocateArchiveOrFail(request.Archive);
+  CheckProtection(request.Archive, location, request.AcceptProtected);
+  // The comment is read from the archive's own file, which holds only part
+  // of a spanned archive's data.
+  if (location.Spanned()) {
+    FailCommand(request.Archive,
+                "is a spanned archive: `zorellz extract --entry N` extracts its comment, "
+                "the entry that `zorellz list` marks");
+  }
+  const TProtectionScope protection(request.AcceptProtected);
+  const THeaderOffsetScope offset(location.Offset);
+  const TExtractionSettingsScope settings(true, LZGetDearchiveMask());
+  std::string path;
+  const std::string target = request.Target.empty() ? "." : request.Target;
+  const std::int64_t result =
+      RunReadOperation([&] { return LZExtractComment(request.Archive, request.Target, &path); },
+                       TEngineFiles{target, request.Archive});
+  if (result == kLZCannotCreateFolder) FailCommand(target, "cannot be created");
+  if (result == kLZCRCMismatch) {
+    FailCommand(request.Archive, "its comment is damaged; it was not written");
+  }
+  if (result < 0) FailCommand(request.Archive, ReadResultCause(result));
+  if (result == 0) {
+    std::printf("%s: no comment\n", request.Archive.c_str());
+  } else {
+    std::printf("%s\n", Printable(path).c_str());
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void RegisterExpandCommand(CLI::App& app) {
+  auto* command = app.add_subcommand("expand", "Expand a single compressed file");
+  auto request = std::make_shared<TExpandRequest>();
+  command->add_option("INPUT", request->Input, "Compressed file")->required();
+  command->add_option("OUTPUT", request->Output,
+                      "File to write (default: the name stored in INPUT, in its folder)");
+  command
+      ->add_option("--overwrite", request->Overwrite,
+                   "An existing file: always replace, never, or ask (default: ask on a "
+                   "terminal, always otherwise)")
+      ->check(CLI::IsMember({"always", "never", "ask"}));
+  command->add_flag("--no-crc-check", request->NoCrcCheck, "Do not check the CRC-32");
+  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  command->callback([request] { RunExpand(*request); });
+}
+
+void RegisterSfxExtractCommand(CLI::App& app) {
+  auto* command = app.add_subcommand(
+      "sfx-extract", "Copy the archive of a self-extracting file out into a plain archive");
+  auto request = std::make_shared<TSfxExtractRequest>();
+  command->add_option("SFX", request->Sfx, "Self-extracting file")->required();
+  command->add_option("ARCHIVE", request->Archive,
+                      "Archive to write (default: SFX with the extension .lza, or .LZA when "
+                      "SFX's extension is upper case)");
+  command->callback([request] { RunSfxExtract(*request); });
+}
+
+void RegisterCommentCommand(CLI::App& app) {
+  auto* command = app.add_subcommand("comment", "Extract the comment of an archive");
+  auto request = std::make_shared<TCommentRequest>();
+  command->add_option("ARCHIVE", request->Archive, "Archive or self-extracting file")->required();
+  command->add_option("TARGET", request->Target, "Folder to extract into (default: current)");
+  command->add_flag("--accept-protected", request->AcceptProtected,
+                    "Read an archive marked as protected");
+  command->callback([request] { RunComment(*request); });
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,172 @@
+// zorellz extract ARCHIVE [TARGET] [--mask MASK | --entry N] [--flat]
+//                 [--no-crc-check] [--unexpanded] [--overwrite always|never|ask]
+//                 [--yes] [--accept-protected] [--quiet]
+// Extracts a plain archive, one appended to a program, or a spanned archive
+// (its parts joined first) into TARGET, the current folder by default.  Each
+// file replaces an existing one only when it is complete and its CRC-32
+// checks; a damaged entry ends the command and leaves the old file as it was.
+// Existing files kept at the user's answer and entries whose target is the
+// archive itself are skipped without failing the command.
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "archive/engine/ZorelLZ.h"
+#include "cli/Commands.h"
+#include "cli/CreateSupport.h"
+#include "cli/EntryText.h"
+#include "cli/Progress.h"
+#include "cli/Questions.h"
+#include "cli/ReadProgress.h"
+#include "cli/ReadSupport.h"
+#include "platform/Names.h"
+
+namespace zorellz::cli {
+namespace {
+
+struct TExtractRequest {
+  std::string Archive;
+  std::string Target;  // empty: the current folder
+  std::string Mask;
+  std::int32_t Entry = 0;  // 0: none chosen
+  std::string Overwrite;   // empty: ask on a terminal, always otherwise
+  bool Flat = false;
+  bool NoCrcCheck = false;
+  bool Unexpanded = false;
+  bool Yes = false;
+  bool AcceptProtected = false;
+  bool Quiet = false;
+};
+
+std::string DearchiveMask(const TExtractRequest& request) {
+  if (request.Entry > 0) return "#:" + std::to_string(request.Entry);
+  return request.Mask.empty() ? "*.*" : request.Mask;
+}
+
+std::string TargetFolder(const TExtractRequest& request) {
+  return request.Target.empty() ? "." : request.Target;
+}
+
+// A target path as the user knows it: relative to the target folder when it
+// lies there.
+std::string ShownTarget(const TExtractRequest& request, const std::string& path) {
+  const std::filesystem::path folder = ExpandFileName(TargetFolder(request));
+  const std::filesystem::path relative = std::filesystem::path(path).lexically_relative(folder);
+  const bool inside = !relative.empty() && *relative.begin() != "..";
+  return Printable(inside ? relative.string() : path);
+}
+
+void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& location) {
+  const std::int32_t count = location.Header.FileCount;
+  if (request.Entry > count) {
+    FailCommand(request.Archive, "has no entry " + std::to_string(request.Entry) + " (it has " +
+                                     std::to_string(count) + ")");
+  }
+}
+
+// A failed entry was reported by name before the negative result.
+[[noreturn]] void FailOnEntry(const TExtractRequest& request, std::int64_t result) {
+  const std::string& failed = ReadTally().Failed.front();
+  const std::string done = FilesText(ReadTally().Files) + " extracted before it";
+  if (result == kLZCannotCreateOutput) {
+    FailCommand(Printable(failed),
+                "cannot be written (not writable, or outside the target folder); " + done);
+  }
+  std::string cause = "the size or CRC-32 of its data is not the one recorded";
+  if (result != kLZCRCMismatch) cause = ReadResultCause(result);
+  FailCommand(request.Archive, "entry " + ShownTarget(request, failed) + " is damaged (" + cause +
+                                   "); it was not written, " + done);
+}
+
+[[noreturn]] void FailOnResult(const TExtractRequest& request, std::int64_t result) {
+  if (!ReadTally().Failed.empty()) FailOnEntry(request, result);
+  if (result == kLZCannotCreateFolder) FailCommand(TargetFolder(request), "cannot be created");
+  FailOnArchiveResult(request.Archive, result);
+}
+
+void ReportSparedTargets() {
+  for (const std::string& target : SparedArchiveTargets()) {
+    ReportError(Printable(target), "is the archive being read; its entry was skipped");
+  }
+}
+
+std::int64_t Extract(const TExtractRequest& request) {
+  const TLZQuestionProc question = OverwriteQuestion(OverwritePolicyByName(request.Overwrite));
+  return RunReadOperation(
+      [&] {
+        return LZDecompressArchive(request.Archive, request.Target, question, ReadProgressReport,
+                                   RenameArchiveTarget, !request.Flat, request.Unexpanded);
+      },
+      TEngineFiles{TargetFolder(request), request.Archive});
+}
+
+// What a successful run leaves to say: a stop at the user's answer, or a
+// choice that selected no file, fails the command.
+void Finish(const TExtractRequest& request, std::int64_t result) {
+  const auto extracted =
+      static_cast<std::int32_t>(result - static_cast<std::int64_t>(SparedArchiveTargets().size()));
+  if (OverwriteCancelled()) {
+    FailCommand(request.Archive, "stopped at your request after " + FilesText(extracted));
+  }
+  const bool chosen = request.Entry > 0 || !request.Mask.empty();
+  if (chosen && result == 0 && ReadTally().Kept == 0) {
+    FailCommand(request.Archive, request.Entry > 0 ? "entry " + std::to_string(request.Entry) +
+                                                         " is a folder, not a file"
+                                                   : "no file matches " + request.Mask);
+  }
+  ReadProgressSummary(request.Archive, extracted,
+                      request.Unexpanded ? "extracted unexpanded" : "extracted");
+}
+
+void RunExtract(const TExtractRequest& request) {
+  const TArchiveLocation location = LocateArchiveOrFail(request.Archive);
+  CheckProtection(request.Archive, location, request.AcceptProtected);
+  CheckEntryNumber(request, location);
+  const TProtectionScope protection(request.AcceptProtected);
+  const TExtractionSettingsScope settings(!request.NoCrcCheck, DearchiveMask(request));
+  const TDiskPromptScope disk_prompt;
+  QuestionsStart(request.Archive, request.Yes);
+  ReadProgressStart(request.Quiet);
+  const std::int64_t result = Extract(request);
+  ProgressStop();
+  ReportSparedTargets();
+  if (result < 0) FailOnResult(request, result);
+  Finish(request, result);
+}
+
+}  // namespace
+
+void RegisterExtractCommand(CLI::App& app) {
+  auto* command = app.add_subcommand("extract", "Extract the files of an archive");
+  auto request = std::make_shared<TExtractRequest>();
+  command->add_option("ARCHIVE", request->Archive, "Archive, self-extracting file or part 1")
+      ->required();
+  command->add_option("TARGET", request->Target, "Folder to extract into (default: current)");
+  auto* mask = command->add_option(
+      "--mask", request->Mask,
+      "Files to extract: a name, a path inside the archive, or a wildcard mask");
+  auto* entry = command->add_option("--entry", request->Entry, "Extract entry N only (see list)")
+                    ->check(CLI::PositiveNumber);
+  mask->excludes(entry);
+  command->add_flag("--flat", request->Flat, "Every file straight into TARGET, no sub-folders");
+  command->add_flag("--no-crc-check", request->NoCrcCheck, "Do not check each file's CRC-32");
+  command->add_flag("--unexpanded", request->Unexpanded,
+                    "Leave compressed entries compressed, as single compressed files");
+  command
+      ->add_option("--overwrite", request->Overwrite,
+                   "Existing files: always replace, never, or ask (default: ask on a terminal, "
+                   "always otherwise)")
+      ->check(CLI::IsMember({"always", "never", "ask"}));
+  command->add_flag("--yes", request->Yes,
+                    "Answer the disk prompts of a spanned archive; skip entries that would "
+                    "replace the archive itself");
+  command->add_flag("--accept-protected", request->AcceptProtected,
+                    "Extract an archive marked as protected");
+  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  command->callback([request] { RunExtract(*request); });
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,191 @@
+#include "cli/Progress.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace zorellz::cli {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+constexpr int kBarWidth = 20;
+constexpr int kDefaultColumns = 80;
+constexpr double kMegabyte = 1e6;
+
+struct TProgress {
+  bool Quiet = false;
+  bool Drawing = false;  // stderr is a terminal and the bar is wanted
+  bool BarShown = false;
+  TClock::time_point Started;
+  TClock::time_point LastDrawn;
+  // From the archive's first directory; -1 for a single compressed file.
+  std::int32_t EntryCount = -1;
+  std::int32_t FilesTotal = -1;  // known once the first file begins
+  std::int32_t FilesDone = 0;
+  std::int32_t UnopenedFiles = 0;
+  std::int64_t BytesTotal = 0;
+  std::int64_t BytesDone = 0;
+  std::int64_t BytesBeforeFile = 0;
+  std::int64_t CurrentFileBytes = 0;  // the size of the file being read
+  std::int64_t InputBytes = 0;        // uncompressed size of the finished files
+  std::string Current;
+};
+
+TProgress progress;
+
+double Seconds(TClock::duration elapsed) {
+  return std::chrono::duration<double>(elapsed).count();
+}
+
+int TerminalColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return kDefaultColumns;
+}
+
+std::string Format(const char* format, double a, double b = 0) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+std::string Bar() {
+  double done = 0;
+  if (progress.BytesTotal > 0) {
+    done = static_cast<double>(progress.BytesDone) / static_cast<double>(progress.BytesTotal);
+  } else if (progress.FilesTotal > 0) {
+    done = static_cast<double>(progress.FilesDone) / progress.FilesTotal;
+  }
+  const int filled = static_cast<int>(std::clamp(done, 0.0, 1.0) * kBarWidth);
+  return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "]";
+}
+
+std::string Counts() {
+  std::string files = std::to_string(progress.FilesDone);
+  if (progress.FilesTotal >= 0) files += "/" + std::to_string(progress.FilesTotal);
+  const double elapsed = Seconds(TClock::now() - progress.Started);
+  const double rate = elapsed > 0 ? progress.BytesDone / kMegabyte / elapsed : 0;
+  return "  " + files + " files  " +
+         Format("%.1f/%.1f MB", progress.BytesDone / kMegabyte, progress.BytesTotal / kMegabyte) +
+         "  " + Format("%.1f MB/s", rate);
+}
+
+void Draw() {
+  std::string line = Bar() + Counts() + "  " + progress.Current;
+  const std::size_t room = static_cast<std::size_t>(TerminalColumns() - 1);
+  if (line.size() > room) line.resize(room);
+  std::fprintf(stderr, "\r%s\033[K", line.c_str());
+  std::fflush(stderr);
+  progress.BarShown = true;
+  progress.LastDrawn = TClock::now();
+}
+
+void DrawNowAndThen() {
+  if (progress.Drawing && TClock::now() - progress.LastDrawn >= kRedrawInterval) Draw();
+}
+
+void Erase() {
+  if (!progress.BarShown) return;
+  std::fprintf(stderr, "\r\033[K");
+  std::fflush(stderr);
+  progress.BarShown = false;
+}
+
+// Folder entries come first and are never reported; the files are what
+// follows them, so the first file's position tells how many there are.
+void FileBegins(const TLZReportRec& record) {
+  if (progress.FilesTotal < 0) {
+    if (progress.EntryCount >= 0) {
+      const std::int32_t folders = record.ArchiveID - 1 - progress.UnopenedFiles;
+      progress.FilesTotal = progress.EntryCount - std::max(folders, 0);
+    } else {
+      progress.FilesTotal = 1;
+      progress.BytesTotal = record.UncompressedSize;
+    }
+  }
+  progress.BytesBeforeFile = progress.BytesDone;
+  progress.CurrentFileBytes = record.UncompressedSize;
+  progress.Current = std::filesystem::path(record.FileName).filename().string();
+  DrawNowAndThen();
+}
+
+// A compressed file taken over ends with the size it had before it was
+// compressed: that counts for the summary, its own size for the bar.
+void FileDone(const TLZReportRec& record) {
+  ++progress.FilesDone;
+  progress.InputBytes += record.UncompressedSize;
+  progress.BytesDone = progress.BytesBeforeFile + progress.CurrentFileBytes;
+  DrawNowAndThen();
+}
+
+}  // namespace
+
+void ProgressStart(bool quiet) {
+  progress = TProgress{};
+  progress.Quiet = quiet;
+  progress.Drawing = !quiet && isatty(STDERR_FILENO) == 1;
+  progress.Started = TClock::now();
+}
+
+std::int32_t ProgressReport(TLZReportRec& record, std::int32_t code) {
+  if (code >= 0) {
+    progress.BytesDone += code;
+    DrawNowAndThen();
+    return 1;
+  }
+  switch (code) {
+    case kLZReportSummary:
+      progress.EntryCount = record.FileAttr;
+      progress.BytesTotal = record.UncompressedSize;
+      DrawNowAndThen();
+      break;
+    case kLZReportFileBegins:
+      FileBegins(record);
+      break;
+    case kLZReportFileDone:
+      FileDone(record);
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
+void ProgressInputLeftOut(const std::string& line, bool became_entry) {
+  if (became_entry) {
+    ++progress.UnopenedFiles;
+    ++progress.FilesDone;
+  }
+  Erase();
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+  DrawNowAndThen();
+}
+
+void ProgressStop() {
+  Erase();
+}
+
+void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes) {
+  Erase();
+  if (progress.Quiet) return;
+  const double elapsed = Seconds(TClock::now() - progress.Started);
+  std::string ratio;
+  if (progress.InputBytes > 0) {
+    ratio = Format(" (%.1f%%)", 100.0 * static_cast<double>(output_bytes) /
+                                    static_cast<double>(progress.InputBytes));
+  }
+  std::printf("%s: %d %s, %lld -> %lld bytes%s, %.2f s\n", output.c_str(), files,
+              files == 1 ? "file" : "files", static_cast<long long>(progress.InputBytes),
+              static_cast<long long>(output_bytes), ratio.c_str(), elapsed);
+  std::fflush(stdout);
+}
+
+}  // namespace zorellz::cli

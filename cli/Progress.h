@@ -1,0 +1,33 @@
+// Progress of one creating command: a bar on stderr while the engine works
+// (only when stderr is a terminal) and a one-line summary on stdout at the
+// end.  The engine reports through a plain function pointer, so the state of
+// the one running command lives in this module; commands run one at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/engine/ZrlTypes.h"
+
+namespace zorellz::cli {
+
+// Starts timing a command; `quiet` silences the bar and the summary.
+void ProgressStart(bool quiet);
+
+// The engine's report function: follows the archive's first directory (-6),
+// the files as they begin (-1), their input bytes (n >= 0) and their ends (-2).
+std::int32_t ProgressReport(TLZReportRec& record, std::int32_t code);
+
+// An input that the engine left out, or archived as an empty entry
+// (`became_entry`): the line goes to stderr on a line of its own, the bar
+// is drawn again below it.
+void ProgressInputLeftOut(const std::string& line, bool became_entry);
+
+// Removes the bar, so that an error line starts on a clean line.
+void ProgressStop();
+
+// Removes the bar and prints "<output>: N files, IN -> OUT bytes (R%), T s"
+// unless quiet; IN is the size of the finished inputs.
+void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes);
+
+}  // namespace zorellz::cli

@@ -1,0 +1,134 @@
+#include "cli/Questions.h"
+
+#include <optional>
+
+#include "archive/engine/ZorelLZ.h"
+#include "cli/EntryText.h"
+#include "cli/Terminal.h"
+#include "platform/File.h"
+
+namespace zorellz::cli {
+namespace {
+
+constexpr std::uint8_t kKeep = 0;
+constexpr std::uint8_t kReplace = 1;
+constexpr std::uint8_t kCancel = 2;
+constexpr std::int32_t kGoOn = 0;
+constexpr std::int32_t kStop = 1;
+
+struct TQuestions {
+  std::string Archive;
+  bool Interactive = false;
+  bool Cancelled = false;
+  std::vector<std::string> Spared;
+  std::string RenamedTarget;  // the target being renamed
+  TDiskRequest Disk;
+  int AsksForDisk = 0;  // how often the prompt asked for Disk.Part in a row
+};
+
+TQuestions questions;
+
+std::uint8_t ReplaceAlways(const TLZReportRec&, const TLZReportRec&) {
+  return kReplace;
+}
+
+std::uint8_t KeepAlways(const TLZReportRec&, const TLZReportRec&) {
+  return kKeep;
+}
+
+std::uint8_t AskUser(const TLZReportRec& current, const TLZReportRec& existing) {
+  const std::optional<char> answer =
+      AskChoice(OverwriteQuestionText(current, existing) + " [y]es, [n]o, [c]ancel: ", "ync");
+  if (!answer || *answer == 'n') return kKeep;
+  if (*answer == 'y') return kReplace;
+  questions.Cancelled = true;
+  return kCancel;
+}
+
+std::string DiskQuestion(std::int32_t part, std::int32_t total, const std::string& drive) {
+  const std::string part_name = LZSpanPartName(questions.Archive, part);
+  std::string text = "Part " + std::to_string(part) + " of " + std::to_string(total) +
+                     " of the spanned archive: " + Printable(part_name);
+  if (questions.AsksForDisk > 1) {
+    text += FileExists(part_name) ? " holds another part" : " is missing";
+  }
+  return text + " (in " + Printable(drive) + ")\nGo on? [y]es, [n]o: ";
+}
+
+}  // namespace
+
+TOverwritePolicy OverwritePolicyByName(const std::string& name) {
+  if (name == "always") return TOverwritePolicy::kAlways;
+  if (name == "never") return TOverwritePolicy::kNever;
+  if (name == "ask") return TOverwritePolicy::kAsk;
+  return StdinIsTerminal() ? TOverwritePolicy::kAsk : TOverwritePolicy::kAlways;
+}
+
+void QuestionsStart(const std::string& archive, bool assume_yes) {
+  questions = TQuestions{};
+  questions.Archive = archive;
+  questions.Interactive = !assume_yes && StdinIsTerminal();
+}
+
+TLZQuestionProc OverwriteQuestion(TOverwritePolicy policy) {
+  switch (policy) {
+    case TOverwritePolicy::kAlways:
+      return ReplaceAlways;
+    case TOverwritePolicy::kNever:
+      return KeepAlways;
+    case TOverwritePolicy::kAsk:
+      return AskUser;
+  }
+  return ReplaceAlways;
+}
+
+bool OverwriteCancelled() {
+  return questions.Cancelled;
+}
+
+bool RenameArchiveTarget(std::string& name) {
+  // Asked again while the new name is taken too.
+  const bool first = IsSameFile(name, questions.Archive);
+  if (first) questions.RenamedTarget = name;
+  std::optional<std::string> answer;
+  if (questions.Interactive) {
+    answer = AskLine("\"" + Printable(name) +
+                     (first ? "\" is the archive being read" : "\" exists as well") +
+                     ": extract the entry under which name? (empty: skip it) ");
+  }
+  if (!answer || answer->empty()) {
+    questions.Spared.push_back(questions.RenamedTarget);
+    return false;
+  }
+  name = *answer;
+  return true;
+}
+
+const std::vector<std::string>& SparedArchiveTargets() {
+  return questions.Spared;
+}
+
+std::int32_t DiskPrompt(std::int32_t disk_num, std::int32_t total_parts, std::int32_t,
+                        const char* drive) {
+  if (disk_num != questions.Disk.Part) questions.AsksForDisk = 0;
+  questions.Disk = {disk_num, total_parts};
+  ++questions.AsksForDisk;
+  if (!questions.Interactive) return questions.AsksForDisk == 1 ? kGoOn : kStop;
+  const std::optional<char> answer =
+      AskChoice(DiskQuestion(disk_num, total_parts, drive != nullptr ? drive : ""), "yn");
+  return answer == 'y' ? kGoOn : kStop;
+}
+
+TDiskRequest LastDiskRequest() {
+  return questions.Disk;
+}
+
+TDiskPromptScope::TDiskPromptScope() {
+  LZSetSpanPromptProc(DiskPrompt);
+}
+
+TDiskPromptScope::~TDiskPromptScope() {
+  LZSetSpanPromptProc(nullptr);
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,59 @@
+// The engine's questions to the user during a reading command: replacing an
+// existing file, a new name for an entry whose target is the archive being
+// read, and the disk prompt of a spanned archive.  The engine calls plain
+// function pointers, so the answers of the one running command live in this
+// module.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/engine/ZrlTypes.h"
+
+namespace zorellz::cli {
+
+enum class TOverwritePolicy { kAlways, kNever, kAsk };
+
+// "always", "never", "ask"; an empty name means ask when stdin is a
+// terminal, always otherwise.
+TOverwritePolicy OverwritePolicyByName(const std::string& name);
+
+// Starts the questions of one command on `archive`.  With `assume_yes` (or
+// without a terminal to ask on) each disk prompt is answered "go on" once,
+// so that a part still missing stops the command, and an entry whose target
+// is the archive itself is skipped.
+void QuestionsStart(const std::string& archive, bool assume_yes);
+
+// The question function for `policy`: 1 replace, 0 keep, 2 cancel.  "ask"
+// shows the detailed question; when stdin ends the file is kept.
+TLZQuestionProc OverwriteQuestion(TOverwritePolicy policy);
+// True when the user answered Cancel.
+bool OverwriteCancelled();
+
+// The rename function: asks for a new name, or skips the entry.
+bool RenameArchiveTarget(std::string& name);
+// The targets skipped because they are the archive being read.
+const std::vector<std::string>& SparedArchiveTargets();
+
+// The disk prompt: 0 go on, 1 stop.
+std::int32_t DiskPrompt(std::int32_t disk_num, std::int32_t total_parts, std::int32_t needed_space,
+                        const char* drive);
+
+// The last part the disk prompt asked for (Part 0 when it was never asked).
+struct TDiskRequest {
+  std::int32_t Part = 0;
+  std::int32_t Total = 0;
+};
+TDiskRequest LastDiskRequest();
+
+// The disk prompt installed for the length of a command.
+class TDiskPromptScope {
+ public:
+  TDiskPromptScope();
+  ~TDiskPromptScope();
+  TDiskPromptScope(const TDiskPromptScope&) = delete;
+  TDiskPromptScope& operator=(const TDiskPromptScope&) = delete;
+};
+
+}  // namespace zorellz::cli

@@ -1,0 +1,201 @@
+#include "cli/ReadSupport.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "archive/codec/ZrlErrors.h"
+#include "archive/engine/ZorelLZ.h"
+#include "cli/Questions.h"
+#include "platform/File.h"
+
+namespace zorellz::cli {
+namespace {
+
+std::int32_t AcceptProtected(const TLZArchiveHeader&, std::int32_t) {
+  return kLZPasswordAccepted;
+}
+
+// The library's messages name full paths in their own words; these say what
+// went wrong with the file the line already names.
+[[noreturn]] void FailOnLibraryError(const EZorelLZError& error, const TEngineFiles& files) {
+  switch (error.MessageId) {
+    case kMsgArchiveCorrupt:
+      FailCommand(files.Input, "ends before the data of its entries (cut short or damaged)");
+    case kMsgCannotRecreateFolders:
+      FailCommand(files.Output, "the archive's folders cannot be created there");
+    case kMsgWrongCompressedFile:
+      FailCommand(files.Input, "is missing, and its compressed form holds another file");
+    case kMsgSameInputOutput:
+      FailCommand(files.Output, "is the input as well");
+    case kMsgNoTempFileName:
+      FailCommand(files.Input, "no work file can be created in the temporary folder");
+    default:
+      throw;
+  }
+}
+
+// The disk prompt knows which part it asked for last.
+[[noreturn]] void FailOnSpannedPart(const std::string& archive, std::int64_t result) {
+  const TDiskRequest disk = LastDiskRequest();
+  if (disk.Part == 0) FailCommand(archive, ReadResultCause(result));
+  const std::string part = LZSpanPartName(archive, disk.Part);
+  const std::string place = "part " + std::to_string(disk.Part) + " of " +
+                            std::to_string(disk.Total) + " of the spanned archive";
+  switch (result) {
+    case kLZWrongPartStopped:
+      FailCommand(part, "is not " + place);
+    case kLZPromptStopped:
+      FailCommand(part,
+                  (FileExists(part) ? "stopped at your request (" : "missing (") + place + ")");
+    default:
+      FailCommand(part, ReadResultCause(result) + " (" + place + ")");
+  }
+}
+
+}  // namespace
+
+bool TArchiveLocation::Spanned() const {
+  return LZIsSpannedHeader(Header);
+}
+
+void RequireFile(const std::string& name) {
+  if (FileExists(name)) return;
+  std::error_code error;
+  FailCommand(name, std::filesystem::is_directory(name, error) ? "is a folder" : "no such file");
+}
+
+TArchiveLocation LocateArchiveOrFail(const std::string& name) {
+  RequireFile(name);
+  TArchiveLocation location;
+  std::int32_t located;
+  {
+    const TProtectionScope inspection(true);
+    located = LZLocateArchive(name, location.Header);
+  }
+  if (located < 0) FailCommand(name, ReadResultCause(kLZNotAnArchive));
+  location.ThroughTrailer = located > 0;
+  location.Offset =
+      location.ThroughTrailer ? location.Header.Trailer.ArchiveOffset : LZSetHeaderOffset(-1);
+  return location;
+}
+
+void CheckProtection(const std::string& name, const TArchiveLocation& location, bool accept) {
+  if (location.Protected() && !accept) {
+    FailCommand(name, "is protected (--accept-protected reads it all the same)");
+  }
+}
+
+TProtectionScope::TProtectionScope(bool accept) {
+  LZResetProtection();
+  LZSetCheckPassWordHook(accept ? AcceptProtected : nullptr);
+}
+
+TProtectionScope::~TProtectionScope() {
+  LZSetCheckPassWordHook(nullptr);
+  LZResetProtection();
+}
+
+THeaderOffsetScope::THeaderOffsetScope(std::int32_t offset) : saved_(LZSetHeaderOffset(offset)) {}
+
+THeaderOffsetScope::~THeaderOffsetScope() {
+  LZSetHeaderOffset(saved_);
+}
+
+TExtractionSettingsScope::TExtractionSettingsScope(bool check_crc, const std::string& mask)
+    : saved_check_crc_(LZGetCheckCRC()), saved_mask_(LZGetDearchiveMask()) {
+  LZSetCheckCRC(check_crc);
+  LZSetDearchiveMask(mask);
+}
+
+TExtractionSettingsScope::~TExtractionSettingsScope() {
+  LZSetCheckCRC(saved_check_crc_);
+  LZSetDearchiveMask(saved_mask_);
+}
+
+std::string ReadResultCause(std::int64_t result) {
+  switch (result) {
+    case kLZNoFile:
+      return "cannot be read";
+    case kLZCannotOpenSFX:
+    case kLZCannotOpenArchive:
+      return "cannot be opened";
+    case kLZCannotSeekEmbedded:
+      return "the appended archive cannot be reached";
+    case kLZCannotCreateOutput:
+      return "cannot be written";
+    case kLZSameInputOutput:
+      return "would be written over itself";
+    case kLZCannotCreateFolder:
+      return "the target folder cannot be created";
+    case kLZNotAnArchive:
+      return "not an archive (none at its start, none through a trailer)";
+    case kLZArchiveMissing:
+      return "no such file";
+    case kLZNotRequestedFile:
+      return "its compressed form holds another file";
+    case kLZNoCodecMemory:
+      return "not enough memory for the codec";
+    case kLZInputEndedEarly:
+      return "compressed data end before their end code";
+    case kLZCannotOpenPart:
+      return "a part of the spanned archive cannot be opened";
+    case kLZPromptStopped:
+      return "a part of the spanned archive is missing";
+    case kLZPartTooShort:
+      return "a part of the spanned archive is shorter than its trailer";
+    case kLZWrongPartStopped:
+      return "a part of the spanned archive is not the one expected";
+    case kLZCannotCreateJoinFile:
+      return "no work file for joining the parts can be created in the temporary folder";
+    case kLZJoinedArchiveInvalid:
+      return "its parts do not join into a valid archive";
+    case kLZReadDirectoryFailed:
+      return "the file ends inside the archive's directory";
+    case kLZDeclinedOverwrite:
+      return "already exists; kept";
+    case kLZAbortedOverwrite:
+      return "stopped at your request";
+    case kLZCRCMismatch:
+      return "damaged: the size or the CRC-32 of the data is not the one recorded";
+    case kLZNoArchiveInFile:
+      return "no archive is appended to it";
+    case kLZProtected:
+      return "is protected";
+    case kLZDamagedDirectory:
+      return "the archive's directory is damaged";
+    case kLZSpannedEmbedded:
+      return "the appended archive is spanned over several parts";
+    default:
+      return "failed with result " + std::to_string(result);
+  }
+}
+
+void FailOnArchiveResult(const std::string& archive, std::int64_t result) {
+  switch (result) {
+    case kLZPromptStopped:
+    case kLZWrongPartStopped:
+    case kLZCannotOpenPart:
+    case kLZPartTooShort:
+      FailOnSpannedPart(archive, result);
+    default:
+      FailCommand(archive, ReadResultCause(result));
+  }
+}
+
+std::int64_t RunReadOperation(const std::function<std::int64_t()>& operation,
+                              const TEngineFiles& files) {
+  std::int64_t result = 0;
+  RunEngineOperation(
+      [&]() -> std::int32_t {
+        try {
+          result = operation();
+        } catch (const EZorelLZError& error) {
+          FailOnLibraryError(error, files);
+        }
+        return 0;
+      },
+      files);
+  return result;
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,84 @@
+// What the reading commands (list, extract, test, expand, sfx-extract,
+// comment) share: finding the archive in a file, the engine state that one
+// command changes and always puts back, and how the engine's results and
+// exceptions become one line, "zorellz: <file>: <cause>", and exit status 1.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "archive/engine/ZrlTypes.h"
+#include "cli/CreateSupport.h"
+
+namespace zorellz::cli {
+
+// Where the archive of a file lies.
+struct TArchiveLocation {
+  TLZArchiveHeader Header;
+  bool ThroughTrailer = false;  // appended to another file, found through its trailer
+  std::int32_t Offset = 0;      // of the header in the file
+
+  bool Spanned() const;
+  bool Protected() const { return Header.Trailer.Protection != 0; }
+};
+
+// Finds the archive of `name`, protected or not, at the start of the file or
+// through its trailer; a missing file or one without an archive fails the
+// command.
+TArchiveLocation LocateArchiveOrFail(const std::string& name);
+
+// Fails the command for a protected archive unless `accept`.
+void CheckProtection(const std::string& name, const TArchiveLocation& location, bool accept);
+
+// A protected archive read (`accept`) or refused for the length of a command.
+class TProtectionScope {
+ public:
+  explicit TProtectionScope(bool accept);
+  ~TProtectionScope();
+  TProtectionScope(const TProtectionScope&) = delete;
+  TProtectionScope& operator=(const TProtectionScope&) = delete;
+};
+
+// The header offset at `offset` for the length of a command.
+class THeaderOffsetScope {
+ public:
+  explicit THeaderOffsetScope(std::int32_t offset);
+  ~THeaderOffsetScope();
+  THeaderOffsetScope(const THeaderOffsetScope&) = delete;
+  THeaderOffsetScope& operator=(const THeaderOffsetScope&) = delete;
+
+ private:
+  std::int32_t saved_;
+};
+
+// CRC checking and the dearchive mask for the length of a command.
+class TExtractionSettingsScope {
+ public:
+  TExtractionSettingsScope(bool check_crc, const std::string& mask);
+  ~TExtractionSettingsScope();
+  TExtractionSettingsScope(const TExtractionSettingsScope&) = delete;
+  TExtractionSettingsScope& operator=(const TExtractionSettingsScope&) = delete;
+
+ private:
+  bool saved_check_crc_;
+  std::string saved_mask_;
+};
+
+// The cause of a negative result of a reading operation.
+std::string ReadResultCause(std::int64_t result);
+
+// Fails the command for a negative result of reading `archive`; a part of a
+// spanned archive that is missing or wrong is named.
+[[noreturn]] void FailOnArchiveResult(const std::string& archive, std::int64_t result);
+
+// Runs one reading operation; the exceptions it raises end the command with a
+// line naming the file they concern (`files.Input` the file read,
+// `files.Output` the file or folder written).  Returns the operation's result.
+std::int64_t RunReadOperation(const std::function<std::int64_t()>& operation,
+                              const TEngineFiles& files);
+
+// "no such file" or "is a folder" unless `name` is an existing file.
+void RequireFile(const std::string& name);
+
+}  // namespace zorellz::cli

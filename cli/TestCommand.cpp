@@ -1,0 +1,61 @@
+// zorellz test ARCHIVE [--yes] [--quiet]
+// Decodes every file of an archive without writing anything and checks its
+// size and CRC-32; each damaged entry is named on stderr and the command
+// ends with status 1.  Testing only inspects, so a protected archive is
+// tested as well.
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <string>
+
+#include "archive/engine/ZorelLZ.h"
+#include "cli/Commands.h"
+#include "cli/CreateSupport.h"
+#include "cli/EntryText.h"
+#include "cli/Progress.h"
+#include "cli/Questions.h"
+#include "cli/ReadProgress.h"
+#include "cli/ReadSupport.h"
+
+namespace zorellz::cli {
+namespace {
+
+struct TTestRequest {
+  std::string Archive;
+  bool Yes = false;
+  bool Quiet = false;
+};
+
+void RunTest(const TTestRequest& request) {
+  LocateArchiveOrFail(request.Archive);
+  const TProtectionScope inspection(true);
+  const TDiskPromptScope disk_prompt;
+  QuestionsStart(request.Archive, request.Yes);
+  ReadProgressStart(request.Quiet);
+
+  const std::int64_t result =
+      RunReadOperation([&] { return LZTestArchive(request.Archive, ReadProgressReport); },
+                       TEngineFiles{request.Archive, request.Archive});
+  ProgressStop();
+  const TReadTally& tally = ReadTally();
+  for (const std::string& entry : tally.Failed) {
+    ReportError(request.Archive, "damaged entry " + ArchiveText(entry));
+  }
+  if (result < 0 && tally.Failed.empty()) FailOnArchiveResult(request.Archive, result);
+  ReadProgressSummary(request.Archive, tally.Files, "sound");
+  if (!tally.Failed.empty()) throw TExitStatus{1};
+}
+
+}  // namespace
+
+void RegisterTestCommand(CLI::App& app) {
+  auto* command = app.add_subcommand("test", "Check every file of an archive against its CRC-32");
+  auto request = std::make_shared<TTestRequest>();
+  command->add_option("ARCHIVE", request->Archive, "Archive, self-extracting file or part 1")
+      ->required();
+  command->add_flag("--yes", request->Yes, "Answer the disk prompts of a spanned archive");
+  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  command->callback([request] { RunTest(*request); });
+}
+
+}  // namespace zorellz::cli
