@@ -1,7 +1,7 @@
 // Any bytes extracted as an archive, CRC checking on: locating, joining the
 // parts of a spanned archive, loading the directory and decoding every entry
 // must never crash or hang, must write nothing but into the target folder,
-// and must leave no work file behind.  The bytes are listed too.
+// and must leave no work file behind.  The bytes are listed and tested too.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -116,6 +116,16 @@ void List(const TScratch& scratch) {
   zorellz::LZResetProtection();
 }
 
+// Decodes every entry without writing anything.
+void Test(const TScratch& scratch) {
+  try {
+    zorellz::LZTestArchive(scratch.Archive().string(), GoOn);
+  } catch (const zorellz::EZorelLZError&) {
+  } catch (const zorellz::EInOutError&) {
+  }
+  zorellz::LZResetProtection();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -133,6 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scratch.ClearTarget();
   }
   List(scratch);
+  Test(scratch);
   scratch.CheckUntouched(data, size);
   return 0;
 }
