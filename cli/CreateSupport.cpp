@@ -35,7 +35,7 @@ constexpr std::string_view kListFilePrefix = "/F=";
     case kMsgInitFailed:
       FailCommand(files.Output, "the codec cannot be prepared (not enough memory)");
     case kMsgInvalidParameters:
-      FailCommand(files.Output, "empty file name or file specification");
+      FailCommand(files.Output, "empty file name or file mask");
     case kMsgSameInputOutput:
       FailCommand(files.Input, "is the output file as well");
     default:

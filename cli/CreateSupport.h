@@ -20,11 +20,11 @@ TLZCompressionChoices LevelByName(const std::string& name);
 // The files of one creating command, to name the one a failure concerns.
 struct TEngineFiles {
   std::string Output;  // the archive or compressed file being written
-  std::string Input;   // the file specification, list file or input file
+  std::string Input;   // the file mask, list file or input file
 };
 
-// The list file of a "/F=LISTFILE" specification (the prefix in either
-// case, wherever it stands); empty for a wildcard specification.
+// The list file of a "/F=LISTFILE" request (the prefix in either
+// case, wherever it stands); empty for a wildcard mask.
 std::string ListFileOf(const std::string& file_specs);
 
 // Removes the progress bar, reports the line and ends the command.

@@ -50,7 +50,7 @@ struct TLZCreateRequest {
 };
 
 // Checks the names of a request: EZorelLZError 40003 when one is empty,
-// EZorelLZArchive 40004 when the specification names the target itself.
+// EZorelLZArchive 40004 when the file specs name the target itself.
 TLZCreateRequest LZParseCreateRequest(const std::string& file_specs,
                                       const std::string& archive_name, TLZRecurse recurse,
                                       TLZCompressionChoices compression, TLZReportProc report);
