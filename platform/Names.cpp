@@ -189,4 +189,9 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
   return (dot == std::string::npos ? path : path.substr(0, dot)) + extension;
 }
 
+std::string IncludeTrailingSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != kNativeSeparator) folder += kNativeSeparator;
+  return folder;
+}
+
 }  // namespace zorellz

@@ -37,7 +37,11 @@ char UpCaseAscii(char c);
 std::string UpperCaseAscii(std::string_view text);
 bool SameTextAscii(std::string_view a, std::string_view b);
 
-// Native path helpers (the separator is '/' on POSIX).
+// Native path helpers.
+inline constexpr char kNativeSeparator =
+    static_cast<char>(std::filesystem::path::preferred_separator);
+// `folder` ending in the native separator; an empty folder stays empty.
+std::string IncludeTrailingSeparator(std::string folder);
 std::string ExpandFileName(const std::string& path);   // absolute and normalised
 std::string ExtractFileName(const std::string& path);  // after the last separator
 std::string ExtractFilePath(const std::string& path);  // up to and including it

@@ -24,7 +24,6 @@ namespace zorellz {
 
 namespace {
 
-constexpr char kSeparator = '/';
 constexpr std::size_t kMaxSlots = static_cast<std::size_t>(kLZMaxFolders) + 1;
 
 struct TFolderSlot {
@@ -122,7 +121,7 @@ class TFolderWalk {
         LZReportSkippedInput(path, TLZSkipReason::kNameNotStorable);
       } else {
         slots_.push_back(
-            MakeSlot(path + kSeparator, std::move(*stored_name), GetFileDosDate(path)));
+            MakeSlot(path + kNativeSeparator, std::move(*stored_name), GetFileDosDate(path)));
       }
     }
   }
@@ -160,7 +159,7 @@ class TFolderWalk {
     std::size_t previous = 0;
     std::string walked = slots_[0].Path;
     while (walked.size() < folder.size()) {
-      const std::size_t end = folder.find(kSeparator, walked.size());
+      const std::size_t end = folder.find(kNativeSeparator, walked.size());
       if (end == std::string::npos) return std::nullopt;
       walked = folder.substr(0, end + 1);
       if (const auto found = index_.find(walked); found != index_.end()) {

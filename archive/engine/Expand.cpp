@@ -35,7 +35,7 @@ bool ExpandedName(const std::string& source, std::string& name) {
 // there is none.
 std::string FolderOf(const std::string& path) {
   const std::string folder = ExtractFilePath(path);
-  return folder.empty() ? CurrentDirectory().string() + '/' : folder;
+  return folder.empty() ? IncludeTrailingSeparator(CurrentDirectory().string()) : folder;
 }
 
 // For a source that does not exist, its compressed form must exist and hold

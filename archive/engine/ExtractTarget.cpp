@@ -42,9 +42,8 @@ bool StrictlyBelow(const fs::path& folder, const fs::path& path) {
 
 std::string LZTargetFolderPath(const std::string& target_folder) {
   const std::string trimmed = TrimBlanks(target_folder);
-  std::string folder = trimmed.empty() ? CurrentDirectory().string() : ExpandFileName(trimmed);
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
+  return IncludeTrailingSeparator(trimmed.empty() ? CurrentDirectory().string()
+                                                  : ExpandFileName(trimmed));
 }
 
 std::string LZTargetPath(const std::string& folder, std::string_view archive_path) {

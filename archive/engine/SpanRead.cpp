@@ -93,11 +93,6 @@ std::int32_t AppendPart(std::int32_t part, const std::string& part_name, TFile& 
   return data_size;
 }
 
-std::string WithTrailingSeparator(std::string folder) {
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
-
 // A work file that is removed when it goes out of scope, unless kept.
 class TWorkFileGuard {
  public:
@@ -215,7 +210,7 @@ std::string LZSpanPartName(const std::string& archive_name, std::int32_t part) {
 
 std::string LZSpanDrive(const std::string& archive_name) {
   const std::string folder = ExtractFilePath(archive_name);
-  return WithTrailingSeparator(folder.empty() ? CurrentDirectory().string() : folder);
+  return IncludeTrailingSeparator(folder.empty() ? CurrentDirectory().string() : folder);
 }
 
 std::int32_t LZReadSpanPart(std::int32_t part, TLZSpanJoin& join) {
