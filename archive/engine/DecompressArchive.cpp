@@ -1,7 +1,8 @@
-// Finding the archive to extract: at the header offset, through the trailer
-// of the file it is appended to, or by joining the parts of a spanned one.
+// Finding an archive to read: at the header offset, through the trailer of
+// the file it is appended to, or by joining the parts of a spanned one.
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
@@ -11,16 +12,6 @@
 
 namespace zorellz {
 namespace {
-
-// The arguments handed through to LZExtractArchive.
-struct TLZExtractRequest {
-  std::string TargetFolder;
-  TLZQuestionProc Question;
-  TLZReportProc Report;
-  TLZRenameProc Rename;
-  bool Recurse;
-  bool Unexpanded;
-};
 
 // The joined work file of a spanned archive, removed on every way out.
 class TWorkFile {
@@ -35,21 +26,10 @@ class TWorkFile {
   std::string name_;
 };
 
-// `located` is LZLocateArchive's answer: an archive found through its
-// trailer is read with the header offset at its ArchiveOffset.  The caller
-// restores the offset.
-std::int32_t ExtractLocated(const std::string& archive_name, const TLZArchiveHeader& header,
-                            std::int32_t located, const TLZExtractRequest& request) {
-  if (located > 0) LZSetHeaderOffset(header.Trailer.ArchiveOffset);
-  return LZExtractArchive(archive_name, request.TargetFolder, request.Question, request.Report,
-                          request.Rename, request.Recurse, request.Unexpanded);
-}
-
-std::int32_t ExtractSpanned(const std::string& archive_name, const TLZArchiveHeader& header,
-                            const TLZExtractRequest& request) {
+std::int32_t RunOnJoinedParts(const std::string& file_name, const TLZArchiveHeader& header,
+                              TLZReportProc report, const TLZArchiveOperation& operation) {
   std::string joined_name;
-  const std::int32_t joined =
-      LZJoinSpannedArchive(archive_name, header, request.Report, joined_name);
+  const std::int32_t joined = LZJoinSpannedArchive(file_name, header, report, joined_name);
   if (joined != 0) return joined;
   const TWorkFile joined_file(joined_name);
   // The joined file is the archive file as it was before it was split, so
@@ -57,8 +37,9 @@ std::int32_t ExtractSpanned(const std::string& archive_name, const TLZArchiveHea
   LZSetHeaderOffset(header.Trailer.ArchiveOffset);
   TLZArchiveHeader joined_header;
   const std::int32_t located = LZLocateArchive(joined_file.Name(), joined_header);
-  if (located < 0) return kLZJoinedArchiveInvalid;
-  return ExtractLocated(joined_file.Name(), joined_header, located, request);
+  if (located < 0 || LZIsSpannedHeader(joined_header)) return kLZJoinedArchiveInvalid;
+  if (located > 0) LZSetHeaderOffset(joined_header.Trailer.ArchiveOffset);
+  return operation(joined_file.Name());
 }
 
 }  // namespace
@@ -68,14 +49,23 @@ std::int32_t LZDecompressArchive(const std::string& archive_name, const std::str
                                  TLZRenameProc rename, bool dearchive_recurse,
                                  bool extract_unexpanded) {
   TLZProtectionScope protection;
-  TLZRestore<std::int32_t> header_offset(LZEngine().HeaderOffset);
-  const TLZExtractRequest request{target_folder, question,          report,
-                                  rename,        dearchive_recurse, extract_unexpanded};
   TLZArchiveHeader header;
   const std::int32_t located = LZLocateArchive(archive_name, header);
   if (located < 0) return kLZNotAnArchive;
-  if (LZIsSpannedHeader(header)) return ExtractSpanned(archive_name, header, request);
-  return ExtractLocated(archive_name, header, located, request);
+  return LZRunOnLocatedArchive(
+      archive_name, header, located, report, [&](const std::string& file_name) {
+        return LZExtractArchive(file_name, target_folder, question, report, rename,
+                                dearchive_recurse, extract_unexpanded);
+      });
+}
+
+std::int32_t LZRunOnLocatedArchive(const std::string& file_name, const TLZArchiveHeader& header,
+                                   std::int32_t located, TLZReportProc report,
+                                   const TLZArchiveOperation& operation) {
+  TLZRestore<std::int32_t> header_offset(LZEngine().HeaderOffset);
+  if (LZIsSpannedHeader(header)) return RunOnJoinedParts(file_name, header, report, operation);
+  if (located > 0) LZSetHeaderOffset(header.Trailer.ArchiveOffset);
+  return operation(file_name);
 }
 
 }  // namespace zorellz

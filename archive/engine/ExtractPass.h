@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -78,6 +79,18 @@ std::int64_t LZCopyBlockCRC(TFile& source, TFile* target, std::int64_t count, in
 // Raises EInOutError 100 unless `file` holds `count` more bytes from its
 // position.
 void LZRequireBytes(TFile& file, std::int64_t count);
+
+// Runs `operation` on the archive that LZLocateArchive found in `file_name`
+// (`located` its answer, at least 0; `header` the header it read): in that
+// file, with the header offset at the archive's header, or, for a spanned
+// archive, in the work file its parts are joined into, removed afterwards.
+// The header offset in force is restored.  The operation's result, or that
+// of a failed join (kLZJoinedArchiveInvalid when the joined parts hold no
+// archive).
+using TLZArchiveOperation = std::function<std::int32_t(const std::string& file_name)>;
+std::int32_t LZRunOnLocatedArchive(const std::string& file_name, const TLZArchiveHeader& header,
+                                   std::int32_t located, TLZReportProc report,
+                                   const TLZArchiveOperation& operation);
 
 // The record of entry k as listing reports it: its fields, and its path in
 // the archive as FileName.

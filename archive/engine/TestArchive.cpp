@@ -7,7 +7,6 @@
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
-#include "archive/engine/SpanRead.h"
 #include "archive/engine/ZorelLZ.h"
 
 namespace zorellz {
@@ -15,14 +14,6 @@ namespace {
 
 // The progress mode of LZCopyBlock that reports bytes as they are copied.
 constexpr int kProgressBytesWritten = 2;
-
-// The joined parts of a spanned archive, removed whichever way the test ends.
-struct TWorkFile {
-  std::string Path;
-  ~TWorkFile() {
-    if (!Path.empty()) DeleteFileNative(Path);
-  }
-};
 
 TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
   TLZReportRec record;
@@ -102,31 +93,16 @@ std::int32_t TestArchiveAt(const std::string& file_name, const std::string& arch
   return tally.FirstFailure != 0 ? tally.FirstFailure : tally.Sound;
 }
 
-// Finds the archive in `file_name` as extraction does: at the header offset,
-// through the trailer, or by joining the parts it names first.
-std::int32_t TestLocated(const std::string& file_name, const std::string& archive_name,
-                         TLZReportProc report, bool may_join) {
-  TLZArchiveHeader header;
-  const std::int32_t located = LZLocateArchive(file_name, header);
-  if (located < 0) return located;
-  if (LZIsSpannedHeader(header)) {
-    if (!may_join) return kLZJoinedArchiveInvalid;
-    TWorkFile joined;
-    const std::int32_t result = LZJoinSpannedArchive(file_name, header, report, joined.Path);
-    if (result != 0) return result;
-    return TestLocated(joined.Path, archive_name, report, false);
-  }
-  TLZEngineState& engine = LZEngine();
-  TLZRestore<std::int32_t> offset(engine.HeaderOffset,
-                                  located > 0 ? header.Trailer.ArchiveOffset : engine.HeaderOffset);
-  return TestArchiveAt(file_name, archive_name, report);
-}
-
 }  // namespace
 
 std::int32_t LZTestArchive(const std::string& archive_name, TLZReportProc report) {
   TLZProtectionScope protection_scope;
-  return TestLocated(archive_name, archive_name, report, true);
+  TLZArchiveHeader header;
+  const std::int32_t located = LZLocateArchive(archive_name, header);
+  if (located < 0) return located;
+  return LZRunOnLocatedArchive(
+      archive_name, header, located, report,
+      [&](const std::string& file_name) { return TestArchiveAt(file_name, archive_name, report); });
 }
 
 }  // namespace zorellz
