@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <vector>
 
 #include "archive/codec/ZrlCodec.h"
 #include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CodecIO.h"
+#include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
@@ -264,19 +264,9 @@ TLZProgressScope::~TLZProgressScope() {
 
 std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count,
                              TLZReportProc progress) {
-  std::vector<std::uint8_t> buffer(kLZCopyBlockSize);
-  std::int64_t copied = 0;
-  while (count < 0 || copied < count) {
-    const std::size_t wanted =
-        count < 0 ? buffer.size()
-                  : static_cast<std::size_t>(std::min<std::int64_t>(count - copied, buffer.size()));
-    const std::size_t got = input.Read(buffer.data(), wanted);
-    if (got == 0) break;
-    if (progress != nullptr) progress(LZEngine().CurrentReport, static_cast<std::int32_t>(got));
-    output.Write(buffer.data(), got);
-    copied += static_cast<std::int64_t>(got);
-  }
-  return copied;
+  TLZCopyOptions options;
+  options.Progress = progress;
+  return LZCopyBytes(input, &output, count, options);
 }
 
 TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry) {

@@ -1,13 +1,12 @@
 // The small routines of extraction: folders, names, file descriptions,
 // block copies, and installing a finished file.
-#include <algorithm>
 #include <filesystem>
-#include <vector>
 
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlCodec.h"
 #include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlUtils.h"
+#include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "platform/DosTime.h"
@@ -47,13 +46,6 @@ void DescribePlainFile(const std::string& file_name, TLZReportRec& record) {
   record.FileName = file_name;
   record.FileAttr = GetFileAttributesNative(file_name);
   record.FileCRC = GetFileCRC32(file_name);
-}
-
-void ReportProgress(int progress_mode, int wanted_mode, std::size_t count) {
-  TLZEngineState& engine = LZEngine();
-  if (progress_mode == wanted_mode && engine.Progress != nullptr) {
-    engine.Progress(engine.CurrentReport, static_cast<std::int32_t>(count));
-  }
 }
 
 }  // namespace
@@ -148,27 +140,15 @@ std::int64_t LZCopyBlockCRC(TFile& source, TFile* target, std::int64_t count, in
                             std::uint32_t* crc) {
   constexpr int kReportReads = 1;
   constexpr int kReportWrites = 2;
-  std::vector<std::uint8_t> buffer(kLZCopyBlockSize);
-  if (crc != nullptr) InitCRC32(*crc);
-  std::int64_t copied = 0;
-  while (count < 0 || copied < count) {
-    const std::size_t chunk =
-        count < 0 ? buffer.size()
-                  : static_cast<std::size_t>(std::min<std::int64_t>(buffer.size(), count - copied));
-    const std::size_t read = source.Read(buffer.data(), chunk);
-    ReportProgress(progress_mode, kReportReads, read);
-    if (count >= 0 && read < chunk) {
-      throw EInOutError("Read beyond end of file \"" + source.Path().string() + "\"",
-                        kInOutReadPastEnd);
-    }
-    if (read == 0) break;
-    if (target != nullptr) target->Write(buffer.data(), read);
-    if (crc != nullptr) UpdateCRC32(*crc, buffer.data(), read);
-    ReportProgress(progress_mode, kReportWrites, read);
-    copied += static_cast<std::int64_t>(read);
+  TLZCopyOptions options;
+  if (progress_mode == kReportReads || progress_mode == kReportWrites) {
+    options.Progress = LZEngine().Progress;
   }
-  if (crc != nullptr) *crc = FinalCRC32(*crc);
-  return copied;
+  options.ProgressOnWrite = progress_mode == kReportWrites;
+  options.ReportEmptyRead = true;
+  options.CRC = crc;
+  options.ShortSourceRaises = true;
+  return LZCopyBytes(source, target, count, options);
 }
 
 void LZRequireBytes(TFile& file, std::int64_t count) {
