@@ -90,6 +90,11 @@ bool DeleteFileNative(const std::filesystem::path& path);
 bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::path& to);
 // Renames over `to`, replacing it in one step when it exists.
 bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem::path& to);
+// As ReplaceFileNative, for a file made private while it was written: it
+// first takes the permissions of the file it replaces (those of a new file
+// when there is none).  False when the rename fails (across file systems,
+// for example); `from` is then left as it was, permissions aside.
+bool MoveFileIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);
 // Copies contents, date and permissions; with `fail_if_exists` an existing
 // target is an error.  A partly written target is removed on failure.
 bool CopyFileNative(const std::filesystem::path& from, const std::filesystem::path& to,

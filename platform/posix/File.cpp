@@ -266,6 +266,25 @@ bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem:
 
 namespace {
 
+// Unique files are created private to their owner; a file put in place is
+// an ordinary file again.
+mode_t PermissionsFor(const std::filesystem::path& target) {
+  struct stat status;
+  if (stat(target.c_str(), &status) == 0) return status.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool MoveFileIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  chmod(from.c_str(), PermissionsFor(to));
+  return ReplaceFileNative(from, to);
+}
+
+namespace {
+
 bool CopyContents(int in, int out) {
   std::unique_ptr<char[]> block(new char[kCopyBlockSize]);
   for (;;) {

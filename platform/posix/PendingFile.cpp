@@ -1,26 +1,11 @@
 #include "platform/PendingFile.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <string>
 
 #include "platform/System.h"
 
 namespace zorellz {
-namespace {
-
-// CreateUniqueFile makes files private to their owner; the result of a
-// commit is an ordinary file again.
-mode_t PermissionsFor(const std::filesystem::path& target) {
-  struct stat status;
-  if (stat(target.c_str(), &status) == 0) return status.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-}  // namespace
 
 TPendingFile::~TPendingFile() {
   Discard();
@@ -52,8 +37,7 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
 bool TPendingFile::Commit(int* error) {
   file_.Sync();
   file_.Close();
-  chmod(path_.c_str(), PermissionsFor(target_));
-  if (!ReplaceFileNative(path_, target_)) {
+  if (!MoveFileIntoPlace(path_, target_)) {
     if (error != nullptr) *error = errno;
     Discard();
     return false;
