@@ -49,12 +49,13 @@ void ReportTotals(const TLZCreateRequest& request, const TLZArchiveHeader& heade
 
 // ---- Collection ----
 
-// The archive never reads itself, under its final name or as the file it
-// is being written to.
+// The archive never reads itself, under its final name, as the file it is
+// being written to, or as any other file the operation writes.
 TLZOutputFiles OutputFiles(TPendingFile& pending, const TLZCreateRequest& request) {
+  std::vector<std::filesystem::path> paths = {request.ArchiveName, pending.File().Path()};
+  paths.insert(paths.end(), request.OtherOutputs.begin(), request.OtherOutputs.end());
   TLZOutputFiles outputs;
-  for (const std::filesystem::path& path :
-       {std::filesystem::path(request.ArchiveName), pending.File().Path()}) {
+  for (const std::filesystem::path& path : paths) {
     TFileIdentity identity;
     if (GetFileIdentity(path, identity)) outputs.Identities.push_back(identity);
   }
@@ -193,12 +194,13 @@ std::int32_t OpenOutput(TPendingFile& pending, const std::string& archive_name,
 
 }  // namespace
 
-TLZCreateRequest LZParseCreateRequest(const std::string& file_specs,
-                                      const std::string& archive_name, TLZRecurse recurse,
-                                      TLZCompressionChoices compression, TLZReportProc report) {
+TLZCreateRequest LZParseCreateRequest(const std::string& file_specs, const TLZBuildPlace& place,
+                                      TLZRecurse recurse, TLZCompressionChoices compression,
+                                      TLZReportProc report) {
   TLZCreateRequest request;
-  request.ReportedName = archive_name;
-  request.ArchiveName = ExpandFileName(archive_name);
+  request.ReportedName = place.ReportedName;
+  request.ArchiveName = ExpandFileName(place.Output);
+  request.OtherOutputs = place.OtherOutputs;
   request.Recurse = recurse;
   request.Compression = compression;
   request.Report = report;
@@ -210,11 +212,11 @@ TLZCreateRequest LZParseCreateRequest(const std::string& file_specs,
     request.Recurse = LZNoRecurse;
   }
   request.FileSpecs = ExpandFileName(specs);
-  if (request.FileSpecs.empty() || request.ArchiveName.empty()) {
+  const std::string target = ExpandFileName(place.ReportedName);
+  if (request.FileSpecs.empty() || request.ArchiveName.empty() || target.empty()) {
     RaiseLZError(TLZErrorClass::kError, kMsgInvalidParameters);
   }
-  if (request.FileSpecs == request.ArchiveName ||
-      IsSameFile(request.FileSpecs, request.ArchiveName)) {
+  if (request.FileSpecs == target || IsSameFile(request.FileSpecs, target)) {
     RaiseLZErrorFmt(TLZErrorClass::kArchive, kMsgSameInputOutput, request.FileSpecs);
   }
   return request;
@@ -248,10 +250,18 @@ std::int32_t LZBuildArchive(TPendingFile& pending, const TLZCreateRequest& reque
 std::int32_t LZCreateArchive(const std::string& file_specs, const std::string& archive_name,
                              TLZRecurse recurse, TLZCompressionChoices compression,
                              TLZReportProc report) {
+  const TLZBuildPlace place{
+      .Output = archive_name, .ReportedName = archive_name, .OtherOutputs = {}};
+  return LZCreateArchiveAt(file_specs, place, recurse, compression, report);
+}
+
+std::int32_t LZCreateArchiveAt(const std::string& file_specs, const TLZBuildPlace& place,
+                               TLZRecurse recurse, TLZCompressionChoices compression,
+                               TLZReportProc report) {
   TLZProtectionScope protection;
   TLZCodecSession codec(compression);
   const TLZCreateRequest request =
-      LZParseCreateRequest(file_specs, archive_name, recurse, compression, report);
+      LZParseCreateRequest(file_specs, place, recurse, compression, report);
   TPendingFile pending;
   const std::int32_t opened = OpenOutput(pending, request.ArchiveName, LZEngine().HeaderOffset);
   if (opened != 0) return opened;

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/OperationScope.h"
@@ -42,18 +43,37 @@ void LZWriteRecord(TFile& file, const Record& record) {
 struct TLZCreateRequest {
   std::string FileSpecs;     // full path of the mask, or of the list file
   bool ListFile = false;     // FileSpecs names a list file ("/F=")
-  std::string ArchiveName;   // full path of the target
+  std::string ArchiveName;   // full path of the file written
   std::string ReportedName;  // the target as the caller named it
+  // Files that the operation writes besides ArchiveName: never inputs.
+  std::vector<std::string> OtherOutputs;
   TLZRecurse Recurse = LZNoRecurse;
   TLZCompressionChoices Compression = LZMaxCompression;
   TLZReportProc Report = nullptr;
 };
 
+// Where a build puts its archive.  Usually all one name; creation across
+// disks builds in a work file while its reports name the target, and the
+// target and the parts it will write are outputs from the start.
+struct TLZBuildPlace {
+  std::string Output;        // the file written
+  std::string ReportedName;  // the target as the caller named it
+  std::vector<std::string> OtherOutputs;
+};
+
 // Checks the names of a request: EZorelLZError 40003 when one is empty,
 // EZorelLZArchive 40004 when the file specs name the target itself.
-TLZCreateRequest LZParseCreateRequest(const std::string& file_specs,
-                                      const std::string& archive_name, TLZRecurse recurse,
-                                      TLZCompressionChoices compression, TLZReportProc report);
+TLZCreateRequest LZParseCreateRequest(const std::string& file_specs, const TLZBuildPlace& place,
+                                      TLZRecurse recurse, TLZCompressionChoices compression,
+                                      TLZReportProc report);
+
+// LZCreateArchive and LZCreateSFXArchive, writing to `place`.
+std::int32_t LZCreateArchiveAt(const std::string& file_specs, const TLZBuildPlace& place,
+                               TLZRecurse recurse, TLZCompressionChoices compression,
+                               TLZReportProc report);
+std::int32_t LZCreateSFXArchiveAt(const std::string& stub_name, const std::string& file_specs,
+                                  const TLZBuildPlace& place, TLZCompressionChoices compression,
+                                  TLZReportProc report, TLZRecurse recurse);
 
 // Builds the archive into `pending`, which holds the bytes in front of the
 // current header offset and is positioned there, and commits it when it is

@@ -13,12 +13,26 @@ namespace zorellz {
 std::int32_t LZCreateSFXArchive(const std::string& stub_name, const std::string& file_specs,
                                 const std::string& out_name, TLZCompressionChoices compression,
                                 TLZReportProc report, TLZRecurse recurse) {
+  const TLZBuildPlace place{.Output = out_name, .ReportedName = out_name, .OtherOutputs = {}};
+  return LZCreateSFXArchiveAt(stub_name, file_specs, place, compression, report, recurse);
+}
+
+std::int32_t LZCreateSFXArchiveAt(const std::string& stub_name, const std::string& file_specs,
+                                  const TLZBuildPlace& place, TLZCompressionChoices compression,
+                                  TLZReportProc report, TLZRecurse recurse) {
   TLZProtectionScope protection;
-  if (stub_name.empty() || out_name.empty() || !FileExists(stub_name)) return kLZNoFile;
+  const std::string& out_name = place.Output;
+  if (stub_name.empty() || out_name.empty() || place.ReportedName.empty() ||
+      !FileExists(stub_name)) {
+    return kLZNoFile;
+  }
   TFile stub;
   if (!stub.Open(stub_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenSFX;
-  // Writing the output would replace the stub while it is being read.
-  if (IsSameFile(stub_name, out_name)) return kLZCannotCreateOutput;
+  // Writing the output would replace the stub while it is being read, and
+  // placing it where the caller asked would replace the stub afterwards.
+  if (IsSameFile(stub_name, out_name) || IsSameFile(stub_name, place.ReportedName)) {
+    return kLZCannotCreateOutput;
+  }
   TPendingFile pending;
   if (!pending.Create(out_name)) return kLZCannotCreateOutput;
 
@@ -30,7 +44,7 @@ std::int32_t LZCreateSFXArchive(const std::string& stub_name, const std::string&
   TLZHeaderOffsetScope offset(static_cast<std::int32_t>(stub_length));
   TLZCodecSession codec(compression);
   const TLZCreateRequest request =
-      LZParseCreateRequest(file_specs, out_name, recurse, compression, report);
+      LZParseCreateRequest(file_specs, place, recurse, compression, report);
   return LZBuildArchive(pending, request);
 }
 
