@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/TestSupport.h"
@@ -68,16 +69,17 @@ inline std::string SpanPartPath(const std::string& part1_path, int part) {
   return std::filesystem::path(part1_path).replace_extension("." + std::to_string(part)).string();
 }
 
-// Writes `archive` (a whole archive file, trailer included) as parts of at
-// most `part_data` bytes each, part 1 at `part1_path`; returns the names of
-// the parts in order.
-inline std::vector<std::string> WriteSpanParts(const TBytes& archive, const std::string& part1_path,
-                                               std::size_t part_data) {
-  const std::size_t size = archive.size();
-  const std::size_t trailer_at = size - kPartTrailerSize;
+// The part files of `archive` (a whole archive file, trailer included), at
+// most `part_data` archive bytes in each, for an archive of file name
+// `file_name`.  With `with_trailer` false the archive's own trailer is left
+// out of the parts (the reader rebuilds it from the header).
+inline std::vector<TBytes> SpanPartImages(const TBytes& archive, const std::string& file_name,
+                                          std::size_t part_data, bool with_trailer = true) {
+  const std::size_t trailer_at = archive.size() - kPartTrailerSize;
+  const std::size_t size = with_trailer ? archive.size() : trailer_at;
   const std::uint32_t header_at = GetU32(archive, trailer_at + kArchiveOffsetAt);
   const auto parts = static_cast<std::uint16_t>((size + part_data - 1) / part_data);
-  const TBytes name = SpanNameField(std::filesystem::path(part1_path).filename().string());
+  const TBytes name = SpanNameField(file_name);
 
   TBytes spanned = archive;
   SetU32(spanned, header_at + kPartCountAt, parts);
@@ -87,7 +89,7 @@ inline std::vector<std::string> WriteSpanParts(const TBytes& archive, const std:
             spanned.begin() + header_at + kHeaderTrailerAt);
   std::copy(name.begin(), name.end(), spanned.begin() + header_at + kHeaderTrailerAt + kSpanNameAt);
 
-  std::vector<std::string> names;
+  std::vector<TBytes> images;
   for (std::uint16_t part = 1; part <= parts; ++part) {
     const std::size_t begin = (part - 1) * part_data;
     const std::size_t end = std::min(size, begin + part_data);
@@ -98,8 +100,22 @@ inline std::vector<std::string> WriteSpanParts(const TBytes& archive, const std:
     file.insert(file.end(), archive.begin() + trailer_at + kSpanBlockSize,
                 archive.begin() + trailer_at + kSpanNameAt);
     file.insert(file.end(), name.begin(), name.end());
-    names.push_back(SpanPartPath(part1_path, part));
-    WriteFileBytes(names.back(), file);
+    images.push_back(std::move(file));
+  }
+  return images;
+}
+
+// Writes `archive` as parts of at most `part_data` bytes each, the archive's
+// trailer included, part 1 at `part1_path`; returns the names of the parts
+// in order.
+inline std::vector<std::string> WriteSpanParts(const TBytes& archive, const std::string& part1_path,
+                                               std::size_t part_data) {
+  const std::vector<TBytes> images =
+      SpanPartImages(archive, std::filesystem::path(part1_path).filename().string(), part_data);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    names.push_back(SpanPartPath(part1_path, static_cast<int>(i + 1)));
+    WriteFileBytes(names.back(), images[i]);
   }
   return names;
 }

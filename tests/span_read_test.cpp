@@ -22,6 +22,7 @@
 #include "tests/LzhMemory.h"
 #include "tests/LzssMemory.h"
 #include "tests/SpanParts.h"
+#include "tests/SpanScript.h"
 #include "tests/TestSupport.h"
 
 namespace zorellz {
@@ -34,34 +35,13 @@ using test::TBytes;
 
 // ---- Scripted callbacks ------------------------------------------------------
 
-struct TPromptCall {
-  std::int32_t Disk = 0;
-  std::int32_t Total = 0;
-  std::int32_t Needed = 0;
-  std::string Drive;
-};
-std::vector<TPromptCall> prompts;
-// Answers each prompt (0 goes on); unset, every prompt goes on.
-std::function<std::int32_t(const TPromptCall&)> prompt_answer;
-
-std::int32_t ScriptedPrompt(std::int32_t disk, std::int32_t total, std::int32_t needed,
-                            const char* drive) {
-  prompts.push_back({disk, total, needed, drive});
-  return prompt_answer ? prompt_answer(prompts.back()) : 0;
-}
-
-int PromptsFor(std::int32_t disk) {
-  int count = 0;
-  for (const TPromptCall& call : prompts) count += call.Disk == disk ? 1 : 0;
-  return count;
-}
-
-struct TReport {
-  std::int32_t Code = 0;
-  TLZReportRec Record;
-};
-std::vector<TReport> reports;
-std::function<void(std::int32_t code)> report_hook;
+using test::prompt_answer;
+using test::prompts;
+using test::PromptsFor;
+using test::report_hook;
+using test::reports;
+using test::TPromptCall;
+using test::TReport;
 
 std::int32_t RecordReport(TLZReportRec& record, std::int32_t code) {
   reports.push_back({code, record});
@@ -81,26 +61,6 @@ std::vector<std::int32_t> ReportCodes() {
 // empty again after every failure.
 class SpanRead : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* temp = std::getenv("TEMP")) saved_temp_ = temp;
-    UseTemp(temp_.Path().string());
-    LZSetSpanPromptProc(ScriptedPrompt);
-    prompts.clear();
-    prompt_answer = {};
-    reports.clear();
-    report_hook = {};
-  }
-  void TearDown() override {
-    if (saved_temp_) {
-      setenv("TEMP", saved_temp_->c_str(), 1);
-    } else {
-      unsetenv("TEMP");
-    }
-    LZSetSpanPromptProc(nullptr);
-    prompt_answer = {};
-    report_hook = {};
-  }
-
   static void UseTemp(const std::string& folder) { setenv("TEMP", folder.c_str(), 1); }
 
   // A folder, a file in it and one at the root: about 1,150 bytes.
@@ -147,9 +107,7 @@ class SpanRead : public ::testing::Test {
 
   test::TScratchDir parts_dir_;
   test::TScratchDir temp_;
-
- private:
-  std::optional<std::string> saved_temp_;
+  test::TSpanScriptScope script_{temp_.Path().string()};
 };
 
 // What joining gives back: the archive file, then the trailer restored from

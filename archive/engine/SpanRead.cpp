@@ -4,21 +4,19 @@
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <utility>
 
 #include "archive/engine/EngineState.h"
 #include "archive/engine/OperationScope.h"
+#include "archive/engine/SpanWrite.h"
+#include "archive/engine/WorkFile.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
-#include "platform/System.h"
 
 namespace zorellz {
 namespace {
 
 constexpr auto kTrailerSize = static_cast<std::int64_t>(TLZArchiveTrailer::kSize);
 constexpr auto kHeaderSize = static_cast<std::int64_t>(TLZArchiveHeader::kSize);
-// The part counters of a part trailer are 16-bit.
-constexpr std::int32_t kMaxSpanParts = std::numeric_limits<std::uint16_t>::max();
 // Every size and offset of a joined archive is a 32-bit signed field.
 constexpr std::int64_t kMaxJoinedSize = std::numeric_limits<std::int32_t>::max();
 // Reading a part needs no free space on its disk.
@@ -30,9 +28,7 @@ void Report(const TLZSpanJoin& join, TLZReportRec& record, std::int32_t code) {
 
 // True when the user (or the installed prompt) wants to go on.
 bool DiskPromptGoesOn(std::int32_t part, const TLZSpanJoin& join) {
-  TLZSpanPromptProc prompt = LZEngine().SpanPrompt;
-  if (prompt == nullptr) prompt = LZDefaultSpanPrompt;
-  return prompt(part, join.TotalParts, kNoSpaceNeeded, join.Drive.c_str()) == 0;
+  return LZSpanPromptGoesOn(part, join.TotalParts, kNoSpaceNeeded, join.Drive);
 }
 
 bool ReadPartTrailer(TFile& part_file, std::int64_t size, TLZArchiveTrailer& trailer) {
@@ -77,11 +73,7 @@ std::int32_t AppendPart(std::int32_t part, const std::string& part_name, TFile& 
   TFile& work = *join.WorkFile;
   const std::int64_t start = work.Size();
   if (!JoinStaysInRange(start, data_size)) return kLZJoinedArchiveInvalid;
-  TLZReportRec record;
-  record.FileName = part_name;
-  record.CompressedSize = static_cast<std::int32_t>(size);
-  record.UncompressedSize = part;
-  record.FileDate = join.TotalParts;
+  TLZReportRec record = LZSpanRecord(part_name, size, part, join.TotalParts);
   Report(join, record, kLZReportPartOpened);
   if (!part_file.Seek(0) || !work.Seek(start)) return kLZCannotOpenPart;
   CopyPartBlocks(part_file, size, join, record);
@@ -91,39 +83,6 @@ std::int32_t AppendPart(std::int32_t part, const std::string& part_name, TFile& 
   work.Truncate();
   Report(join, record, kLZReportPartDone);
   return data_size;
-}
-
-// A work file that is removed when it goes out of scope, unless kept.
-class TWorkFileGuard {
- public:
-  explicit TWorkFileGuard(std::filesystem::path path) : path_(std::move(path)) {}
-  ~TWorkFileGuard() {
-    if (!path_.empty()) DeleteFileNative(path_);
-  }
-  TWorkFileGuard(const TWorkFileGuard&) = delete;
-  TWorkFileGuard& operator=(const TWorkFileGuard&) = delete;
-
-  const std::filesystem::path& Path() const { return path_; }
-  std::string Keep() { return std::exchange(path_, {}).string(); }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::filesystem::path CreateJoinFile() {
-  const std::filesystem::path folder = TempDirectory();
-  if (!DirectoryExistsNative(folder)) LZForceDirectories(folder.string());
-  return CreateUniqueFile(folder, "ZRL");
-}
-
-TLZReportRec JoinRecord(const std::string& archive_name, std::int32_t joined_size,
-                        std::int32_t parts_done, std::int32_t total_parts) {
-  TLZReportRec record;
-  record.FileName = archive_name;
-  record.CompressedSize = joined_size;
-  record.UncompressedSize = parts_done;
-  record.FileDate = total_parts;
-  return record;
 }
 
 // The header of part 1 describes the spanned archive; the joined file gets
@@ -185,13 +144,12 @@ std::int32_t JoinParts(TFile& work, const std::string& archive_name, const TLZAr
                    .TotalParts = header.PartCount,
                    .Drive = LZSpanDrive(archive_name),
                    .Report = report};
-  TLZReportRec begins = JoinRecord(archive_name, 0, 0, join.TotalParts);
+  TLZReportRec begins = LZSpanRecord(archive_name, 0, 0, join.TotalParts);
   if (report != nullptr) report(begins, kLZReportJoinBegins);
   const std::int32_t read = ReadAllParts(join);
   if (read < 0) return read;
   if (!RestoreOrdinaryArchive(work, header)) return kLZJoinedArchiveInvalid;
-  TLZReportRec done = JoinRecord(archive_name, static_cast<std::int32_t>(work.Size()),
-                                 join.TotalParts, join.TotalParts);
+  TLZReportRec done = LZSpanRecord(archive_name, work.Size(), join.TotalParts, join.TotalParts);
   if (report != nullptr) report(done, kLZReportJoinDone);
   return 0;
 }
@@ -241,8 +199,8 @@ std::int32_t LZReadSpanPart(std::int32_t part, TLZSpanJoin& join) {
 std::int32_t LZJoinSpannedArchive(const std::string& archive_name, const TLZArchiveHeader& header,
                                   TLZReportProc report, std::string& work_file) {
   // A part count the part trailers cannot carry marks a damaged header.
-  if (header.PartCount < 1 || header.PartCount > kMaxSpanParts) return kLZNotAnArchive;
-  TWorkFileGuard guard(CreateJoinFile());
+  if (header.PartCount < 1 || header.PartCount > kLZMaxSpanParts) return kLZNotAnArchive;
+  TWorkFileGuard guard(LZCreateWorkFile());
   TFile work;
   if (guard.Path().empty() || !work.Open(guard.Path(), TFile::TMode::kReadWrite)) {
     return kLZCannotCreateJoinFile;

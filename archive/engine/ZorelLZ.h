@@ -266,4 +266,26 @@ bool LZCheckSpanTrailer(std::int32_t part, const TLZArchiveTrailer& trailer);
 // The file name of part `part` (part 1: the archive name itself).
 std::string LZSpanPartName(const std::string& archive_name, std::int32_t part);
 
+// Builds the archive (self-extracting behind span_info.StubName when
+// IsSelfExtracting is set and the stub is named, else ordinary) in a work
+// file of the temporary folder, then places it:
+//  - when it fits on one disk of span_info.DiskSize bytes it becomes
+//    `archive_name` unchanged: by one rename when the work file lies on the
+//    same file system, else by a copy (disk prompt when space is short;
+//    reports -8 to -12); PartsWritten = 0, SpannedName = archive_name;
+//  - otherwise it is cut into parts beside `archive_name` (part 1 under
+//    that name, part n under LZSpanPartName), each at most DiskSize bytes
+//    with its 83-byte part trailer, the disk prompt asked before each part
+//    with the space it needs; reports -8, per part -9, -10 per block, -11,
+//    then -12.  PartsWritten = the parts written, SpannedName = part 1.
+// Returns the builder's result when the archive was moved whole, the entry
+// count when it was split, or a negative result: the builder's own (then
+// nothing is placed; 0 also places nothing), kLZNoDiskSize (-22) when the
+// disk cannot carry a part, -23 to -28, kLZCannotMoveArchive.  The work file
+// is removed on every way out, exceptions included.
+std::int32_t LZCreateArchiveWithSpanning(const std::string& file_specs,
+                                         const std::string& archive_name, TLZRecurse recurse,
+                                         TLZSpanInfo& span_info, TLZCompressionChoices compression,
+                                         TLZReportProc report);
+
 }  // namespace zorellz
