@@ -1,10 +1,13 @@
 // zorellz create ARCHIVE FILESPEC [--level store|fast|max]
-//                [--recurse none|once|full] [--stub STUB] [--protect] [--quiet]
+//                [--recurse none|once|full] [--stub STUB] [--protect]
+//                [--span SIZE [--yes]] [--quiet]
 // An archive of the files that FILESPEC names (a path whose last component
 // is a wildcard mask, or /F=LISTFILE); with --stub a self-extracting file.
 // The engine builds it beside its place and moves it there only when it is
-// complete.  Inputs left out while the archive is built are named on stderr
-// and end the command with status 2.
+// complete; with --span it builds it in the temporary folder and writes it
+// to disks of SIZE bytes, in parts when it does not fit on one (see
+// cli/SpanCreate.h).  Inputs left out while the archive is built are named
+// on stderr and end the command with status 2.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -14,10 +17,13 @@
 #include <system_error>
 #include <utility>
 
+#include "archive/codec/ZrlUtils.h"
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/Progress.h"
+#include "cli/SpanCreate.h"
+#include "cli/SpanText.h"
 #include "platform/File.h"
 
 namespace zorellz::cli {
@@ -29,6 +35,8 @@ struct TCreateRequest {
   std::string Level = "max";
   std::string Recurse = "none";
   std::string Stub;
+  std::string Span;  // empty: one archive file, written in place
+  bool Yes = false;
   bool Protect = false;
   bool Quiet = false;
 };
@@ -89,12 +97,6 @@ class TCreateScope {
   int left_out_ = 0;
 };
 
-std::int64_t SizeOf(const std::string& name) {
-  std::error_code error;
-  const auto size = std::filesystem::file_size(name, error);
-  return error ? 0 : static_cast<std::int64_t>(size);
-}
-
 [[noreturn]] void FailMissing(const std::string& name, const char* missing) {
   std::error_code error;
   FailCommand(name, std::filesystem::is_directory(name, error) ? "is a folder" : missing);
@@ -119,15 +121,6 @@ void CheckStub(const TCreateRequest& request) {
   if (IsSameFile(request.Stub, request.Archive)) {
     FailCommand(request.Archive, "is the stub as well");
   }
-}
-
-std::string CannotCreateCause(const std::string& name) {
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::path(name).parent_path();
-  if (folder.empty()) folder = ".";
-  if (!std::filesystem::is_directory(folder, error)) return "its folder does not exist";
-  if (std::filesystem::is_directory(name, error)) return "is a folder";
-  return "cannot be created (is its folder writable?)";
 }
 
 [[noreturn]] void FailOnResult(const TCreateRequest& request, std::int32_t result) {
@@ -164,16 +157,53 @@ std::int32_t Create(const TCreateRequest& request) {
       files);
 }
 
-void RunCreate(const TCreateRequest& request) {
-  CheckFileSpecs(request.FileSpecs);
-  if (!request.Stub.empty()) CheckStub(request);
-  const std::int64_t stub_size = request.Stub.empty() ? 0 : SizeOf(request.Stub);
-  ProgressStart(request.Quiet);
-  TCreateScope scope(request.Protect);
+TSpanCreateRequest SpanRequest(const TCreateRequest& request) {
+  TSpanCreateRequest span;
+  span.Archive = request.Archive;
+  span.FileSpecs = request.FileSpecs;
+  span.Stub = request.Stub;
+  span.DiskSize = ParseSpanSize(request.Span).value_or(0);
+  span.Recurse = RecurseByName(request.Recurse);
+  span.Level = LevelByName(request.Level);
+  span.AssumeYes = request.Yes;
+  return span;
+}
+
+void CreateInPlace(const TCreateRequest& request, std::int64_t stub_size) {
   const std::int32_t result = Create(request);
   if (result < 0) FailOnResult(request, result);
-  ProgressSummary(request.Archive, result, SizeOf(request.Archive) - stub_size);
+  ProgressSummary(request.Archive, result, GetFileSizeOf(request.Archive) - stub_size);
+}
+
+void CreateOnDisks(const TCreateRequest& request, std::int64_t stub_size) {
+  TSpanPlacement placement;
+  const std::int32_t result = CreateSpanned(SpanRequest(request), placement);
+  if (result < 0) FailOnResult(request, result);
+  ProgressSummary(request.Archive, placement.Files, placement.FileBytes - stub_size,
+                  PlacementText(placement.Written));
+}
+
+void RunCreate(const TCreateRequest& request) {
+  const bool spanned = !request.Span.empty();
+  CheckFileSpecs(request.FileSpecs);
+  if (!request.Stub.empty()) CheckStub(request);
+  if (spanned) CheckSpanTarget(request.Archive);
+  const std::int64_t stub_size = request.Stub.empty() ? 0 : GetFileSizeOf(request.Stub);
+  ProgressStart(request.Quiet);
+  TCreateScope scope(request.Protect);
+  if (spanned) {
+    CreateOnDisks(request, stub_size);
+  } else {
+    CreateInPlace(request, stub_size);
+  }
   if (scope.LeftOut() > 0) throw TExitStatus{2};
+}
+
+// The parser refuses a size that names no disk before anything is built.
+CLI::Validator SpanSizeValidator() {
+  return CLI::Validator(
+      [](const std::string& text) { return ParseSpanSize(text) ? std::string() : SpanSizeRule(); },
+      "SIZE");
 }
 
 }  // namespace
@@ -194,6 +224,16 @@ void RegisterCreateCommand(CLI::App& app) {
       ->capture_default_str();
   command->add_option("--stub", request->Stub, "Extractor program to put before the archive");
   command->add_flag("--protect", request->Protect, "Mark the archive as protected");
+  auto* span =
+      command
+          ->add_option("--span", request->Span,
+                       "Write to disks of SIZE bytes, in parts when the archive does not fit "
+                       "on one: a byte count, or 1440, 720, 2880, 360, 1200, zip")
+          ->check(SpanSizeValidator());
+  command
+      ->add_flag("--yes", request->Yes,
+                 "Go on at every disk prompt without asking (stop when a part does not fit)")
+      ->needs(span);
   command->add_flag("--quiet", request->Quiet, "No progress and no summary");
   command->callback([request] { RunCreate(*request); });
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ZrlTypes.h"
@@ -111,6 +112,15 @@ std::int32_t RunEngineOperation(const std::function<std::int32_t()>& operation,
   } catch (const std::exception& error) {
     FailCommand(files.Output, error.what());
   }
+}
+
+std::string CannotCreateCause(const std::string& name) {
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::path(name).parent_path();
+  if (folder.empty()) folder = ".";
+  if (!std::filesystem::is_directory(folder, error)) return "its folder does not exist";
+  if (std::filesystem::is_directory(name, error)) return "is a folder";
+  return "cannot be created (is its folder writable?)";
 }
 
 std::string CommonResultCause(std::int32_t result) {

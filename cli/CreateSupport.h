@@ -36,6 +36,10 @@ std::string ListFileOf(const std::string& file_specs);
 std::int32_t RunEngineOperation(const std::function<std::int32_t()>& operation,
                                 const TEngineFiles& files);
 
+// Why `name` cannot be created: its folder is missing, it is a folder, or
+// the folder is not writable.
+std::string CannotCreateCause(const std::string& name);
+
 // The cause of a negative result that any creating operation may return;
 // empty for the results that only one operation knows.
 std::string CommonResultCause(std::int32_t result);

@@ -36,6 +36,11 @@ struct TProgress {
   std::int64_t CurrentFileBytes = 0;  // the size of the file being read
   std::int64_t InputBytes = 0;        // uncompressed size of the finished files
   std::string Current;
+  // Once the archive is built and being written to its place.
+  bool Writing = false;
+  std::string WritingLabel;
+  std::int64_t WritingDone = 0;
+  std::int64_t WritingTotal = 0;
 };
 
 TProgress progress;
@@ -56,13 +61,11 @@ std::string Format(const char* format, double a, double b = 0) {
   return text;
 }
 
-std::string Bar() {
-  double done = 0;
-  if (progress.BytesTotal > 0) {
-    done = static_cast<double>(progress.BytesDone) / static_cast<double>(progress.BytesTotal);
-  } else if (progress.FilesTotal > 0) {
-    done = static_cast<double>(progress.FilesDone) / progress.FilesTotal;
-  }
+double Share(std::int64_t done, std::int64_t total) {
+  return total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0;
+}
+
+std::string Bar(double done) {
   const int filled = static_cast<int>(std::clamp(done, 0.0, 1.0) * kBarWidth);
   return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "]";
 }
@@ -77,8 +80,21 @@ std::string Counts() {
          "  " + Format("%.1f MB/s", rate);
 }
 
+std::string BuildingLine() {
+  double done = Share(progress.BytesDone, progress.BytesTotal);
+  if (progress.BytesTotal <= 0) done = Share(progress.FilesDone, progress.FilesTotal);
+  return Bar(done) + Counts() + "  " + progress.Current;
+}
+
+std::string WritingLine() {
+  return Bar(Share(progress.WritingDone, progress.WritingTotal)) + "  " + progress.WritingLabel +
+         "  " +
+         Format("%.1f/%.1f MB", progress.WritingDone / kMegabyte,
+                progress.WritingTotal / kMegabyte);
+}
+
 void Draw() {
-  std::string line = Bar() + Counts() + "  " + progress.Current;
+  std::string line = progress.Writing ? WritingLine() : BuildingLine();
   const std::size_t room = static_cast<std::size_t>(TerminalColumns() - 1);
   if (line.size() > room) line.resize(room);
   std::fprintf(stderr, "\r%s\033[K", line.c_str());
@@ -169,11 +185,20 @@ void ProgressInputLeftOut(const std::string& line, bool became_entry) {
   DrawNowAndThen();
 }
 
+void ProgressWriting(const std::string& label, std::int64_t done, std::int64_t total) {
+  progress.Writing = true;
+  progress.WritingLabel = label;
+  progress.WritingDone = done;
+  progress.WritingTotal = total;
+  DrawNowAndThen();
+}
+
 void ProgressStop() {
   Erase();
 }
 
-void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes) {
+void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes,
+                     const std::string& placement) {
   Erase();
   if (progress.Quiet) return;
   const double elapsed = Seconds(TClock::now() - progress.Started);
@@ -182,9 +207,10 @@ void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t
     ratio = Format(" (%.1f%%)", 100.0 * static_cast<double>(output_bytes) /
                                     static_cast<double>(progress.InputBytes));
   }
-  std::printf("%s: %d %s, %lld -> %lld bytes%s, %.2f s\n", output.c_str(), files,
+  const std::string placed = placement.empty() ? "" : "; " + placement;
+  std::printf("%s: %d %s, %lld -> %lld bytes%s, %.2f s%s\n", output.c_str(), files,
               files == 1 ? "file" : "files", static_cast<long long>(progress.InputBytes),
-              static_cast<long long>(output_bytes), ratio.c_str(), elapsed);
+              static_cast<long long>(output_bytes), ratio.c_str(), elapsed, placed.c_str());
   std::fflush(stdout);
 }
 

@@ -16,6 +16,8 @@ void ProgressStart(bool quiet);
 
 // The engine's report function: follows the archive's first directory (-6),
 // the files as they begin (-1), their input bytes (n >= 0) and their ends (-2).
+// Other codes leave the bar as it is; those of placing or joining parts (-8
+// to -12) carry sizes in their own fields and are never taken for bytes.
 std::int32_t ProgressReport(TLZReportRec& record, std::int32_t code);
 
 // An input that the engine left out, or archived as an empty entry
@@ -23,11 +25,17 @@ std::int32_t ProgressReport(TLZReportRec& record, std::int32_t code);
 // is drawn again below it.
 void ProgressInputLeftOut(const std::string& line, bool became_entry);
 
+// The built archive being written to its place: from now on the bar shows
+// `done` of `total` bytes under `label` ("writing part 2 of 3").
+void ProgressWriting(const std::string& label, std::int64_t done, std::int64_t total);
+
 // Removes the bar, so that an error line starts on a clean line.
 void ProgressStop();
 
 // Removes the bar and prints "<output>: N files, IN -> OUT bytes (R%), T s"
-// unless quiet; IN is the size of the finished inputs.
-void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes);
+// unless quiet, followed by "; <placement>" when one is given; IN is the
+// size of the finished inputs.
+void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes,
+                     const std::string& placement = {});
 
 }  // namespace zorellz::cli

@@ -4,8 +4,10 @@
 
 #include "archive/engine/ZorelLZ.h"
 #include "cli/EntryText.h"
+#include "cli/SpanText.h"
 #include "cli/Terminal.h"
 #include "platform/File.h"
+#include "platform/System.h"
 
 namespace zorellz::cli {
 namespace {
@@ -53,6 +55,49 @@ std::string DiskQuestion(std::int32_t part, std::int32_t total, const std::strin
     text += FileExists(part_name) ? " holds another part" : " is missing";
   }
   return text + " (in " + Printable(drive) + ")\nGo on? [y]es, [n]o: ";
+}
+
+std::int32_t ReadDiskPrompt(std::int32_t disk_num, std::int32_t total_parts,
+                            const std::string& drive) {
+  if (disk_num != questions.Disk.Part) questions.AsksForDisk = 0;
+  questions.Disk = {disk_num, total_parts};
+  ++questions.AsksForDisk;
+  bool go_on = questions.AsksForDisk == 1;
+  if (questions.Interactive) {
+    go_on = AskChoice(DiskQuestion(disk_num, total_parts, drive), "yn") == 'y';
+  }
+  if (!go_on) questions.Disk.Answer = TDiskAnswer::kStopped;
+  return go_on ? kGoOn : kStop;
+}
+
+// An unknown amount of free space does not stop the part: writing it tells.
+bool PartFits(TDiskRequest& disk, const std::string& folder) {
+  disk.Free = DiskFreeBytes(folder.empty() ? "." : folder);
+  return disk.Free < 0 || disk.Free >= disk.Needed;
+}
+
+std::int32_t WriteDiskPrompt(std::int32_t disk_num, std::int32_t total_parts,
+                             std::int32_t needed_space, const std::string& folder) {
+  TDiskRequest& disk = questions.Disk;
+  disk = {disk_num, total_parts, needed_space};
+  const std::string shown = Printable(folder);
+  std::string shortage;
+  for (;;) {
+    if (questions.Interactive) {
+      const std::optional<char> answer = AskChoice(
+          shortage + InsertDiskQuestion(disk_num, total_parts, needed_space, shown), "yn");
+      if (answer != 'y') {
+        disk.Answer = TDiskAnswer::kStopped;
+        return kStop;
+      }
+    }
+    if (PartFits(disk, folder)) return kGoOn;
+    if (!questions.Interactive) {
+      disk.Answer = TDiskAnswer::kShortOfSpace;
+      return kStop;
+    }
+    shortage = "There are " + ShortOfSpaceText(disk.Free, needed_space, shown) + ".\n";
+  }
 }
 
 }  // namespace
@@ -108,15 +153,12 @@ const std::vector<std::string>& SparedArchiveTargets() {
   return questions.Spared;
 }
 
-std::int32_t DiskPrompt(std::int32_t disk_num, std::int32_t total_parts, std::int32_t,
+std::int32_t DiskPrompt(std::int32_t disk_num, std::int32_t total_parts, std::int32_t needed_space,
                         const char* drive) {
-  if (disk_num != questions.Disk.Part) questions.AsksForDisk = 0;
-  questions.Disk = {disk_num, total_parts};
-  ++questions.AsksForDisk;
-  if (!questions.Interactive) return questions.AsksForDisk == 1 ? kGoOn : kStop;
-  const std::optional<char> answer =
-      AskChoice(DiskQuestion(disk_num, total_parts, drive != nullptr ? drive : ""), "yn");
-  return answer == 'y' ? kGoOn : kStop;
+  const std::string folder = drive != nullptr ? drive : "";
+  // Reading passes no space (-1): there is nothing to write.
+  if (needed_space > 0) return WriteDiskPrompt(disk_num, total_parts, needed_space, folder);
+  return ReadDiskPrompt(disk_num, total_parts, folder);
 }
 
 TDiskRequest LastDiskRequest() {

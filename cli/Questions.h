@@ -1,8 +1,8 @@
-// The engine's questions to the user during a reading command: replacing an
-// existing file, a new name for an entry whose target is the archive being
-// read, and the disk prompt of a spanned archive.  The engine calls plain
-// function pointers, so the answers of the one running command live in this
-// module.
+// The engine's questions to the user: replacing an existing file, a new name
+// for an entry whose target is the archive being read, and the disk prompt
+// of a spanned archive, both when its parts are read and when they are
+// written.  The engine calls plain function pointers, so the answers of the
+// one running command live in this module.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,8 @@ TOverwritePolicy OverwritePolicyByName(const std::string& name);
 // Starts the questions of one command on `archive`.  With `assume_yes` (or
 // without a terminal to ask on) each disk prompt is answered "go on" once,
 // so that a part still missing stops the command, and an entry whose target
-// is the archive itself is skipped.
+// is the archive itself is skipped.  A part to be written goes on without
+// asking when its folder has the space it needs, and stops otherwise.
 void QuestionsStart(const std::string& archive, bool assume_yes);
 
 // The question function for `policy`: 1 replace, 0 keep, 2 cancel.  "ask"
@@ -36,14 +37,26 @@ bool RenameArchiveTarget(std::string& name);
 // The targets skipped because they are the archive being read.
 const std::vector<std::string>& SparedArchiveTargets();
 
-// The disk prompt: 0 go on, 1 stop.
+// The disk prompt: 0 go on, 1 stop.  A positive `needed_space` asks for a
+// disk to write a part on: after a yes the free space of `drive` (the folder
+// of the parts) is checked, and the question comes again while it is short.
 std::int32_t DiskPrompt(std::int32_t disk_num, std::int32_t total_parts, std::int32_t needed_space,
                         const char* drive);
+
+// How the last disk prompt ended.
+enum class TDiskAnswer {
+  kGoOn,
+  kStopped,       // the user said no, or stdin ended
+  kShortOfSpace,  // a part to write did not fit and nobody could be asked
+};
 
 // The last part the disk prompt asked for (Part 0 when it was never asked).
 struct TDiskRequest {
   std::int32_t Part = 0;
   std::int32_t Total = 0;
+  std::int64_t Needed = 0;  // bytes a part to write needs; 0 when reading
+  std::int64_t Free = -1;   // free bytes at the last check; -1 when unknown
+  TDiskAnswer Answer = TDiskAnswer::kGoOn;
 };
 TDiskRequest LastDiskRequest();
 

@@ -1,10 +1,12 @@
-// How the reading commands of the zorellz tool show entries: the numbers of
-// the overwrite question, dates, and names that must not steer a terminal.
+// How the zorellz tool shows entries (the numbers of the overwrite question,
+// dates, names that must not steer a terminal) and reads and words the disk
+// sizes of a spanned archive.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "cli/EntryText.h"
+#include "cli/SpanText.h"
 
 namespace zorellz::cli {
 namespace {
@@ -98,6 +100,56 @@ TEST(EntryText, OverwriteQuestionLinesAreCut) {
   const std::size_t line = text.find("File Name : ");
   ASSERT_NE(line, std::string::npos);
   EXPECT_EQ(text.find('\n', line) - line, 255u);
+}
+
+TEST(SpanText, NamedDisksHaveTheirPartSizes) {
+  EXPECT_EQ(DiskSizeByName("1440"), 1456472);
+  EXPECT_EQ(DiskSizeByName("720"), 728760);
+  EXPECT_EQ(DiskSizeByName("2880"), 2912944);
+  EXPECT_EQ(DiskSizeByName("360"), 364380);
+  EXPECT_EQ(DiskSizeByName("1200"), 1200000);
+  EXPECT_EQ(DiskSizeByName("zip"), 100428415);
+  EXPECT_EQ(DiskSizeByName("1441"), std::nullopt);
+  EXPECT_EQ(DiskSizeByName("other"), std::nullopt);
+  EXPECT_EQ(DiskSizeByName(""), std::nullopt);
+}
+
+TEST(SpanText, SizeIsADiskNameOrAPositiveByteCount) {
+  // A disk name wins over the same digits read as bytes.
+  EXPECT_EQ(ParseSpanSize("1440"), 1456472);
+  EXPECT_EQ(ParseSpanSize("360"), 364380);
+  EXPECT_EQ(ParseSpanSize("zip"), 100428415);
+  EXPECT_EQ(ParseSpanSize("300000"), 300000);
+  EXPECT_EQ(ParseSpanSize("1"), 1);
+  EXPECT_EQ(ParseSpanSize("01440"), 1440);  // not the name
+  EXPECT_EQ(ParseSpanSize("2147483647"), 2147483647);
+}
+
+TEST(SpanText, SizeRefusesWhatNamesNoDisk) {
+  for (const char* text : {"", "0", "000", "-5", "+5", "abc", "12k", " 100", "100 ", "1e6", "1.5",
+                           "ZIP", "2147483648", "99999999999999999999999"}) {
+    EXPECT_EQ(ParseSpanSize(text), std::nullopt) << '"' << text << '"';
+  }
+}
+
+TEST(SpanText, NumbersAreGroupedByThousands) {
+  EXPECT_EQ(GroupedNumber(0), "0");
+  EXPECT_EQ(GroupedNumber(999), "999");
+  EXPECT_EQ(GroupedNumber(1000), "1,000");
+  EXPECT_EQ(GroupedNumber(1456389), "1,456,389");
+  EXPECT_EQ(GroupedNumber(-1234567), "-1,234,567");
+}
+
+TEST(SpanText, PromptAndPartsNameTheDisks) {
+  EXPECT_EQ(InsertDiskQuestion(2, 3, 1456389, "/backup/"),
+            "Insert disk 2 of 3 into /backup/ (needs 1,456,389 bytes free). Continue? [y/n] ");
+  EXPECT_EQ(ShortOfSpaceText(1000, 1456389, "/backup/"),
+            "only 1,000 bytes free in /backup/, 1,456,389 needed");
+  EXPECT_EQ(PartsWrittenBefore(1), "no part was written");
+  EXPECT_EQ(PartsWrittenBefore(2), "part 1 was written");
+  EXPECT_EQ(PartsWrittenBefore(4), "parts 1..3 were written");
+  EXPECT_EQ(PlacementText({"X.LZA"}), "written as one file: X.LZA");
+  EXPECT_EQ(PlacementText({"X.LZA", "X.2", "X.3"}), "written as 3 parts: X.LZA, X.2, X.3");
 }
 
 }  // namespace
