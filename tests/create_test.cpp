@@ -282,7 +282,7 @@ TEST_F(CreateTest, NeverAddsTheArchiveToItself) {
   EXPECT_EQ(archive.Entries[0].Path, "a.txt");
 }
 
-TEST_F(CreateTest, RefusesSpecificationThatIsTheArchive) {
+TEST_F(CreateTest, RefusesMaskThatIsTheArchive) {
   Put("a.txt", Text(10));
   try {
     LZCreateArchive(In("a.txt"), In("a.txt"), LZNoRecurse, LZMaxCompression, nullptr);
