@@ -38,7 +38,7 @@ std::string ShortOfSpaceText(std::int64_t free_bytes, std::int64_t needed,
 // "no part was written", "part 1 was written", "parts 1..3 were written".
 std::string PartsWrittenBefore(std::int32_t stopped_at);
 
-// Where a finished archive went: "written as 1 file: X.LZA", or
+// Where a finished archive went: "written as one file: X.LZA", or
 // "written as 3 parts: X.LZA, X.2, X.3".
 std::string PlacementText(const std::vector<std::string>& files);
 

@@ -280,9 +280,11 @@ std::string LZSpanPartName(const std::string& archive_name, std::int32_t part);
 //    then -12.  PartsWritten = the parts written, SpannedName = part 1.
 // Returns the builder's result when the archive was moved whole, the entry
 // count when it was split, or a negative result: the builder's own (then
-// nothing is placed; 0 also places nothing), kLZNoDiskSize (-22) when the
-// disk cannot carry a part, -23 to -28, kLZCannotMoveArchive.  The work file
-// is removed on every way out, exceptions included.
+// nothing is placed; 0 also places nothing), kLZCannotCreateOutput when no
+// work file can be made, kLZNoDiskSize (-22) when the disks cannot carry the
+// parts (too small, over 65,535 parts, or part 1 without the whole header),
+// -23 to -28, kLZCannotMoveArchive.  The work file is removed on every way
+// out, exceptions included.
 std::int32_t LZCreateArchiveWithSpanning(const std::string& file_specs,
                                          const std::string& archive_name, TLZRecurse recurse,
                                          TLZSpanInfo& span_info, TLZCompressionChoices compression,
