@@ -38,12 +38,7 @@ void ReportCreationBegins(const TLZCreateRequest& request) {
 void ReportTotals(const TLZCreateRequest& request, const TLZArchiveHeader& header,
                   std::int32_t code) {
   if (request.Report == nullptr) return;
-  TLZReportRec record;
-  record.FileName = request.ReportedName;
-  record.FileAttr = header.FileCount;
-  record.CompressedSize = header.TotalCompressed;
-  record.UncompressedSize = header.TotalUncompressed;
-  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  TLZReportRec record = LZHeaderSummaryRecord(request.ReportedName, header);
   request.Report(record, code);
 }
 

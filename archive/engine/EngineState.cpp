@@ -19,6 +19,16 @@ TLZSkippedInputHook LZSetSkippedInputHook(TLZSkippedInputHook hook) {
   return previous;
 }
 
+TLZReportRec LZHeaderSummaryRecord(const std::string& name, const TLZArchiveHeader& header) {
+  TLZReportRec record;
+  record.FileName = name;
+  record.CompressedSize = header.TotalCompressed;
+  record.UncompressedSize = header.TotalUncompressed;
+  record.FileAttr = header.FileCount;
+  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  return record;
+}
+
 void LZReportSkippedInput(const std::string& path, TLZSkipReason reason) {
   if (LZEngine().SkippedInput) LZEngine().SkippedInput(path, reason);
 }

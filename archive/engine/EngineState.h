@@ -44,6 +44,10 @@ TLZEngineState& LZEngine();
 // Tells the skipped-input hook, when one is installed.
 void LZReportSkippedInput(const std::string& path, TLZSkipReason reason);
 
+// The record of an archive's summary: its totals, entry count and names
+// size under `name`, as creation, listing and testing report them.
+TLZReportRec LZHeaderSummaryRecord(const std::string& name, const TLZArchiveHeader& header);
+
 // Reads one on-disk record at the file position; false when the file ends
 // before the whole record is in.
 template <typename Record>

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ZorelLZ.h"
 
@@ -21,12 +22,7 @@ std::int32_t LoadArchiveDirectory(const std::string& archive_name,
 }
 
 TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
-  TLZReportRec record;
-  record.FileName = archive_name;
-  record.CompressedSize = header.TotalCompressed;
-  record.UncompressedSize = header.TotalUncompressed;
-  record.FileAttr = header.FileCount;
-  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  TLZReportRec record = LZHeaderSummaryRecord(archive_name, header);
   record.ArchiveID = -1;
   return record;
 }

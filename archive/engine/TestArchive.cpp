@@ -16,12 +16,7 @@ namespace {
 constexpr int kProgressBytesWritten = 2;
 
 TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
-  TLZReportRec record;
-  record.FileName = archive_name;
-  record.CompressedSize = header.TotalCompressed;
-  record.UncompressedSize = header.TotalUncompressed;
-  record.FileAttr = header.FileCount;
-  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  TLZReportRec record = LZHeaderSummaryRecord(archive_name, header);
   record.Method = 1;
   return record;
 }
