@@ -71,6 +71,10 @@ void LZSetFileMatchProc(TLZFileMatchProc proc) {
   LZEngine().FileMatch = proc;
 }
 
+TLZFileMatchProc LZGetFileMatch() {
+  return LZEngine().FileMatch != nullptr ? LZEngine().FileMatch : LZDefaultFileMatch;
+}
+
 void LZSetExtensionsToStore(const std::string& extensions) {
   LZEngine().ExtensionsToStore = extensions;
 }

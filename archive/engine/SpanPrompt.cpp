@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <string>
 
 #include "archive/codec/ZrlUtils.h"
@@ -20,22 +21,27 @@ std::string InsertDiskMessage(std::int32_t disk_num, std::int32_t total_parts,
   return text;
 }
 
-bool EnoughSpace(std::int32_t needed_space, const std::string& drive) {
+bool EnoughSpace(std::int32_t needed_space, std::int32_t space_limit, const std::string& drive) {
   // Reading parts passes -1: there is nothing to write.
   if (needed_space < 1) return true;
-  return GetDiskFreeOf(drive) >= needed_space;
+  return GetDiskFreeOf(drive) >= MinInt(needed_space, space_limit);
 }
 
 }  // namespace
 
 std::int32_t LZDefaultSpanPrompt(std::int32_t disk_num, std::int32_t total_parts,
                                  std::int32_t needed_space, const char* drive) {
+  return LZAskForDisk(disk_num, total_parts, needed_space, INT32_MAX, drive);
+}
+
+std::int32_t LZAskForDisk(std::int32_t disk_num, std::int32_t total_parts,
+                          std::int32_t needed_space, std::int32_t space_limit, const char* drive) {
   const std::string drive_text = drive != nullptr ? drive : "";
   for (;;) {
     int answer = ShowMessageBox(InsertDiskMessage(disk_num, total_parts, drive_text),
                                 kPromptCaption, TMsgBoxButtons::kYesNo, TMsgBoxIcon::kQuestion);
     if (answer != kMbYes) return 1;
-    if (EnoughSpace(needed_space, drive_text)) return 0;
+    if (EnoughSpace(needed_space, space_limit, drive_text)) return 0;
     ShowMessageBox("Insufficient disk space on drive " + drive_text, kNoSpaceCaption,
                    TMsgBoxButtons::kOk, TMsgBoxIcon::kWarning);
   }

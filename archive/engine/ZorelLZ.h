@@ -34,6 +34,8 @@ void LZSetCheckPassWordHook(TLZCheckPassWordProc hook);
 TLZSetPassWordProc LZSetPassWordHook(TLZSetPassWordProc hook);
 // Installs the file-match function; nullptr restores the default.
 void LZSetFileMatchProc(TLZFileMatchProc proc);
+// The file-match function in force (LZDefaultFileMatch unless replaced).
+TLZFileMatchProc LZGetFileMatch();
 void LZSetExtensionsToStore(const std::string& extensions);
 std::string LZGetExtensionsToStore();
 // Installs `proc`, or the default prompt when it is nullptr; returns the
@@ -45,6 +47,12 @@ void LZResetEngineState();
 // The default disk prompt: 0 go on, 1 stop (asks through the message box hook).
 std::int32_t LZDefaultSpanPrompt(std::int32_t disk_num, std::int32_t total_parts,
                                  std::int32_t needed_space, const char* drive);
+// The default prompt's dialogue: asks for the disk until the user answers
+// No (1), or Yes when needed_space < 1 or the drive has at least the smaller
+// of needed_space and space_limit bytes free (0).  After each Yes without
+// that space, says so and asks again.
+std::int32_t LZAskForDisk(std::int32_t disk_num, std::int32_t total_parts,
+                          std::int32_t needed_space, std::int32_t space_limit, const char* drive);
 
 // ---- Headers and trailers --------------------------------------------------
 
