@@ -11,6 +11,7 @@
 #include "platform/File.h"
 #include "platform/MessageBox.h"
 #include "tests/ArchiveBuilder.h"
+#include "tests/ScriptedBoxes.h"
 #include "tests/TestSupport.h"
 
 namespace zorellz {
@@ -19,6 +20,7 @@ namespace {
 using test::TArchiveBuilder;
 using test::TArchiveImage;
 using test::TBytes;
+using test::TScriptedBoxes;
 
 // A fresh engine and a scratch folder for every test.
 class FormatTest : public ::testing::Test {
@@ -488,40 +490,12 @@ TEST(EngineState, HooksReturnWhatIsInstalled) {
 
 // ---- The default disk prompt ---------------------------------------------------
 
-struct TShownBox {
-  std::string text;
-  std::string caption;
-  TMsgBoxButtons buttons;
-  TMsgBoxIcon icon;
-};
-
-// Installs a message box hook that answers from a script and records what
-// was shown; the previous hook comes back with the object.
-class TScriptedBoxes {
- public:
-  explicit TScriptedBoxes(std::vector<int> answers) : answers_(std::move(answers)) {
-    previous_ = SetMessageBoxHook([this](const std::string& text, const std::string& caption,
-                                         TMsgBoxButtons buttons, TMsgBoxIcon icon) {
-      shown.push_back({text, caption, buttons, icon});
-      if (next_ >= answers_.size()) return kMbNo;  // an unscripted question stops
-      return answers_[next_++];
-    });
-  }
-  ~TScriptedBoxes() { SetMessageBoxHook(previous_); }
-
-  std::vector<TShownBox> shown;
-
- private:
-  std::vector<int> answers_;
-  std::size_t next_ = 0;
-  TMessageBoxHook previous_;
-};
-
+// The scripts answer No once they run out, which stops the prompt.
 // statvfs reports no free space at all for /proc.
 constexpr char kFullDrive[] = "/proc";
 
 TEST(SpanPrompt, YesGoesOnWithoutSpaceCheckWhenReading) {
-  TScriptedBoxes boxes({kMbYes});
+  TScriptedBoxes boxes({kMbYes}, kMbNo);
   EXPECT_EQ(LZDefaultSpanPrompt(2, 3, -1, kFullDrive), 0);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text,
@@ -533,14 +507,14 @@ TEST(SpanPrompt, YesGoesOnWithoutSpaceCheckWhenReading) {
 
 TEST(SpanPrompt, AnythingButYesStops) {
   for (int answer : {kMbNo, kMbCancel, kMbNotShown, kMbOk}) {
-    TScriptedBoxes boxes({answer});
+    TScriptedBoxes boxes({answer}, kMbNo);
     EXPECT_EQ(LZDefaultSpanPrompt(1, 1, -1, "A:\\"), 1);
     EXPECT_EQ(boxes.shown.size(), 1u);
   }
 }
 
 TEST(SpanPrompt, TooLittleSpaceWarnsAndAsksAgain) {
-  TScriptedBoxes boxes({kMbYes, kMbOk, kMbYes, kMbOk, kMbNo});
+  TScriptedBoxes boxes({kMbYes, kMbOk, kMbYes, kMbOk, kMbNo}, kMbNo);
   EXPECT_EQ(LZDefaultSpanPrompt(1, 2, 1000, kFullDrive), 1);
   ASSERT_EQ(boxes.shown.size(), 5u);
   EXPECT_EQ(boxes.shown[1].text, "Insufficient disk space on drive /proc");
@@ -552,13 +526,13 @@ TEST(SpanPrompt, TooLittleSpaceWarnsAndAsksAgain) {
 
 TEST(SpanPrompt, EnoughSpaceGoesOn) {
   test::TScratchDir scratch;
-  TScriptedBoxes boxes({kMbYes});
+  TScriptedBoxes boxes({kMbYes}, kMbNo);
   EXPECT_EQ(LZDefaultSpanPrompt(1, 2, 1, scratch.Path().c_str()), 0);
   EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 TEST(SpanPrompt, LongMessageIsCutTo255Characters) {
-  TScriptedBoxes boxes({kMbNo});
+  TScriptedBoxes boxes({kMbNo}, kMbNo);
   const std::string drive(300, 'D');
   LZDefaultSpanPrompt(1, 1, -1, drive.c_str());
   ASSERT_EQ(boxes.shown.size(), 1u);

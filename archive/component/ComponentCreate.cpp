@@ -1,0 +1,52 @@
+// The component's operations that write: single compressed files, archives,
+// self-extracting files and archives written across disks.
+#include <cstdint>
+
+#include "archive/component/ZRLLZSS.h"
+#include "archive/engine/ZorelLZ.h"
+
+namespace zorellz {
+
+// Without an output name the derived name is written, always at the maximum
+// level.
+std::int32_t TZorelLZObj::CompressFile() {
+  if (OutputFileName_.empty()) {
+    return LZCompressFileAutoName(InputFileName_, LZForwardQuestion, LZForwardReport);
+  }
+  return LZCompressFile(InputFileName_, OutputFileName_, LZForwardQuestion, CompressionChoice_,
+                        LZForwardReport);
+}
+
+std::int32_t TZorelLZObj::CompressFileEx() {
+  return LZCompressFileAutoName(InputFileName_, LZForwardQuestion, LZForwardReport);
+}
+
+std::int32_t TZorelLZObj::CreateArchive() {
+  SpanDiskCount_ = 0;
+  if (MakeSFXArchive_) return CreateSFXArchive();
+  if (SpanDisks_) return CreateSpanned(ArchiveName_, /*self_extracting=*/false);
+  return LZCreateArchive(ArchiveFileSpecs_, ArchiveName_, RecurseDirs_, CompressionChoice_,
+                         LZForwardReport);
+}
+
+std::int32_t TZorelLZObj::CreateSFXArchive() {
+  SpanDiskCount_ = 0;
+  if (SpanDisks_) return CreateSpanned(SFXArchiveName_, /*self_extracting=*/true);
+  return LZCreateSFXArchive(SFXStub_, ArchiveFileSpecs_, SFXArchiveName_, CompressionChoice_,
+                            LZForwardReport, RecurseDirs_);
+}
+
+// The span parameters start afresh for every build, so that the spanned name
+// and the part count always describe the last one.
+std::int32_t TZorelLZObj::CreateSpanned(const TLZString& target, bool self_extracting) {
+  span_info_ = TLZSpanInfo{};
+  span_info_.DiskSize = GetSpanDiskSize();
+  span_info_.IsSelfExtracting = self_extracting ? 1 : 0;
+  if (self_extracting) span_info_.StubName = SFXStub_;
+  const std::int32_t result = LZCreateArchiveWithSpanning(
+      ArchiveFileSpecs_, target, RecurseDirs_, span_info_, CompressionChoice_, LZForwardReport);
+  SpanDiskCount_ = span_info_.PartsWritten;
+  return result;
+}
+
+}  // namespace zorellz
