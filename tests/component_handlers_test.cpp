@@ -218,6 +218,17 @@ TEST_F(DiskPrompt, GoesOnAfterYesWithRoomOrWithoutFixedDiskSize) {
   EXPECT_EQ(boxes.shown.size(), 2u);
 }
 
+TEST_F(DiskPrompt, NeverAsksForMoreThanOneDiskHolds) {
+  TZorelLZObj component;
+  TScriptedBoxes boxes({kMbYes, kMbOk, kMbNo, kMbYes});
+  // statvfs reports no free space at all for /proc.
+  EXPECT_EQ(component.PromptForDisk(component, 1, 2, 1000, "/proc"), 1);
+  EXPECT_EQ(boxes.shown.size(), 3u);
+  component.SetSpanDiskSize(0);
+  EXPECT_EQ(component.PromptForDisk(component, 1, 2, 1000, "/proc"), 0);
+  EXPECT_EQ(boxes.shown.size(), 4u);
+}
+
 TEST_F(DiskPrompt, StopsWhenNoBoxCanBeShown) {
   TZorelLZObj component;
   TScriptedBoxes boxes({});
