@@ -55,6 +55,14 @@ void PutU16(TBytes& out, std::uint16_t v) {
 void PutU32(TBytes& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
+TBytes Text(const std::string& text) {
+  return TBytes(text.begin(), text.end());
+}
+
+std::string TextOf(const TBytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
 void PutText(TBytes& out, const std::string& text) {
   out.insert(out.end(), text.begin(), text.end());
 }

@@ -34,6 +34,10 @@ using TBytes = std::vector<std::uint8_t>;
 void WriteFileBytes(const std::string& path, const TBytes& bytes);
 TBytes ReadFileBytes(const std::string& path);
 
+// Text as bytes, and bytes as text.
+TBytes Text(const std::string& text);
+std::string TextOf(const TBytes& bytes);
+
 // Appends little-endian integers and raw text.
 void PutU8(TBytes& out, std::uint8_t v);
 void PutU16(TBytes& out, std::uint16_t v);

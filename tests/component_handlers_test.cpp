@@ -22,7 +22,6 @@ namespace zorellz {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TBytes;
 
 using test::TScriptedBoxes;
 
@@ -34,11 +33,10 @@ class ComponentTest : public ::testing::Test {
 
   std::string File(const std::string& name) const { return scratch_.File(name); }
   void Write(const std::string& name, const std::string& text) {
-    test::WriteFileBytes(File(name), TBytes(text.begin(), text.end()));
+    test::WriteFileBytes(File(name), test::Text(text));
   }
   std::string Read(const std::string& name) const {
-    const TBytes bytes = test::ReadFileBytes(File(name));
-    return std::string(bytes.begin(), bytes.end());
+    return test::TextOf(test::ReadFileBytes(File(name)));
   }
 
   test::TScratchDir scratch_;

@@ -20,10 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TBytes Text(const std::string& text) {
-  return TBytes(text.begin(), text.end());
-}
-
 class TComponentFixture : public ::testing::Test {
  protected:
   // The component under test has installed its hooks by now.

@@ -76,10 +76,6 @@ std::vector<std::int32_t> Codes() {
   return codes;
 }
 
-TBytes Text(const std::string& text) {
-  return TBytes(text.begin(), text.end());
-}
-
 class ExtractTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -132,8 +128,7 @@ class ExtractTest : public ::testing::Test {
   }
 
   std::string Out(const std::string& name) const {
-    const TBytes bytes = ReadFileBytes((fs::path(target_) / name).string());
-    return std::string(bytes.begin(), bytes.end());
+    return TextOf(ReadFileBytes((fs::path(target_) / name).string()));
   }
   void Put(const std::string& name, const std::string& text) {
     fs::create_directories((fs::path(target_) / name).parent_path());
