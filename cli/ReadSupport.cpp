@@ -37,7 +37,7 @@ std::int32_t AcceptProtected(const TLZArchiveHeader&, std::int32_t) {
 // The disk prompt knows which part it asked for last.
 [[noreturn]] void FailOnSpannedPart(const std::string& archive, std::int64_t result) {
   const TDiskRequest disk = LastDiskRequest();
-  if (disk.Part == 0) FailCommand(archive, ReadResultCause(result));
+  if (disk.Part == 0) FailCommand(archive, LZReadResultCause(result));
   const std::string part = LZSpanPartName(archive, disk.Part);
   const std::string place = "part " + std::to_string(disk.Part) + " of " +
                             std::to_string(disk.Total) + " of the spanned archive";
@@ -48,7 +48,7 @@ std::int32_t AcceptProtected(const TLZArchiveHeader&, std::int32_t) {
       FailCommand(part,
                   (FileExists(part) ? "stopped at your request (" : "missing (") + place + ")");
     default:
-      FailCommand(part, ReadResultCause(result) + " (" + place + ")");
+      FailCommand(part, LZReadResultCause(result) + " (" + place + ")");
   }
 }
 
@@ -72,7 +72,7 @@ TArchiveLocation LocateArchiveOrFail(const std::string& name) {
     const TProtectionScope inspection(true);
     located = LZLocateArchive(name, location.Header);
   }
-  if (located < 0) FailCommand(name, ReadResultCause(kLZNotAnArchive));
+  if (located < 0) FailCommand(name, LZReadResultCause(kLZNotAnArchive));
   location.ThroughTrailer = located > 0;
   location.Offset =
       location.ThroughTrailer ? location.Header.Trailer.ArchiveOffset : LZSetHeaderOffset(-1);
@@ -112,64 +112,6 @@ TExtractionSettingsScope::~TExtractionSettingsScope() {
   LZSetDearchiveMask(saved_mask_);
 }
 
-std::string ReadResultCause(std::int64_t result) {
-  switch (result) {
-    case kLZNoFile:
-      return "cannot be read";
-    case kLZCannotOpenSFX:
-    case kLZCannotOpenArchive:
-      return "cannot be opened";
-    case kLZCannotSeekEmbedded:
-      return "the appended archive cannot be reached";
-    case kLZCannotCreateOutput:
-      return "cannot be written";
-    case kLZSameInputOutput:
-      return "would be written over itself";
-    case kLZCannotCreateFolder:
-      return "the target folder cannot be created";
-    case kLZNotAnArchive:
-      return "not an archive (none at its start, none through a trailer)";
-    case kLZArchiveMissing:
-      return "no such file";
-    case kLZNotRequestedFile:
-      return "its compressed form holds another file";
-    case kLZNoCodecMemory:
-      return "not enough memory for the codec";
-    case kLZInputEndedEarly:
-      return "compressed data end before their end code";
-    case kLZCannotOpenPart:
-      return "a part of the spanned archive cannot be opened";
-    case kLZPromptStopped:
-      return "a part of the spanned archive is missing";
-    case kLZPartTooShort:
-      return "a part of the spanned archive is shorter than its trailer";
-    case kLZWrongPartStopped:
-      return "a part of the spanned archive is not the one expected";
-    case kLZCannotCreateJoinFile:
-      return "no work file for joining the parts can be created in the temporary folder";
-    case kLZJoinedArchiveInvalid:
-      return "its parts do not join into a valid archive";
-    case kLZReadDirectoryFailed:
-      return "the file ends inside the archive's directory";
-    case kLZDeclinedOverwrite:
-      return "already exists; kept";
-    case kLZAbortedOverwrite:
-      return "stopped at your request";
-    case kLZCRCMismatch:
-      return "damaged: the size or the CRC-32 of the data is not the one recorded";
-    case kLZNoArchiveInFile:
-      return "no archive is appended to it";
-    case kLZProtected:
-      return "is protected";
-    case kLZDamagedDirectory:
-      return "the archive's directory is damaged";
-    case kLZSpannedEmbedded:
-      return "the appended archive is spanned over several parts";
-    default:
-      return "failed with result " + std::to_string(result);
-  }
-}
-
 void FailOnArchiveResult(const std::string& archive, std::int64_t result) {
   switch (result) {
     case kLZPromptStopped:
@@ -178,7 +120,7 @@ void FailOnArchiveResult(const std::string& archive, std::int64_t result) {
     case kLZPartTooShort:
       FailOnSpannedPart(archive, result);
     default:
-      FailCommand(archive, ReadResultCause(result));
+      FailCommand(archive, LZReadResultCause(result));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "archive/engine/ResultText.h"
 #include "archive/engine/ZrlTypes.h"
 #include "cli/CreateSupport.h"
 
@@ -64,9 +65,6 @@ class TExtractionSettingsScope {
   bool saved_check_crc_;
   std::string saved_mask_;
 };
-
-// The cause of a negative result of a reading operation.
-std::string ReadResultCause(std::int64_t result);
 
 // Fails the command for a negative result of reading `archive`; a part of a
 // spanned archive that is missing or wrong is named.
