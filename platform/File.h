@@ -95,6 +95,11 @@ bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem:
 // when there is none).  False when the rename fails (across file systems,
 // for example); `from` is then left as it was, permissions aside.
 bool MoveFileIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to);
+// As MoveFileIntoPlace; when `program` may be executed, the file may be
+// executed too by whoever may read it (a program built from it, such as a
+// self-extracting file made from an executable stub).
+bool MoveProgramIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
+                          const std::filesystem::path& program);
 // Copies contents, date and permissions; with `fail_if_exists` an existing
 // target is an error.  A partly written target is removed on failure.
 bool CopyFileNative(const std::filesystem::path& from, const std::filesystem::path& to,

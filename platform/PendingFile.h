@@ -21,6 +21,8 @@ class TPendingFile {
   // false (with the system's error number in `error`) when it cannot.
   bool Create(const std::filesystem::path& target, int* error = nullptr);
   TFile& File() { return file_; }
+  // The committed file becomes executable as `program` is (MoveProgramIntoPlace).
+  void MakeProgramLike(const std::filesystem::path& program) { program_ = program; }
   const std::filesystem::path& Target() const { return target_; }
 
   // Flushes the data to the device (EInOutError when it cannot), gives the
@@ -34,6 +36,7 @@ class TPendingFile {
  private:
   std::filesystem::path target_;
   std::filesystem::path path_;
+  std::filesystem::path program_;
   TFile file_;
 };
 

@@ -71,6 +71,27 @@ TEST_F(SfxCreateTest, CopiesStubAndAppendsArchive) {
   EXPECT_EQ(header.Trailer.ArchiveOffset, 5000);
 }
 
+// A self-extracting file made from a program can be started like it; one
+// made from a plain file stays plain.  Either way it is readable as a new
+// file would be.
+TEST_F(SfxCreateTest, IsExecutableExactlyWhenTheStubIs) {
+  using fs::perms;
+  test::WriteFileBytes(Stub(), test::RandomBytes(100, 3));
+  fs::permissions(Stub(), perms::owner_read | perms::owner_write | perms::owner_exec);
+  ASSERT_EQ(Build(), 2);
+  const perms made = fs::status(Out()).permissions();
+  EXPECT_NE(made & perms::owner_exec, perms::none);
+  EXPECT_EQ((made & perms::group_read) != perms::none, (made & perms::group_exec) != perms::none);
+  EXPECT_EQ(made & perms::others_write, perms::none);
+
+  fs::remove(Out());
+  fs::permissions(Stub(), perms::owner_read | perms::owner_write);
+  ASSERT_EQ(Build(), 2);
+  EXPECT_EQ(fs::status(Out()).permissions() & perms::all &
+                (perms::owner_exec | perms::group_exec | perms::others_exec),
+            perms::none);
+}
+
 TEST_F(SfxCreateTest, ZeroByteStubGivesPlainArchive) {
   test::WriteFileBytes(Stub(), {});
   ASSERT_EQ(Build(), 2);

@@ -35,6 +35,7 @@ std::int32_t LZCreateSFXArchiveAt(const std::string& stub_name, const std::strin
   }
   TPendingFile pending;
   if (!pending.Create(out_name)) return kLZCannotCreateOutput;
+  pending.MakeProgramLike(stub_name);
 
   const std::int64_t stub_length = LZCopyFileBytes(stub, pending.File(), -1, nullptr);
   stub.Close();

@@ -283,6 +283,17 @@ bool MoveFileIntoPlace(const std::filesystem::path& from, const std::filesystem:
   return ReplaceFileNative(from, to);
 }
 
+bool MoveProgramIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
+                          const std::filesystem::path& program) {
+  mode_t mode = PermissionsFor(to);
+  struct stat status;
+  if (stat(program.c_str(), &status) == 0 && (status.st_mode & 0111) != 0) {
+    mode |= (mode & 0444) >> 2;
+  }
+  chmod(from.c_str(), mode);
+  return ReplaceFileNative(from, to);
+}
+
 namespace {
 
 bool CopyContents(int in, int out) {

@@ -37,7 +37,9 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
 bool TPendingFile::Commit(int* error) {
   file_.Sync();
   file_.Close();
-  if (!MoveFileIntoPlace(path_, target_)) {
+  const bool moved = program_.empty() ? MoveFileIntoPlace(path_, target_)
+                                      : MoveProgramIntoPlace(path_, target_, program_);
+  if (!moved) {
     if (error != nullptr) *error = errno;
     Discard();
     return false;
