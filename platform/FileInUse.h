@@ -1,0 +1,34 @@
+// Whether another process has a file open: the test an update makes before
+// it replaces a database file.  On Windows an open that denies all sharing
+// fails with a sharing violation; on Linux a write lease is granted only
+// while no other open file description of the file exists, and where a lease
+// cannot be taken (another owner without CAP_LEASE, a file system without
+// leases) the open files and mappings of every visible process are compared
+// instead.
+#pragma once
+
+#include <filesystem>
+
+namespace zorellz {
+
+enum class TFileUse {
+  kNotInUse,    // no other process has it open
+  kInUse,       // another process has it open
+  kUnreadable,  // missing, not a regular file, or cannot be opened for reading
+};
+
+// `error` receives the system's error number for kUnreadable when given
+// (EISDIR for a folder, EINVAL for another kind of file), and 0 otherwise.
+// Descriptors and mappings of the file that this process holds count as
+// another's: the caller holds none while it asks.  A file under another
+// process's lease counts as in use, without waiting for that lease to end.
+// Processes whose open files cannot be seen (those of other users, without
+// privileges) count as not having the file open.
+TFileUse CheckFileInUse(const std::filesystem::path& path, int* error = nullptr);
+
+// Whether CheckFileInUse tries a lease first (the default) or goes straight
+// to comparing the processes' open files, so that tests can reach that path
+// on any machine.  Returns the previous setting.
+bool SetFileLeaseProbeForTesting(bool enabled);
+
+}  // namespace zorellz
