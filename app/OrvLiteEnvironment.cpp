@@ -1,0 +1,39 @@
+#include "app/OrvLiteEnvironment.h"
+
+#include <memory>
+#include <utility>
+
+#include "platform/Names.h"
+
+namespace tessaline {
+
+TOrvLiteEnvironmentObject::TOrvLiteEnvironmentObject()
+    : TOrvLiteEnvironmentObject(OpenMachineKeyReadOnly) {}
+
+TOrvLiteEnvironmentObject::TOrvLiteEnvironmentObject(TRegistryKeyOpener open_key)
+    : open_key_(open_key ? std::move(open_key) : TRegistryKeyOpener(OpenMachineKeyReadOnly)) {}
+
+std::string TOrvLiteEnvironmentObject::GetDataDirectory() {
+  return Lookup("DataDirectory", FDataDirectory);
+}
+
+std::string TOrvLiteEnvironmentObject::GetHelpDirectory() {
+  return Lookup("HelpDirectory", FHelpDirectory);
+}
+
+std::string TOrvLiteEnvironmentObject::AppendBackslash(const std::string& path) {
+  if (path.empty() || path.back() == zorellz::kNativeSeparator) return path;
+  return path + zorellz::kNativeSeparator;
+}
+
+// A value once found stays; an empty one is asked for again next time, since
+// the host may have been installed meanwhile.  When ReadString raises, the
+// cache is left empty and the key is closed on the way out.
+std::string TOrvLiteEnvironmentObject::Lookup(const char* value_name, std::string& cached) {
+  if (!cached.empty()) return cached;
+  const std::unique_ptr<TRegistryKey> key = open_key_(kTessalineKey);
+  if (key) cached = AppendBackslash(key->ReadString(value_name));
+  return cached;
+}
+
+}  // namespace tessaline
