@@ -42,13 +42,8 @@ QString AsSentence(const std::string& text) {
 }
 
 // The database files of the host: ".DAT" and ".IDX", in any case.
-bool IsDatabaseFileName(const std::string& archive_path) {
-  const std::size_t separator = archive_path.find_last_of("\\/:");
-  const std::string name =
-      separator == std::string::npos ? archive_path : archive_path.substr(separator + 1);
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return false;
-  const std::string extension = zorellz::UpperCaseAscii(name.substr(dot));
+bool IsDatabaseFile(const std::string& path) {
+  const std::string extension = zorellz::UpperCaseAscii(zorellz::ExtractFileExt(path));
   return extension == ".DAT" || extension == ".IDX";
 }
 
@@ -144,8 +139,8 @@ bool TfrmDatabaseDist::CheckUpdateViewed() {
 
 bool TfrmDatabaseDist::CheckLocks(const std::string& data_folder) {
   for (const std::string& name : FArchiveNames) {
-    if (!IsDatabaseFileName(name)) continue;
     const std::string path = data_folder + zorellz::ArchivePathToNative(name).string();
+    if (!IsDatabaseFile(path)) continue;
     switch (zorellz::CheckFileInUse(path)) {
       case zorellz::TFileUse::kNotInUse:
         break;
