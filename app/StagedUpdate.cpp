@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
-#include <cstdio>
-#include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/System.h"
 
 namespace tessaline {
 
@@ -18,42 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kNameAttempts = 16;
-
 std::function<bool(const fs::path&)>& MoveHook() {
   static std::function<bool(const fs::path&)> hook;
   return hook;
-}
-
-std::uint64_t Seed() {
-  std::uint64_t seed =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  try {
-    std::random_device device;
-    seed ^= (static_cast<std::uint64_t>(device()) << 32) | device();
-  } catch (...) {
-    // Without a random device the clock alone still gives distinct names
-    // often enough; a taken name is simply retried.
-  }
-  return seed;
-}
-
-std::string RandomSuffix() {
-  thread_local std::mt19937_64 generator(Seed());
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(generator()));
-  return text;
-}
-
-// A new folder `<parent>/<prefix><random>`; raises when none can be made.
-fs::path MakeUniqueFolder(const fs::path& parent, const std::string& prefix) {
-  std::error_code error;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    fs::path candidate = parent / (prefix + RandomSuffix());
-    if (fs::create_directory(candidate, error)) return candidate;
-    if (error) throw EStagedUpdateError(parent, error.message());
-  }
-  throw EStagedUpdateError(parent, std::make_error_code(std::errc::file_exists).message());
 }
 
 std::string Cause(std::errc code) {
@@ -62,6 +26,14 @@ std::string Cause(std::errc code) {
 
 std::string CauseOfErrno(int error) {
   return error != 0 ? std::generic_category().message(error) : Cause(std::errc::io_error);
+}
+
+// A new folder `<parent>/<prefix><random>`; raises when none can be made.
+fs::path MakeUniqueFolder(const fs::path& parent, const std::string& prefix) {
+  errno = 0;
+  fs::path folder = zorellz::CreateUniqueDirectory(parent, prefix);
+  if (folder.empty()) throw EStagedUpdateError(parent, CauseOfErrno(errno));
+  return folder;
 }
 
 struct TStagedEntry {

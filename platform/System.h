@@ -21,6 +21,10 @@ std::filesystem::path TempDirectory();
 std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
                                        const std::string& prefix);
 
+// Creates a new empty folder with a unique name in `folder`, open to its
+// owner only, and returns its path; empty on failure (errno tells why).
+std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,
+                                            const std::string& prefix);
 // Free bytes of the file system that holds `path` (or its nearest existing
 // parent folder); -1 when there is none.
 std::int64_t DiskFreeBytes(const std::filesystem::path& path);

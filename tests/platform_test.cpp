@@ -315,19 +315,24 @@ TEST(Attributes, CommentBitsSurviveInAnExtendedAttribute) {
   EXPECT_EQ(GetFileAttributesNative(dir.File("comment")), kFaArchive);
 }
 
-TEST(System, UniqueFilesAreDistinctAndCreated) {
-  TScratchDir dir;
-  const fs::path a = CreateUniqueFile(dir.Path(), "zz");
-  const fs::path b = CreateUniqueFile(dir.Path(), "zz");
-  ASSERT_FALSE(a.empty());
-  ASSERT_FALSE(b.empty());
-  EXPECT_NE(a, b);
-  EXPECT_TRUE(FileExists(a));
-  EXPECT_TRUE(FileExists(b));
-  EXPECT_EQ(a.parent_path(), dir.Path());
-  EXPECT_EQ(a.filename().string().rfind("zz", 0), 0u);
-  EXPECT_TRUE(CreateUniqueFile(dir.File("missing"), "zz").empty());
-  EXPECT_TRUE(CreateUniqueFile(dir.Path(), "../zz").empty());
+TEST(System, UniqueFilesAndFoldersAreDistinctAndCreated) {
+  using TCreate = fs::path (*)(const fs::path&, const std::string&);
+  for (const auto& [create, made] :
+       {std::pair<TCreate, bool (*)(const fs::path&)>{CreateUniqueFile, FileExists},
+        {CreateUniqueDirectory, DirectoryExistsNative}}) {
+    TScratchDir dir;
+    const fs::path a = create(dir.Path(), "zz");
+    const fs::path b = create(dir.Path(), "zz");
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(made(a));
+    EXPECT_TRUE(made(b));
+    EXPECT_EQ(a.parent_path(), dir.Path());
+    EXPECT_EQ(a.filename().string().rfind("zz", 0), 0u);
+    EXPECT_TRUE(create(dir.File("missing"), "zz").empty());
+    EXPECT_TRUE(create(dir.Path(), "../zz").empty());
+  }
 }
 
 TEST(System, TempDirectoryPrefersTempThenTmpThenTmpdir) {

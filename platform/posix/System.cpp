@@ -136,6 +136,17 @@ std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
   return name_template;
 }
 
+std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,
+                                            const std::string& prefix) {
+  if (prefix.find('/') != std::string::npos) {
+    errno = EINVAL;
+    return {};
+  }
+  std::string name_template = (folder / (prefix + "XXXXXX")).string();
+  if (mkdtemp(name_template.data()) == nullptr) return {};
+  return name_template;
+}
+
 std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
   if (path.empty()) return -1;
   std::error_code error;
