@@ -1,29 +1,19 @@
-// The codec's module state (busy flag, progress hooks), its chunked input
-// and the overloads that run it on files.
+// The codec's process-wide hooks, its chunked input and the overloads that
+// run it on files.
 #include <stdexcept>
 #include <utility>
 
 #include "archive/codec/LZHStream.h"
+#include "archive/codec/ZrlCodec.h"
 #include "archive/codec/ZrlLZH.h"
 #include "platform/File.h"
 
 namespace zorellz {
 namespace {
 
-struct TLZHModule {
-  bool Busy = false;
-  TLZHProgressHook ReadHook;
-  TLZHProgressHook WriteHook;
-};
-
-TLZHModule& Module() {
-  static TLZHModule module;
-  return module;
-}
-
-// Calls a copy, so that a hook may install other hooks.
-void Report(TLZHProgressHook hook, std::size_t count, bool decompressing) {
-  if (hook) hook(static_cast<std::int32_t>(count), decompressing);
+TLZHProgressHooks& ProcessHooks() {
+  static TLZHProgressHooks hooks;
+  return hooks;
 }
 
 TLZHReadFunc FileReader(TFile& file) {
@@ -47,17 +37,17 @@ std::size_t LZHFillChunk(const TLZHReadFunc& read, std::uint8_t* buffer, std::si
   return filled;
 }
 
-void LZHReportRead(std::size_t count, bool decompressing) {
-  Report(Module().ReadHook, count, decompressing);
-}
-
-void LZHReportWrite(std::size_t count, bool decompressing) {
-  Report(Module().WriteHook, count, decompressing);
-}
-
 void LZHSetProgressHooks(TLZHProgressHook read_hook, TLZHProgressHook write_hook) {
-  Module().ReadHook = std::move(read_hook);
-  Module().WriteHook = std::move(write_hook);
+  ProcessHooks() = TLZHProgressHooks{std::move(read_hook), std::move(write_hook)};
+}
+
+// A copy, so that a hook may install other hooks while the stream runs.
+std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+  return LZHCompress(read, write, TLZHProgressHooks(ProcessHooks()));
+}
+
+std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+  return LZHDecompress(read, write, TLZHProgressHooks(ProcessHooks()));
 }
 
 std::int64_t LZHCompress(TFile& input, TFile& output) {
@@ -69,17 +59,15 @@ std::int64_t LZHDecompress(TFile& input, TFile& output) {
 }
 
 bool LZHAcquire() {
-  if (Module().Busy) return false;
-  Module().Busy = true;
-  return true;
+  return LZDefaultCodecSet().AcquireLZH();
 }
 
 void LZHRelease() {
-  Module().Busy = false;
+  LZDefaultCodecSet().ReleaseLZH();
 }
 
 bool LZHAcquired() {
-  return Module().Busy;
+  return LZDefaultCodecSet().LZHAcquired();
 }
 
 }  // namespace zorellz

@@ -45,7 +45,7 @@ void TLZHBitWriter::PutRaw(std::uint32_t value, int count) {
 
 void TLZHBitWriter::WriteChunk() {
   write_(chunk_, 2 * words_);
-  LZHReportWrite(2 * words_, false);
+  LZHReport(report_, 2 * words_, false);
   words_ = 0;
 }
 
@@ -73,7 +73,7 @@ bool TLZHBitReader::Refill() {
     if (words_ != kLZHPackedWords) return false;
     const std::size_t count = LZHFillChunk(read_, chunk_, kLZHPackedChunk);
     if (count == 0) return false;
-    LZHReportRead(count, true);
+    LZHReport(report_, count, true);
     // An odd last byte is no part of any word.
     words_ = count / 2;
     next_ = 0;

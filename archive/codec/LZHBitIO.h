@@ -17,7 +17,8 @@ std::uint32_t ReversedBits(std::uint32_t value, int count);
 class TLZHBitWriter {
  public:
   // `chunk` holds kLZHPackedChunk bytes.
-  TLZHBitWriter(const TLZHWriteFunc& write, std::uint8_t* chunk) : write_(write), chunk_(chunk) {}
+  TLZHBitWriter(const TLZHWriteFunc& write, const TLZHProgressHook& report, std::uint8_t* chunk)
+      : write_(write), report_(report), chunk_(chunk) {}
 
   // The low `count` (at most 32) bits of `bits`, the most significant first.
   void PutBits(std::uint32_t bits, int count) {
@@ -51,6 +52,7 @@ class TLZHBitWriter {
   void WriteChunk();
 
   const TLZHWriteFunc& write_;
+  const TLZHProgressHook& report_;
   std::uint8_t* chunk_;
   std::size_t words_ = 0;
   std::uint64_t pending_ = 0;  // the low pending_count_ bits are not yet in a word
@@ -61,7 +63,8 @@ class TLZHBitWriter {
 class TLZHBitReader {
  public:
   // `chunk` holds kLZHPackedChunk bytes.
-  TLZHBitReader(const TLZHReadFunc& read, std::uint8_t* chunk) : read_(read), chunk_(chunk) {}
+  TLZHBitReader(const TLZHReadFunc& read, const TLZHProgressHook& report, std::uint8_t* chunk)
+      : read_(read), report_(report), chunk_(chunk) {}
 
   // Both fail when the stream has too few bits left: the input ended, or
   // its last chunk holds no further whole word.
@@ -110,6 +113,7 @@ class TLZHBitReader {
   bool RefillFor(int count);
 
   const TLZHReadFunc& read_;
+  const TLZHProgressHook& report_;
   std::uint8_t* chunk_;
   std::size_t next_ = kLZHPackedWords;   // word index in the chunk
   std::size_t words_ = kLZHPackedWords;  // whole words the chunk holds

@@ -27,7 +27,8 @@ constexpr TSearchLimits kBinaryLimits = {20, 200, 5455};
 // the previous one is used up; a chunk short of full is the last one.
 class TPlainSource {
  public:
-  TPlainSource(const TLZHReadFunc& read, std::uint8_t* chunk) : read_(read), chunk_(chunk) {
+  TPlainSource(const TLZHReadFunc& read, const TLZHProgressHook& report, std::uint8_t* chunk)
+      : read_(read), report_(report), chunk_(chunk) {
     Refill();
   }
   bool Remains() const { return position_ < count_; }
@@ -41,10 +42,11 @@ class TPlainSource {
   void Refill() {
     count_ = LZHFillChunk(read_, chunk_, kLZHPlainChunk);
     position_ = 0;
-    LZHReportRead(count_, false);
+    LZHReport(report_, count_, false);
   }
 
   const TLZHReadFunc& read_;
+  const TLZHProgressHook& report_;
   std::uint8_t* chunk_;
   std::size_t position_ = 0;
   std::size_t count_ = 0;
@@ -59,8 +61,11 @@ struct TWorkingMemory {
 
 class TEncoder {
  public:
-  TEncoder(TWorkingMemory& memory, const TLZHReadFunc& read, const TLZHWriteFunc& write)
-      : memory_(memory), source_(read, memory.Input), bits_(write, memory.Output) {}
+  TEncoder(TWorkingMemory& memory, const TLZHReadFunc& read, const TLZHWriteFunc& write,
+           const TLZHProgressHooks& hooks)
+      : memory_(memory),
+        source_(read, hooks.Read, memory.Input),
+        bits_(write, hooks.Write, memory.Output) {}
 
   std::int64_t Run() {
     if (StartLiterals()) {
@@ -166,14 +171,15 @@ class TEncoder {
 
 }  // namespace
 
-std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
+                         const TLZHProgressHooks& hooks) {
   std::unique_ptr<TWorkingMemory> memory;
   try {
     memory = std::make_unique<TWorkingMemory>();
   } catch (const std::bad_alloc&) {
     return kLZHOutOfMemory;
   }
-  return TEncoder(*memory, read, write).Run();
+  return TEncoder(*memory, read, write, hooks).Run();
 }
 
 }  // namespace zorellz

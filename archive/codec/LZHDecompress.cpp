@@ -38,10 +38,12 @@ void CopyMatch(std::uint8_t* to, int distance, int length) {
 
 class TDecoder {
  public:
-  TDecoder(TWorkingMemory& memory, const TLZHReadFunc& read, const TLZHWriteFunc& write)
+  TDecoder(TWorkingMemory& memory, const TLZHReadFunc& read, const TLZHWriteFunc& write,
+           const TLZHProgressHooks& hooks)
       : memory_(memory),
         write_(write),
-        bits_(read, memory.Input),
+        report_(hooks.Write),
+        bits_(read, hooks.Read, memory.Input),
         chunk_(memory.Output + kHistory) {
     // Streams of the encoder never read a byte before writing it; any other
     // stream reads zeros there.
@@ -92,11 +94,12 @@ class TDecoder {
 
   void Count(std::size_t written) {
     written_ += static_cast<std::int64_t>(written);
-    LZHReportWrite(written, true);
+    LZHReport(report_, written, true);
   }
 
   TWorkingMemory& memory_;
   const TLZHWriteFunc& write_;
+  const TLZHProgressHook& report_;
   TLZHBitReader bits_;
   std::uint8_t* chunk_;
   std::size_t pending_ = 0;
@@ -105,14 +108,15 @@ class TDecoder {
 
 }  // namespace
 
-std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
+                           const TLZHProgressHooks& hooks) {
   std::unique_ptr<TWorkingMemory> memory;
   try {
     memory = std::make_unique<TWorkingMemory>();
   } catch (const std::bad_alloc&) {
     return kLZHOutOfMemory;
   }
-  return TDecoder(*memory, read, write).Run();
+  return TDecoder(*memory, read, write, hooks).Run();
 }
 
 }  // namespace zorellz

@@ -17,8 +17,9 @@ inline constexpr std::size_t kLZHPackedChunk = 2 * kLZHPackedWords;
 // how many bytes arrived.
 std::size_t LZHFillChunk(const TLZHReadFunc& read, std::uint8_t* buffer, std::size_t size);
 
-// The engine's hooks, when installed.
-void LZHReportRead(std::size_t count, bool decompressing);
-void LZHReportWrite(std::size_t count, bool decompressing);
+// Tells a hook, when there is one, about `count` bytes.
+inline void LZHReport(const TLZHProgressHook& hook, std::size_t count, bool decompressing) {
+  if (hook) hook(static_cast<std::int32_t>(count), decompressing);
+}
 
 }  // namespace zorellz

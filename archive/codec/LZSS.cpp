@@ -1,54 +1,85 @@
-// The codec's lifecycle and its buffered access to the engine's functions.
+// The coder's lifecycle and its buffered access to the engine's functions.
 #include <new>
 #include <stdexcept>
 #include <utility>
 
 #include "archive/codec/LZSSState.h"
+#include "archive/codec/ZrlCodec.h"
 #include "archive/codec/ZrlLZSS.h"
 #include "platform/InOutError.h"
 
 namespace zorellz {
+namespace {
 
-TLZSSState& LZSSModule() {
-  static TLZSSState state;
-  return state;
-}
-
-TLZSSState& LZSSBeginStream() {
-  TLZSSState& state = LZSSModule();
-  if (!state.Initialised) throw std::logic_error("LZSS codec used before LZSSInit");
+// Raises std::logic_error when the coder cannot run a stream.
+TLZSSState& ReadyState(TLZSSState& state) {
+  if (!state.Initialised) throw std::logic_error("LZSS codec used before Init");
   if (!state.Read || !state.Write) throw std::logic_error("LZSS codec has no read/write functions");
   return state;
 }
 
-void LZSSSetIOFunctions(TLZSSReadFunc read, TLZSSWriteFunc write) {
-  TLZSSState& state = LZSSModule();
-  state.Read = std::move(read);
-  state.Write = std::move(write);
+}  // namespace
+
+TLZSSCodec::TLZSSCodec() : state_(std::make_unique<TLZSSState>()) {}
+TLZSSCodec::~TLZSSCodec() = default;
+
+void TLZSSCodec::SetIOFunctions(TLZSSReadFunc read, TLZSSWriteFunc write) {
+  state_->Read = std::move(read);
+  state_->Write = std::move(write);
 }
 
-bool LZSSInit() {
-  TLZSSState& state = LZSSModule();
+bool TLZSSCodec::Init() {
+  TLZSSState& state = *state_;
   if (state.Initialised) return true;
   state.Input.reset(new (std::nothrow) std::uint8_t[kLZSSBufferSize]);
   state.Output.reset(new (std::nothrow)
                          std::uint8_t[kLZSSHistorySize + kLZSSBufferSize + kLZSSOutputSlack]);
   state.Tree.reset(new (std::nothrow) TLZSSTreeBlock);
   state.Initialised = state.Input && state.Output && state.Tree;
-  if (!state.Initialised) LZSSDone();
+  if (!state.Initialised) Done();
   return state.Initialised;
 }
 
-void LZSSDone() {
-  TLZSSState& state = LZSSModule();
-  state.Input.reset();
-  state.Output.reset();
-  state.Tree.reset();
-  state.Initialised = false;
+void TLZSSCodec::Done() {
+  state_->Input.reset();
+  state_->Output.reset();
+  state_->Tree.reset();
+  state_->Initialised = false;
 }
 
+bool TLZSSCodec::Initialised() const {
+  return state_->Initialised;
+}
+
+void TLZSSCodec::Encode() {
+  LZSSEncodeStream(ReadyState(*state_));
+}
+
+void TLZSSCodec::Decode() {
+  LZSSDecodeStream(ReadyState(*state_));
+}
+
+TLZSSCodec& LZSSDefaultCodec() {
+  return LZDefaultCodecSet().LZSS();
+}
+
+void LZSSSetIOFunctions(TLZSSReadFunc read, TLZSSWriteFunc write) {
+  LZSSDefaultCodec().SetIOFunctions(std::move(read), std::move(write));
+}
+bool LZSSInit() {
+  return LZSSDefaultCodec().Init();
+}
+void LZSSDone() {
+  LZSSDefaultCodec().Done();
+}
 bool LZSSInitialised() {
-  return LZSSModule().Initialised;
+  return LZSSDefaultCodec().Initialised();
+}
+void LZSSEncode() {
+  LZSSDefaultCodec().Encode();
+}
+void LZSSDecode() {
+  LZSSDefaultCodec().Decode();
 }
 
 bool TLZSSByteSource::Refill() {

@@ -116,8 +116,8 @@ class TDecoder {
 
 }  // namespace
 
-void LZSSDecode() {
-  TDecoder decoder(LZSSBeginStream());
+void LZSSDecodeStream(TLZSSState& state) {
+  TDecoder decoder(state);
   decoder.Run();
 }
 

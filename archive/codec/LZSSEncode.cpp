@@ -106,8 +106,7 @@ class TWindow {
 
 }  // namespace
 
-void LZSSEncode() {
-  TLZSSState& state = LZSSBeginStream();
+void LZSSEncodeStream(TLZSSState& state) {
   TLZSSByteSource source(state);
   TLZSSByteSink sink(state);
   TLZSSMatchTree tree(*state.Tree);

@@ -1,4 +1,4 @@
-// Internal to the LZSS codec: its one module-level state and the buffered
+// Internal to the LZSS codec: the state of one codec object and the buffered
 // byte access that both directions share.
 #pragma once
 
@@ -26,10 +26,9 @@ struct TLZSSState {
   std::unique_ptr<TLZSSTreeBlock> Tree;
 };
 
-TLZSSState& LZSSModule();
-// The state for a new stream; raises std::logic_error when the codec cannot
-// run (not initialised, or the engine's functions not installed).
-TLZSSState& LZSSBeginStream();
+// One stream each, on a state that is initialised and has both functions.
+void LZSSEncodeStream(TLZSSState& state);
+void LZSSDecodeStream(TLZSSState& state);
 
 // Input bytes, refilled through the engine's read function one buffer at a
 // time.  The first 0 it returns ends the input for good.

@@ -1,60 +1,72 @@
 #include "archive/codec/ZrlCodec.h"
 
-#include "archive/codec/ZrlLZH.h"
-#include "archive/codec/ZrlLZSS.h"
-
 namespace zorellz {
 namespace {
 
-constexpr int kNoCodec = -1;
 constexpr int kStoredLevel = 0;
 constexpr int kLZSSLevel = 1;
 constexpr int kLZHLevel = 2;
 constexpr std::uint8_t kLevelBits = 0x7F;  // bit 7 of a level is no part of it
 
-int current_codec = kNoCodec;
-
 }  // namespace
 
-// An unknown level leaves the current codec as it was, so that whatever is
-// prepared is still released by LZDoneCodec.
-bool LZInitCodec(std::uint8_t level) {
+bool TLZCodecSet::Init(std::uint8_t level) {
   switch (level & kLevelBits) {
     case kStoredLevel:
-      current_codec = kStoredLevel;
+      current_ = kStoredLevel;
       return true;
     case kLZSSLevel:
-      current_codec = kLZSSLevel;
-      return LZSSInit();
+      current_ = kLZSSLevel;
+      return lzss_.Init();
     case kLZHLevel:
-      current_codec = kLZHLevel;
-      return LZHAcquire();
+      current_ = kLZHLevel;
+      return AcquireLZH();
     default:
       return false;
   }
 }
 
-void LZDoneCodec() {
-  if (current_codec == kLZSSLevel) LZSSDone();
-  if (current_codec == kLZHLevel) LZHRelease();
-  current_codec = kNoCodec;
+void TLZCodecSet::Done() {
+  if (current_ == kLZSSLevel) lzss_.Done();
+  if (current_ == kLZHLevel) ReleaseLZH();
+  current_ = kNone;
 }
 
-bool LZCodecReady() {
-  switch (current_codec) {
+bool TLZCodecSet::Ready() const {
+  switch (current_) {
     case kStoredLevel:
       return true;
     case kLZSSLevel:
-      return LZSSInitialised();
+      return lzss_.Initialised();
     case kLZHLevel:
-      return LZHAcquired();
+      return lzh_busy_;
     default:
       return false;
   }
 }
 
+bool TLZCodecSet::AcquireLZH() {
+  if (lzh_busy_) return false;
+  lzh_busy_ = true;
+  return true;
+}
+
+TLZCodecSet& LZDefaultCodecSet() {
+  static TLZCodecSet set;
+  return set;
+}
+
+bool LZInitCodec(std::uint8_t level) {
+  return LZDefaultCodecSet().Init(level);
+}
+void LZDoneCodec() {
+  LZDefaultCodecSet().Done();
+}
+bool LZCodecReady() {
+  return LZDefaultCodecSet().Ready();
+}
 int LZCurrentCodec() {
-  return current_codec;
+  return LZDefaultCodecSet().Current();
 }
 
 }  // namespace zorellz

@@ -12,8 +12,9 @@
 // decompression stops at the end code but may have read up to one chunk
 // beyond it, so a caller that goes on reading the input repositions it first.
 //
-// Each call builds a fresh tree and window, so streams are independent.  One
-// stream at a time per process.  Exceptions of the input and output (such as
+// Each call builds a fresh tree and window, so streams are independent and
+// may run on several threads at once; only the process-wide hooks and busy
+// flag (below) are for one caller at a time.  Exceptions of the input and output (such as
 // EInOutError) pass through; all working memory is released on every way out.
 #pragma once
 
@@ -40,13 +41,21 @@ using TLZHWriteFunc = std::function<void(const std::uint8_t* buffer, std::size_t
 // call decompresses.
 using TLZHProgressHook = std::function<void(std::int32_t count, bool decompressing)>;
 
-// Installs the engine's read- and write-progress hooks; either may be empty.
+struct TLZHProgressHooks {
+  TLZHProgressHook Read;   // every chunk read
+  TLZHProgressHook Write;  // every chunk written
+};
+
+// Installs the process's read- and write-progress hooks, which the calls
+// without hooks of their own report to; either may be empty.
 void LZHSetProgressHooks(TLZHProgressHook read_hook, TLZHProgressHook write_hook);
 
 // Compresses `input` from its position to its end into `output`; returns the
 // number of compressed bytes written, or kLZHOutOfMemory.
 std::int64_t LZHCompress(TFile& input, TFile& output);
 std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write);
+std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
+                         const TLZHProgressHooks& hooks);
 
 // Decompresses one stream from `input` into `output`; returns the number of
 // bytes written, kLZHOutOfMemory, or kLZHTruncated (whether the input ends
@@ -56,10 +65,13 @@ std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write);
 // window, and the window starts zero-filled.
 std::int64_t LZHDecompress(TFile& input, TFile& output);
 std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write);
+std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
+                           const TLZHProgressHooks& hooks);
 
-// The busy flag that keeps the engine from starting a second compression:
-// LZHAcquire returns false when it is set, otherwise sets it and returns
-// true.  The two codec operations do not look at it.
+// The process's busy flag that keeps a caller from starting a second
+// compression: LZHAcquire returns false when it is set, otherwise sets it
+// and returns true.  The codec operations do not look at it.  The engine
+// keeps a flag per operation (TLZCodecSet).
 bool LZHAcquire();
 void LZHRelease();
 bool LZHAcquired();

@@ -4,7 +4,7 @@
 // header and no end code.
 //
 // The codec does not touch files.  It pulls input and pushes output through
-// two functions that the engine installs once with LZSSSetIOFunctions, one
+// two functions that the engine installs with SetIOFunctions, one
 // call per 262,144-byte buffer.  A read returns how many bytes it stored (any
 // number up to kLZSSBufferSize; fewer is not the end); 0 ends the input, and
 // the codec does not call read again for that stream.  Every stream ends with
@@ -12,13 +12,15 @@
 // reports fewer bytes than it was given raises EInOutError; exceptions of the
 // two functions pass through unchanged.
 //
-// One stream at a time per process.  LZSSEncode and LZSSDecode run only
-// between LZSSInit and LZSSDone, with both functions installed; otherwise
-// they raise std::logic_error and call neither function.
+// Encode and Decode run only between Init and Done, with both functions
+// installed; otherwise they raise std::logic_error and call neither function.
+// The LZSS... functions act on one process-wide coder, for one caller at a
+// time; the engine gives every operation a coder of its own.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace zorellz {
 
@@ -34,21 +36,45 @@ using TLZSSReadFunc = std::function<std::uint32_t(std::uint8_t* buffer)>;
 using TLZSSWriteFunc =
     std::function<std::uint32_t(const std::uint8_t* buffer, std::uint32_t count)>;
 
-// Installs the engine's input and output functions for every later stream.
-void LZSSSetIOFunctions(TLZSSReadFunc read, TLZSSWriteFunc write);
+struct TLZSSState;
 
-// Allocates the codec's buffers; false when memory is short.  On a codec that
-// is already initialised: true, and nothing new is allocated.
+// One LZSS coder: its buffers and its two functions.  Independent objects
+// run independently, one stream at a time each, on any thread.
+class TLZSSCodec {
+ public:
+  TLZSSCodec();
+  ~TLZSSCodec();
+  TLZSSCodec(const TLZSSCodec&) = delete;
+  TLZSSCodec& operator=(const TLZSSCodec&) = delete;
+
+  // Installs the input and output functions for every later stream.
+  void SetIOFunctions(TLZSSReadFunc read, TLZSSWriteFunc write);
+  // Allocates the buffers; false when memory is short.  On a coder that is
+  // already initialised: true, and nothing new is allocated.
+  bool Init();
+  // Releases the buffers.
+  void Done();
+  bool Initialised() const;
+
+  // Compresses everything that the read function delivers.
+  void Encode();
+  // Decompresses everything that the read function delivers.  Any input
+  // gives some output: positions are taken modulo the ring, and a last match
+  // item without its second byte is dropped.
+  void Decode();
+
+ private:
+  std::unique_ptr<TLZSSState> state_;
+};
+
+// The process's coder, on which the functions below act.
+TLZSSCodec& LZSSDefaultCodec();
+
+void LZSSSetIOFunctions(TLZSSReadFunc read, TLZSSWriteFunc write);
 bool LZSSInit();
-// Releases the buffers.
 void LZSSDone();
 bool LZSSInitialised();
-
-// Compresses everything that the read function delivers.
 void LZSSEncode();
-// Decompresses everything that the read function delivers.  Any input gives
-// some output: positions are taken modulo the ring, and a last match item
-// without its second byte is dropped.
 void LZSSDecode();
 
 }  // namespace zorellz
