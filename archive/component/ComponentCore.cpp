@@ -1,8 +1,9 @@
 // The component's life (construction, reset, destruction), its settings and
-// the one pointer through which the engine's hooks reach it.
+// its engine context.
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "archive/component/ZRLLZSS.h"
 #include "archive/engine/ZorelLZ.h"
@@ -10,7 +11,7 @@
 namespace zorellz {
 namespace {
 
-// The instance that receives the engine's hook calls.
+// The most recently created instance, for the plain forwarding functions.
 TZorelLZObj* current_lz_obj = nullptr;
 
 // Part sizes by disk type, FloppyDiskOther last.
@@ -36,8 +37,10 @@ std::int32_t LZFloppyDiskSize(LZFloppyDiskTypes type) {
 
 // ---- Life ------------------------------------------------------------------
 
-TZorelLZObj::TZorelLZObj(TComponent* owner) : TComponent(owner) {
+TZorelLZObj::TZorelLZObj(TComponent* owner)
+    : TComponent(owner), context_(std::make_unique<TLZContext>()) {
   AssignDefaultHandlers();
+  InstallContextHooks();
   current_lz_obj = this;
   Reset();
 }
@@ -53,11 +56,21 @@ std::unique_ptr<TZorelLZObj> TZorelLZObj::CreateWithNames(const TLZString& input
   return std::make_unique<TZorelLZObj>(input_name, output_name);
 }
 
-// Reset installs the forwarding functions again; with no current instance
-// they answer the engine's defaults.
+// Other instances keep their contexts; only the plain forwarding functions
+// lose their instance.
 TZorelLZObj::~TZorelLZObj() {
   current_lz_obj = nullptr;
-  Reset();
+}
+
+void TZorelLZObj::InstallContextHooks() {
+  context_->SetPassWord = [this](TLZArchiveHeader& header) { return ForwardSetPassWord(header); };
+  context_->CheckPassWord = [this](const TLZArchiveHeader& header, std::int32_t code) {
+    return ForwardCheckPassWord(header, code);
+  };
+  context_->SpanPrompt = [this](std::int32_t disk_num, std::int32_t total_parts,
+                                std::int32_t needed_space, const char* drive) {
+    return ForwardPromptForDisk(disk_num, total_parts, needed_space, drive);
+  };
 }
 
 // The handlers are virtual, so a derived component's own answers apply.
@@ -94,18 +107,17 @@ void TZorelLZObj::AssignDefaultHandlers() {
   };
 }
 
-// Settings go through their setters, so that the engine-wide ones reach the
-// engine as well.
+// Settings go through their setters, so that those the default context
+// mirrors reach it as well.  A new instance starts with the default
+// context's store list.
 void TZorelLZObj::Reset() {
   directory_.reset();
   SetCompressionChoices(LZMaxCompression);
   SetSetPassWordFunc(nullptr);
   SetCheckPassWordFunc(nullptr);
   file_match_ = nullptr;
-  LZSetPassWordHook(LZForwardSetPassWord);
-  LZSetCheckPassWordHook(LZForwardCheckPassWord);
-  SetPromptForDiskProc(LZForwardPromptForDisk);
   RestoreHeaderOffset(0);
+  LZSetHeaderOffset(0);
   SetDeArchiveMask("*.*");
   SetCheckFileCRC(false);
   SetDearchiveRecurse(true);
@@ -125,6 +137,7 @@ void TZorelLZObj::Reset() {
   SetSpanDiskType(FloppyDisk1440);
   SetSpanDisks(false);
   SpanDiskCount_ = 0;
+  context_->ProtectionAnswer = -1;
   LZResetProtection();
 }
 
@@ -183,6 +196,7 @@ TLZRecurse TZorelLZObj::GetRecurseDirs() const {
 }
 void TZorelLZObj::SetDeArchiveMask(const TLZString& mask) {
   DeArchiveMask_ = mask;
+  context_->DearchiveMask = mask;
   LZSetDearchiveMask(mask);
 }
 TLZString TZorelLZObj::GetDearchiveMask() const {
@@ -193,6 +207,7 @@ void TZorelLZObj::SetDearchiveRecurse(bool value) {
 }
 void TZorelLZObj::SetCheckFileCRC(bool value) {
   CheckFileCRCs_ = value;
+  context_->CheckCRC = value;
   LZSetCheckCRC(value);
 }
 void TZorelLZObj::SetExtractUnExpanded(bool value) {
@@ -203,11 +218,17 @@ void TZorelLZObj::SetCompressionChoices(TLZCompressionChoices value) {
 }
 void TZorelLZObj::SetExtensionstoStore(const TLZString& list) {
   ExtensionstoStore_ = list;
+  context_->ExtensionsToStore = list;
   LZSetExtensionsToStore(list);
 }
-// Another instance may have changed the engine's list since.
 TLZString TZorelLZObj::GetExtensionstoStore() const {
-  return LZGetExtensionsToStore();
+  return context_->ExtensionsToStore;
+}
+void TZorelLZObj::SetJobs(std::int32_t jobs) {
+  context_->Jobs = jobs < 1 ? 1 : jobs;
+}
+std::int32_t TZorelLZObj::GetJobs() const {
+  return context_->Jobs;
 }
 void TZorelLZObj::SetMakeSfxValue(bool value) {
   MakeSFXArchive_ = value;
@@ -218,28 +239,41 @@ bool TZorelLZObj::GetMakeSfxValue() const {
 
 // ---- Engine hooks and header offset ----------------------------------------
 
+// A hook of its own replaces the event; removing it brings the event back.
 std::int32_t TZorelLZObj::SetSetPassWordFunc(TLZSetPassWordProc hook) {
   set_password_hook_ = hook;
-  LZSetPassWordHook(hook);
+  if (hook != nullptr) {
+    context_->SetPassWord = hook;
+  } else {
+    context_->SetPassWord = [this](TLZArchiveHeader& header) { return ForwardSetPassWord(header); };
+  }
   return 0;
 }
 
 std::int32_t TZorelLZObj::SetCheckPassWordFunc(TLZCheckPassWordProc hook) {
   check_password_hook_ = hook;
-  LZSetCheckPassWordHook(hook);
+  if (hook != nullptr) {
+    context_->CheckPassWord = hook;
+  } else {
+    context_->CheckPassWord = [this](const TLZArchiveHeader& header, std::int32_t code) {
+      return ForwardCheckPassWord(header, code);
+    };
+  }
   return 0;
 }
 
 void TZorelLZObj::SetPromptForDiskProc(TLZSpanPromptProc proc) {
-  if (proc != nullptr) LZSetSpanPromptProc(proc);
+  if (proc != nullptr) context_->SpanPrompt = proc;
 }
 
 std::int32_t TZorelLZObj::SetHeaderOffset() {
-  return LZSetHeaderOffset(header_buffer_.Trailer.ArchiveOffset);
+  return std::exchange(context_->HeaderOffset, header_buffer_.Trailer.ArchiveOffset);
 }
 
 std::int32_t TZorelLZObj::RestoreHeaderOffset(std::int32_t offset) {
-  return LZSetHeaderOffset(offset);
+  const std::int32_t previous = context_->HeaderOffset;
+  if (offset >= 0) context_->HeaderOffset = offset;
+  return previous;
 }
 
 // ---- Disk spanning ---------------------------------------------------------

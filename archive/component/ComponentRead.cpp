@@ -39,26 +39,25 @@ class TOnExit {
 
 std::int64_t TZorelLZObj::DeCompressFile() {
   if (OutputFileName_.empty()) {
-    return LZExpandFile(InputFileName_, LZForwardQuestion, LZForwardReport);
+    return DeCompressFileEx();
   }
-  return LZDecompressFile(InputFileName_, OutputFileName_, LZForwardQuestion, LZForwardReport);
+  return LZDecompressFile(*context_, InputFileName_, OutputFileName_, QuestionHook(), ReportHook());
 }
 
 std::int64_t TZorelLZObj::DeCompressFileEx() {
-  return LZExpandFile(InputFileName_, LZForwardQuestion, LZForwardReport);
+  return LZExpandFile(*context_, InputFileName_, QuestionHook(), ReportHook());
 }
 
 // ---- Extraction -------------------------------------------------------------
 
 std::int32_t TZorelLZObj::DecompressArchive() {
-  return LZDecompressArchive(ArchiveName_, DeArchiveTargetDirectory_, LZForwardQuestion,
-                             LZForwardReport, LZForwardRename, DearchiveRecurse_,
-                             ExtractUnExpanded_);
+  return LZDecompressArchive(*context_, ArchiveName_, DeArchiveTargetDirectory_, QuestionHook(),
+                             ReportHook(), RenameHook(), DearchiveRecurse_, ExtractUnExpanded_);
 }
 
 std::int32_t TZorelLZObj::DecompressSFXArchive() {
-  return LZDecompressSFXArchive(SFXArchiveName_, DeArchiveTargetDirectory_, LZForwardQuestion,
-                                LZForwardReport, LZForwardRename, DearchiveRecurse_,
+  return LZDecompressSFXArchive(*context_, SFXArchiveName_, DeArchiveTargetDirectory_,
+                                QuestionHook(), ReportHook(), RenameHook(), DearchiveRecurse_,
                                 ExtractUnExpanded_);
 }
 
@@ -72,14 +71,13 @@ std::int32_t TZorelLZObj::ExtractArchiveFileByID(std::int32_t id) {
 }
 
 std::int32_t TZorelLZObj::ExtractSelected(const TLZString& mask) {
-  LZSetDearchiveMask(mask);
-  const TOnExit restore_mask([this] { LZSetDearchiveMask(DeArchiveMask_); });
-  return LZDecompressArchive(ArchiveName_, DeArchiveTargetDirectory_, nullptr, nullptr, nullptr,
-                             DearchiveRecurse_, ExtractUnExpanded_);
+  const TLZRestore<std::string> restore_mask(context_->DearchiveMask, mask);
+  return LZDecompressArchive(*context_, ArchiveName_, DeArchiveTargetDirectory_, nullptr, nullptr,
+                             nullptr, DearchiveRecurse_, ExtractUnExpanded_);
 }
 
 std::int32_t TZorelLZObj::ExtractCommentFromArchive() {
-  return LZExtractComment(ArchiveName_, DeArchiveTargetDirectory_, &comment_path_);
+  return LZExtractComment(*context_, ArchiveName_, DeArchiveTargetDirectory_, &comment_path_);
 }
 
 std::int32_t TZorelLZObj::SetArchiveCommentFile(const TLZString& name) {
@@ -91,20 +89,20 @@ std::int32_t TZorelLZObj::SetArchiveCommentFile(const TLZString& name) {
 std::int32_t TZorelLZObj::GetArchiveSize() {
   // Whatever the check-password hook answered for this header must not let
   // a later operation into another archive.
-  const TLZProtectionScope forget;
-  return LZGetArchiveSize(InputFileName_);
+  const TLZProtectionScope forget(*context_);
+  return LZGetArchiveSize(*context_, InputFileName_);
 }
 
 std::int32_t TZorelLZObj::IsSFXArchive() {
-  const TLZProtectionScope forget;
-  const std::int32_t located = LZLocateArchive(SFXArchiveName_, header_buffer_);
+  const TLZProtectionScope forget(*context_);
+  const std::int32_t located = LZLocateArchive(*context_, SFXArchiveName_, header_buffer_);
   CountSpannedParts();
   return located;
 }
 
 std::int32_t TZorelLZObj::IsSpanned(const TLZString& name) {
-  const TLZProtectionScope forget;
-  const std::int32_t located = LZLocateArchive(name, header_buffer_);
+  const TLZProtectionScope forget(*context_);
+  const std::int32_t located = LZLocateArchive(*context_, name, header_buffer_);
   if (located < 0) return located;
   if (!LZIsSpannedHeader(header_buffer_)) return 0;
   CountSpannedParts();
@@ -130,7 +128,7 @@ std::int32_t TZorelLZObj::ExtractArchiveFromSFX() {
   if (ArchiveName_.empty() && !SFXArchiveName_.empty()) {
     SetArchiveName(ChangeFileExt(SFXArchiveName_, kPlainArchiveExtension));
   }
-  return LZExtractArchiveFromSFX(SFXArchiveName_, ArchiveName_);
+  return LZExtractArchiveFromSFX(*context_, SFXArchiveName_, ArchiveName_);
 }
 
 std::int32_t TZorelLZObj::ListSFXArchive() {
@@ -141,14 +139,14 @@ std::int32_t TZorelLZObj::ViewSFXArchive() {
   return WithSFXSwitch(&TZorelLZObj::PlainView);
 }
 
-// The plain operation reads ArchiveName at the engine's header offset, so
+// The plain operation reads ArchiveName at the context's header offset, so
 // both point at the payload for its length and back afterwards.
 std::int32_t TZorelLZObj::WithSFXSwitch(std::int32_t (TZorelLZObj::*plain)()) {
   if (IsSFXArchive() <= 0) return (this->*plain)();
   const TLZString saved_name = std::exchange(ArchiveName_, SFXArchiveName_);
   const std::int32_t saved_offset = SetHeaderOffset();
   const TOnExit restore([&] {
-    LZSetHeaderOffset(saved_offset);
+    context_->HeaderOffset = saved_offset;
     ArchiveName_ = saved_name;
   });
   return (this->*plain)();
@@ -167,7 +165,9 @@ std::int32_t TZorelLZObj::ViewArchive() {
 std::int32_t TZorelLZObj::PlainListing() {
   SpanDiskCount_ = 0;
   header_buffer_ = TLZArchiveHeader{};  // filled only when the header is read
-  const std::int32_t result = LZListArchive(ArchiveName_, &header_buffer_, LZForwardList);
+  const std::int32_t result = LZListArchive(
+      *context_, ArchiveName_, &header_buffer_,
+      [this](TLZReportRec& record, std::int32_t number) { return ForwardList(record, number); });
   CountSpannedParts();
   return result;
 }
@@ -176,27 +176,27 @@ std::int32_t TZorelLZObj::PlainListing() {
 // running view is delivering, so it is refused.
 std::int32_t TZorelLZObj::PlainView() {
   if (directory_ != nullptr) return kLZNotAnArchive;
-  const TLZProtectionScope forget;
+  const TLZProtectionScope forget(*context_);
   SpanDiskCount_ = 0;
-  const std::int32_t count = LZReadArchiveHeader(ArchiveName_, header_buffer_);
+  const std::int32_t count = LZReadArchiveHeader(*context_, ArchiveName_, header_buffer_);
   if (count < 1) return kLZNotAnArchive;
   CountSpannedParts();
 
   LZAllocDirectory(directory_, count);
   if (directory_ == nullptr) return kLZNotAnArchive;
   const TOnExit release([this, count] { LZFreeDirectory(directory_, count); });
-  const std::int32_t loaded = LZLoadDirectory(ArchiveName_, *directory_);
+  const std::int32_t loaded = LZLoadDirectory(*context_, ArchiveName_, *directory_);
   if (loaded < 0) return loaded;
   return ViewEntries(directory_->Count);
 }
 
 // The entries are delivered only when the summary's answer asks for them.
 std::int32_t TZorelLZObj::ViewEntries(std::int32_t entry_count) {
-  if (LZForwardView(directory_.get(), kLZReportSummary) == 0) return entry_count;
+  if (ForwardView(directory_.get(), kLZReportSummary) == 0) return entry_count;
   for (std::int32_t k = 1; k <= entry_count; ++k) {
-    if (LZForwardView(directory_.get(), k) == 0) break;
+    if (ForwardView(directory_.get(), k) == 0) break;
   }
-  LZForwardView(directory_.get(), kLZReportFinished);
+  ForwardView(directory_.get(), kLZReportFinished);
   return entry_count;
 }
 

@@ -1,6 +1,5 @@
-// The plain functions installed as the engine's hooks.  Each passes the
-// engine's call on to the current instance's event; without an instance or
-// an event it gives the answer that lets the engine go on by itself.
+// The component's answers to the engine's calls, and the plain functions
+// that pass them on to the current instance.
 #include <cstdint>
 #include <string>
 
@@ -15,68 +14,118 @@ constexpr std::int32_t kGoOn = 1;
 constexpr std::int32_t kStop = 0;
 constexpr std::int32_t kStopPrompting = 1;
 
-// The current instance when it has `event` assigned, else nullptr.
-template <typename Event>
-TZorelLZObj* ListenerOf(Event TZorelLZObj::*event) {
-  TZorelLZObj* current = CurrentLZObj();
-  return (current != nullptr && current->*event) ? current : nullptr;
-}
-
 }  // namespace
 
-TLZReply LZForwardQuestion(const TLZReportRec& current, const TLZReportRec& existing) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnConfirmOverwrite);
-  if (listener == nullptr) return kDefaultReply;
-  return listener->OnConfirmOverwrite(*listener, current, existing);
+TLZReply TZorelLZObj::ForwardQuestion(const TLZReportRec& current, const TLZReportRec& existing) {
+  if (!OnConfirmOverwrite) return kDefaultReply;
+  return OnConfirmOverwrite(*this, current, existing);
 }
 
 // A report handler cannot stop the engine: its answer is not passed on.
-std::int32_t LZForwardReport(TLZReportRec& record, std::int32_t code) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnProgressReport);
-  if (listener != nullptr) listener->OnProgressReport(*listener, record, code);
+std::int32_t TZorelLZObj::ForwardReport(TLZReportRec& record, std::int32_t code) {
+  if (OnProgressReport) OnProgressReport(*this, record, code);
   return kGoOn;
 }
 
-bool LZForwardRename(std::string& name) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnSeekToReName);
-  return listener != nullptr && listener->OnSeekToReName(*listener, name);
+bool TZorelLZObj::ForwardRename(std::string& name) {
+  return OnSeekToReName && OnSeekToReName(*this, name);
 }
 
 // The listing and view handlers may look at other archives; whatever the
 // check-password hook answered for them is forgotten afterwards.
+std::int32_t TZorelLZObj::ForwardList(TLZReportRec& record, std::int32_t number) {
+  if (!OnListArchive) return kStop;
+  const std::int32_t answer = OnListArchive(*this, record, number);
+  context_->ProtectionAnswer = -1;
+  return answer;
+}
+
+std::int32_t TZorelLZObj::ForwardView(PZorelLZArchiveHeader directory, std::int32_t number) {
+  if (!OnViewArchive) return kStop;
+  const std::int32_t answer = OnViewArchive(*this, directory, number);
+  context_->ProtectionAnswer = -1;
+  return answer;
+}
+
+std::int32_t TZorelLZObj::ForwardSetPassWord(TLZArchiveHeader& header) {
+  if (!OnRequestPassWord) return kLZPasswordAccepted;
+  return OnRequestPassWord(*this, header);
+}
+
+std::int32_t TZorelLZObj::ForwardCheckPassWord(const TLZArchiveHeader& header, std::int32_t code) {
+  if (!OnCheckPassWord) return kLZPasswordAccepted;
+  return OnCheckPassWord(*this, header, code);
+}
+
+std::int32_t TZorelLZObj::ForwardPromptForDisk(std::int32_t disk_num, std::int32_t total_parts,
+                                               std::int32_t needed_space, const char* drive) {
+  if (!OnPromptForDisk) return kStopPrompting;
+  return OnPromptForDisk(*this, disk_num, total_parts, needed_space, drive);
+}
+
+TLZQuestionHook TZorelLZObj::QuestionHook() {
+  return [this](const TLZReportRec& current, const TLZReportRec& existing) {
+    return ForwardQuestion(current, existing);
+  };
+}
+
+TLZReportHook TZorelLZObj::ReportHook() {
+  return [this](TLZReportRec& record, std::int32_t code) { return ForwardReport(record, code); };
+}
+
+TLZRenameHook TZorelLZObj::RenameHook() {
+  return [this](std::string& name) { return ForwardRename(name); };
+}
+
+// ---- The plain functions --------------------------------------------------------
+
+TLZReply LZForwardQuestion(const TLZReportRec& current, const TLZReportRec& existing) {
+  TZorelLZObj* current_obj = CurrentLZObj();
+  return current_obj != nullptr ? current_obj->ForwardQuestion(current, existing) : kDefaultReply;
+}
+
+std::int32_t LZForwardReport(TLZReportRec& record, std::int32_t code) {
+  TZorelLZObj* current = CurrentLZObj();
+  return current != nullptr ? current->ForwardReport(record, code) : kGoOn;
+}
+
+bool LZForwardRename(std::string& name) {
+  TZorelLZObj* current = CurrentLZObj();
+  return current != nullptr && current->ForwardRename(name);
+}
+
+// The answer of the default context's check-password hook is forgotten too,
+// since the function may be installed there.
 std::int32_t LZForwardList(TLZReportRec& record, std::int32_t number) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnListArchive);
-  if (listener == nullptr) return kStop;
-  const std::int32_t answer = listener->OnListArchive(*listener, record, number);
-  LZResetProtection();
+  TZorelLZObj* current = CurrentLZObj();
+  const std::int32_t answer = current != nullptr ? current->ForwardList(record, number) : kStop;
+  if (current != nullptr && current->OnListArchive) LZResetProtection();
   return answer;
 }
 
 std::int32_t LZForwardView(PZorelLZArchiveHeader directory, std::int32_t number) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnViewArchive);
-  if (listener == nullptr) return kStop;
-  const std::int32_t answer = listener->OnViewArchive(*listener, directory, number);
-  LZResetProtection();
+  TZorelLZObj* current = CurrentLZObj();
+  const std::int32_t answer = current != nullptr ? current->ForwardView(directory, number) : kStop;
+  if (current != nullptr && current->OnViewArchive) LZResetProtection();
   return answer;
 }
 
 std::int32_t LZForwardSetPassWord(TLZArchiveHeader& header) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnRequestPassWord);
-  if (listener == nullptr) return kLZPasswordAccepted;
-  return listener->OnRequestPassWord(*listener, header);
+  TZorelLZObj* current = CurrentLZObj();
+  return current != nullptr ? current->ForwardSetPassWord(header) : kLZPasswordAccepted;
 }
 
 std::int32_t LZForwardCheckPassWord(const TLZArchiveHeader& header, std::int32_t code) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnCheckPassWord);
-  if (listener == nullptr) return kLZPasswordAccepted;
-  return listener->OnCheckPassWord(*listener, header, code);
+  TZorelLZObj* current = CurrentLZObj();
+  return current != nullptr ? current->ForwardCheckPassWord(header, code) : kLZPasswordAccepted;
 }
 
 std::int32_t LZForwardPromptForDisk(std::int32_t disk_num, std::int32_t total_parts,
                                     std::int32_t needed_space, const char* drive) {
-  TZorelLZObj* listener = ListenerOf(&TZorelLZObj::OnPromptForDisk);
-  if (listener == nullptr) return kStopPrompting;
-  return listener->OnPromptForDisk(*listener, disk_num, total_parts, needed_space, drive);
+  TZorelLZObj* current = CurrentLZObj();
+  return current != nullptr
+             ? current->ForwardPromptForDisk(disk_num, total_parts, needed_space, drive)
+             : kStopPrompting;
 }
 
 }  // namespace zorellz

@@ -4,11 +4,15 @@
 // engine's questions, reports and prompts arrive as events.  Every event has
 // a default handler, so the component works with none assigned.
 //
-// The engine keeps one set of hooks per process; the component installs
-// forwarding functions that reach the most recently created instance
-// (CurrentLZObj).  One archive operation at a time, by one instance, on one
-// thread.  Results are the engine's result codes (ZrlTypes.h); exceptions of
-// the engine and of event handlers pass through to the caller.
+// Each instance runs its operations on an engine context of its own, whose
+// hooks call that instance's events: the settings and events of one instance
+// never reach another's operations, whichever is created, used or destroyed
+// first, and instances on different threads run at the same time.  One
+// operation at a time per instance.  For programs that read the settings
+// through the routine interface, the setters also set the process's default
+// context, which the instance's own operations never use.  Results are the
+// engine's result codes (ZrlTypes.h); exceptions of the engine and of event
+// handlers pass through to the caller.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +21,7 @@
 #include <string>
 
 #include "archive/component/Component.h"
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 
 namespace zorellz {
@@ -209,6 +214,30 @@ class TZorelLZObj : public TComponent {
   // During a view: the path of entry `id` inside the archive; otherwise "".
   void FullLZName(std::int32_t id, TLZString& name) const;
 
+  // ---- Engine context ------------------------------------------------------
+  // The context of this instance's operations.
+  TLZContext& Context() { return *context_; }
+  // Entries coded at once by creation, extraction and testing: 1 (the
+  // default) is serial; more use that many threads, with the same archives,
+  // files and events as one.
+  void SetJobs(std::int32_t jobs);
+  std::int32_t GetJobs() const;
+
+  // The instance's answers to the engine's calls: its event with itself as
+  // sender, or without the event the answer that lets the engine go on by
+  // itself (question 1, report 1, rename false, listing 0, view 0,
+  // passwords -1000, disk prompt 1).  The report answers 1 whatever the
+  // event says; listing and view forget the protection answer afterwards.
+  TLZReply ForwardQuestion(const TLZReportRec& current, const TLZReportRec& existing);
+  std::int32_t ForwardReport(TLZReportRec& record, std::int32_t code);
+  bool ForwardRename(std::string& name);
+  std::int32_t ForwardList(TLZReportRec& record, std::int32_t number);
+  std::int32_t ForwardView(PZorelLZArchiveHeader directory, std::int32_t number);
+  std::int32_t ForwardSetPassWord(TLZArchiveHeader& header);
+  std::int32_t ForwardCheckPassWord(const TLZArchiveHeader& header, std::int32_t code);
+  std::int32_t ForwardPromptForDisk(std::int32_t disk_num, std::int32_t total_parts,
+                                    std::int32_t needed_space, const char* drive);
+
   // ---- Read-only state -------------------------------------------------------
   bool GetDearchiveRecurse() const { return DearchiveRecurse_; }
   bool GetCheckFileCRCs() const { return CheckFileCRCs_; }
@@ -235,6 +264,11 @@ class TZorelLZObj : public TComponent {
  private:
   void Reset();
   void AssignDefaultHandlers();
+  void InstallContextHooks();
+  // Hooks that call this instance's Forward... functions.
+  TLZQuestionHook QuestionHook();
+  TLZReportHook ReportHook();
+  TLZRenameHook RenameHook();
   std::int32_t PlainListing();
   std::int32_t PlainView();
   std::int32_t ViewEntries(std::int32_t entry_count);
@@ -244,6 +278,7 @@ class TZorelLZObj : public TComponent {
   std::int32_t ExtractSelected(const TLZString& mask);
   std::int32_t CreateSpanned(const TLZString& target, bool self_extracting);
 
+  std::unique_ptr<TLZContext> context_;
   TLZSpanInfo span_info_;
   std::unique_ptr<TZorelLZArchiveHeader> directory_;
   TLZRecurse RecurseDirs_ = LZNoRecurse;
@@ -272,16 +307,14 @@ class TZorelLZObj : public TComponent {
   TLZString comment_path_;
 };
 
-// The instance that receives the engine's hook calls: the most recently
-// created one, nullptr after any instance is destroyed.
+// The most recently created instance, nullptr after any instance is
+// destroyed.  Only the functions below go through it; no instance's
+// operations do.
 TZorelLZObj* CurrentLZObj();
 
-// The forwarding functions installed as the engine's hooks.  Each calls the
-// current instance's event with that instance as sender; without an instance
-// or event it answers the engine's default (question 1, report 1, rename
-// false, listing 0, view 0, passwords -1000, disk prompt 1).  The report
-// answers 1 whatever the event says; listing and view reset the engine's
-// protection answer after the event.
+// Plain functions for programs that install hooks in the default context:
+// each passes the call on to CurrentLZObj()'s Forward... function, and
+// without an instance answers as an instance without the event would.
 TLZReply LZForwardQuestion(const TLZReportRec& current, const TLZReportRec& existing);
 std::int32_t LZForwardReport(TLZReportRec& record, std::int32_t code);
 bool LZForwardRename(std::string& name);

@@ -8,7 +8,6 @@
 #include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlLZH.h"
 #include "archive/codec/ZrlLZSS.h"
-#include "archive/engine/EngineState.h"
 
 namespace zorellz {
 namespace {
@@ -17,91 +16,84 @@ namespace {
 // compressing, output bytes while decompressing.
 enum class TLZProgressSide { kReads, kWrites };
 
-struct TLZStreamFiles {
-  TFile* Input = nullptr;
-  TFile* Output = nullptr;  // nullptr while decoding only to check
-  TLZProgressSide Side = TLZProgressSide::kReads;
-  // Input bytes the codec may still see; -1 while compressing (to the end).
-  std::int64_t InputLeft = -1;
-  std::uint32_t* OutputCRC = nullptr;  // updated with every byte written
-};
-
-TLZStreamFiles& StreamFiles() {
-  static TLZStreamFiles files;
-  return files;
-}
-
-void ReportProgress(std::int64_t count) {
-  TLZEngineState& engine = LZEngine();
-  if (count > 0 && engine.Progress != nullptr) {
-    engine.Progress(engine.CurrentReport, static_cast<std::int32_t>(count));
-  }
-}
-
-void CountRead(std::int64_t count, TLZProgressSide side) {
-  LZCodecCounters().Read += count;
-  if (side == TLZProgressSide::kReads) ReportProgress(count);
-}
-
-void CountWritten(std::int64_t count, TLZProgressSide side) {
-  LZCodecCounters().Written += count;
-  if (side == TLZProgressSide::kWrites) ReportProgress(count);
-}
-
-std::size_t ReadLimited(TLZStreamFiles& files, std::uint8_t* buffer, std::size_t count) {
-  if (files.InputLeft >= 0 && static_cast<std::uint64_t>(files.InputLeft) < count) {
-    count = static_cast<std::size_t>(files.InputLeft);
-  }
-  const std::size_t read = count == 0 ? 0 : files.Input->Read(buffer, count);
-  if (files.InputLeft >= 0) files.InputLeft -= static_cast<std::int64_t>(read);
-  return read;
-}
-
-void WriteOutput(TLZStreamFiles& files, const std::uint8_t* buffer, std::size_t count) {
-  if (files.Output != nullptr) files.Output->Write(buffer, count);
-  if (files.OutputCRC != nullptr) UpdateCRC32(*files.OutputCRC, buffer, count);
-}
-
-std::uint32_t ReadForLZSS(std::uint8_t* buffer) {
-  TLZStreamFiles& files = StreamFiles();
-  if (files.Input == nullptr) throw std::logic_error("LZSS stream has no input file");
-  const std::size_t count = ReadLimited(files, buffer, kLZSSBufferSize);
-  CountRead(static_cast<std::int64_t>(count), files.Side);
-  return static_cast<std::uint32_t>(count);
-}
-
-std::uint32_t WriteForLZSS(const std::uint8_t* buffer, std::uint32_t count) {
-  TLZStreamFiles& files = StreamFiles();
-  WriteOutput(files, buffer, count);
-  CountWritten(count, files.Side);
-  return count;
-}
-
-// The adaptive Huffman codec moves the bytes itself and only tells the
-// engine how many.
-void LZHReadHook(std::int32_t count, bool decompressing) {
-  CountRead(count, decompressing ? TLZProgressSide::kWrites : TLZProgressSide::kReads);
-}
-
-void LZHWriteHook(std::int32_t count, bool decompressing) {
-  CountWritten(count, decompressing ? TLZProgressSide::kWrites : TLZProgressSide::kReads);
-}
-
-// Binds the files of one stream to the codecs for as long as it runs.  The
-// functions are installed again for every stream, so that whatever else a
-// program did with the codecs in between cannot redirect the engine's data.
-class TLZStreamBinding {
+// The files of one stream, and what it has moved so far.
+class TLZStream {
  public:
-  TLZStreamBinding(TFile& input, TFile* output, TLZProgressSide side, std::int64_t input_left = -1,
-                   std::uint32_t* output_crc = nullptr) {
-    StreamFiles() = TLZStreamFiles{&input, output, side, input_left, output_crc};
-    LZCodecCounters() = TLZCodecCounters{};
-    LZSSSetIOFunctions(ReadForLZSS, WriteForLZSS);
-    LZHSetProgressHooks(LZHReadHook, LZHWriteHook);
+  TLZStream(TLZContext& context, TFile& input, const TLZByteSink* output, TLZProgressSide side,
+            std::int64_t input_left = -1, std::uint32_t* output_crc = nullptr)
+      : context_(context),
+        input_(input),
+        output_(output),
+        side_(side),
+        input_left_(input_left),
+        output_crc_(output_crc) {}
+
+  std::int64_t Written() const { return written_; }
+
+  std::size_t Read(std::uint8_t* buffer, std::size_t count) {
+    if (input_left_ >= 0 && static_cast<std::uint64_t>(input_left_) < count) {
+      count = static_cast<std::size_t>(input_left_);
+    }
+    const std::size_t read = count == 0 ? 0 : input_.Read(buffer, count);
+    if (input_left_ >= 0) input_left_ -= static_cast<std::int64_t>(read);
+    return read;
   }
-  ~TLZStreamBinding() { StreamFiles() = TLZStreamFiles{}; }
-  TLZStreamBinding(const TLZStreamBinding&) = delete;
-  TLZStreamBinding& operator=(const TLZStreamBinding&) = delete;
+  void Write(const std::uint8_t* buffer, std::size_t count) {
+    if (output_ != nullptr) (*output_)(buffer, count);
+    if (output_crc_ != nullptr) UpdateCRC32(*output_crc_, buffer, count);
+  }
+
+  void CountRead(std::int64_t count, TLZProgressSide side) {
+    if (side == TLZProgressSide::kReads) ReportProgress(count);
+  }
+  void CountWritten(std::int64_t count, TLZProgressSide side) {
+    written_ += count;
+    if (side == TLZProgressSide::kWrites) ReportProgress(count);
+  }
+  TLZProgressSide Side() const { return side_; }
+
+  // The LZSS coder pulls and pushes whole buffers through these.
+  void BindLZSS(TLZSSCodec& lzss) {
+    lzss.SetIOFunctions(
+        [this](std::uint8_t* buffer) {
+          const std::size_t count = Read(buffer, kLZSSBufferSize);
+          CountRead(static_cast<std::int64_t>(count), side_);
+          return static_cast<std::uint32_t>(count);
+        },
+        [this](const std::uint8_t* buffer, std::uint32_t count) {
+          Write(buffer, count);
+          CountWritten(count, side_);
+          return count;
+        });
+  }
+
+  // The adaptive Huffman codec moves the bytes itself and only tells the
+  // engine how many.
+  TLZHProgressHooks LZHHooks() {
+    return TLZHProgressHooks{
+        [this](std::int32_t count, bool decompressing) {
+          CountRead(count, decompressing ? TLZProgressSide::kWrites : TLZProgressSide::kReads);
+        },
+        [this](std::int32_t count, bool decompressing) {
+          CountWritten(count, decompressing ? TLZProgressSide::kWrites : TLZProgressSide::kReads);
+        }};
+  }
+
+ private:
+  void ReportProgress(std::int64_t count) {
+    if (count > 0 && context_.Progress) {
+      context_.Progress(context_.CurrentReport, static_cast<std::int32_t>(count));
+    }
+  }
+
+  TLZContext& context_;
+  TFile& input_;
+  const TLZByteSink* output_;  // nullptr while decoding only to check
+  TLZProgressSide side_;
+  // Input bytes the codec may still see; -1 while compressing (to the end).
+  std::int64_t input_left_;
+  std::uint32_t* output_crc_;  // updated with every byte written
+  std::int64_t written_ = 0;
 };
 
 // Level 0 prepares no codec and level 2 prepares another one, yet stored
@@ -109,71 +101,88 @@ class TLZStreamBinding {
 // borrow it for one stream unless it is already prepared.
 class TLZSSBorrow {
  public:
-  TLZSSBorrow() {
-    if (LZSSInitialised()) return;
-    if (!LZSSInit()) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
+  explicit TLZSSBorrow(TLZSSCodec& lzss) : lzss_(lzss) {
+    if (lzss_.Initialised()) return;
+    if (!lzss_.Init()) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
     owned_ = true;
   }
   ~TLZSSBorrow() {
-    if (owned_) LZSSDone();
+    if (owned_) lzss_.Done();
   }
   TLZSSBorrow(const TLZSSBorrow&) = delete;
   TLZSSBorrow& operator=(const TLZSSBorrow&) = delete;
 
  private:
+  TLZSSCodec& lzss_;
   bool owned_ = false;
 };
 
-std::int64_t EncodeLZH(TFile& input, TFile& output) {
-  if (LZCurrentCodec() != LZMaxCompression || !LZCodecReady()) return kLZNoFile;
-  return LZHCompress(input, output);
+std::int64_t EncodeLZH(TLZCodecSet& codecs, TLZStream& stream, TFile& input,
+                       const TLZByteSink& output) {
+  if (codecs.Current() != LZMaxCompression || !codecs.Ready()) return kLZNoFile;
+  return LZHCompress(
+      [&input](std::uint8_t* buffer, std::size_t count) { return input.Read(buffer, count); },
+      output, stream.LZHHooks());
 }
 
-std::int64_t EncodeLZSS() {
-  if (!LZSSInitialised()) return kLZNoFile;
-  LZSSEncode();
-  return LZCodecCounters().Written;
+TLZByteSink FileSink(TFile& file) {
+  return [&file](const std::uint8_t* data, std::size_t count) { file.Write(data, count); };
 }
 
-std::int64_t DecodeLZH() {
-  TLZStreamFiles& files = StreamFiles();
-  return LZHDecompress([&files](std::uint8_t* buffer,
-                                std::size_t count) { return ReadLimited(files, buffer, count); },
-                       [&files](const std::uint8_t* buffer, std::size_t count) {
-                         WriteOutput(files, buffer, count);
-                       });
+std::int64_t EncodeLZSS(TLZSSCodec& lzss, TLZStream& stream) {
+  if (!lzss.Initialised()) return kLZNoFile;
+  stream.BindLZSS(lzss);
+  lzss.Encode();
+  return stream.Written();
 }
 
-std::int64_t DecodeLZSS() {
-  TLZSSBorrow lzss;
-  LZSSDecode();
-  return LZCodecCounters().Written;
+std::int64_t DecodeLZH(TLZStream& stream) {
+  TLZHProgressHooks hooks = stream.LZHHooks();
+  return LZHDecompress(
+      [&stream](std::uint8_t* buffer, std::size_t count) { return stream.Read(buffer, count); },
+      [&stream](const std::uint8_t* buffer, std::size_t count) { stream.Write(buffer, count); },
+      hooks);
+}
+
+std::int64_t DecodeLZSS(TLZSSCodec& lzss, TLZStream& stream) {
+  TLZSSBorrow borrow(lzss);
+  stream.BindLZSS(lzss);
+  lzss.Decode();
+  return stream.Written();
 }
 
 }  // namespace
 
-TLZCodecCounters& LZCodecCounters() {
-  static TLZCodecCounters counters;
-  return counters;
+std::int64_t LZEncodeStream(TLZContext& context, TLZCompressionChoices compression, TFile& input,
+                            TFile& output) {
+  return LZEncodeStreamTo(context, compression, input, FileSink(output));
+}
+
+std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compression, TFile& input,
+                              const TLZByteSink& output) {
+  if (!input.Seek(0)) return kLZNoFile;
+  TLZStream stream(context, input, &output, TLZProgressSide::kReads);
+  TLZSSCodec& lzss = context.Codecs.LZSS();
+  if (compression == LZMaxCompression) return EncodeLZH(context.Codecs, stream, input, output);
+  if (compression == LZNoCompression) {
+    TLZSSBorrow borrow(lzss);
+    return EncodeLZSS(lzss, stream);
+  }
+  return EncodeLZSS(lzss, stream);
 }
 
 std::int64_t LZEncodeStream(TLZCompressionChoices compression, TFile& input, TFile& output) {
-  if (!input.Seek(0)) return kLZNoFile;
-  TLZStreamBinding binding(input, &output, TLZProgressSide::kReads);
-  if (compression == LZMaxCompression) return EncodeLZH(input, output);
-  if (compression == LZNoCompression) {
-    TLZSSBorrow lzss;
-    return EncodeLZSS();
-  }
-  return EncodeLZSS();
+  return LZEncodeStream(LZDefaultContext(), compression, input, output);
 }
 
-std::int64_t LZDecodeStream(std::uint8_t method, TFile& input, std::int64_t compressed_size,
-                            TFile* output, std::uint32_t& crc) {
+std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& input,
+                            std::int64_t compressed_size, TFile* output, std::uint32_t& crc) {
   InitCRC32(crc);
-  TLZStreamBinding binding(input, output, TLZProgressSide::kWrites,
-                           std::max<std::int64_t>(0, compressed_size), &crc);
-  const std::int64_t result = method == kLZMethodLZH ? DecodeLZH() : DecodeLZSS();
+  const TLZByteSink sink = output != nullptr ? FileSink(*output) : TLZByteSink();
+  TLZStream stream(context, input, output != nullptr ? &sink : nullptr, TLZProgressSide::kWrites,
+                   std::max<std::int64_t>(0, compressed_size), &crc);
+  const std::int64_t result =
+      method == kLZMethodLZH ? DecodeLZH(stream) : DecodeLZSS(context.Codecs.LZSS(), stream);
   crc = FinalCRC32(crc);
   return result;
 }

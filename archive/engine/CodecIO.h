@@ -1,12 +1,14 @@
 // The engine's side of the two codecs: the files a codec reads and writes,
-// the byte counters, and progress passed to the operation's report function
-// with the engine's current record (input bytes while compressing, output
-// bytes while decompressing).  Installed into the codecs the first time the
-// engine runs one.  Internal to the engine.
+// and progress passed to the context's report function with its current
+// record (input bytes while compressing, output bytes while decompressing).
+// The coders are the context's own.  Internal to the engine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/File.h"
 
@@ -16,7 +18,16 @@ namespace zorellz {
 // LZH for LZMaxCompression, LZSS otherwise (prepared here for
 // LZNoCompression).  Returns the compressed byte count, a negative codec
 // result, or kLZNoFile when the codec of `compression` is not prepared.
+std::int64_t LZEncodeStream(TLZContext& context, TLZCompressionChoices compression, TFile& input,
+                            TFile& output);
+// The same with the default context.
 std::int64_t LZEncodeStream(TLZCompressionChoices compression, TFile& input, TFile& output);
+
+// Takes all `count` bytes of `data`, or raises.
+using TLZByteSink = std::function<void(const std::uint8_t* data, std::size_t count)>;
+// LZEncodeStream into a sink instead of a file.
+std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compression, TFile& input,
+                              const TLZByteSink& output);
 
 // Decodes the `compressed_size` bytes at `input`'s position with the codec
 // of `method` (kLZMethodLZH: LZH, any other: LZSS, its ring zeroed) into
@@ -24,13 +35,7 @@ std::int64_t LZEncodeStream(TLZCompressionChoices compression, TFile& input, TFi
 // counted.  The codec never sees more than `compressed_size` bytes.  Returns
 // the bytes decoded or a negative codec result; `crc` receives the CRC-32 of
 // the decoded bytes.  Progress counts output bytes.
-std::int64_t LZDecodeStream(std::uint8_t method, TFile& input, std::int64_t compressed_size,
-                            TFile* output, std::uint32_t& crc);
-
-struct TLZCodecCounters {
-  std::int64_t Read = 0;
-  std::int64_t Written = 0;
-};
-TLZCodecCounters& LZCodecCounters();
+std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& input,
+                            std::int64_t compressed_size, TFile* output, std::uint32_t& crc);
 
 }  // namespace zorellz

@@ -68,7 +68,7 @@ TLZReportRec DescribePlainFile(const std::string& file_name) {
 }
 
 // 0 to go on, or kLZDeclinedOverwrite.
-std::int32_t ConfirmOverwrite(const std::string& out_name, TLZQuestionProc confirm,
+std::int32_t ConfirmOverwrite(const std::string& out_name, const TLZQuestionHook& confirm,
                               TLZReportRec& record) {
   if (!FileExists(out_name)) {
     record.CompressedSize = -1;
@@ -120,10 +120,10 @@ std::int32_t CheckNames(const std::string& in_name, const std::string& out_name)
 
 // Header, stream, header again with the stream's size.  The bytes written,
 // or a negative result.
-std::int64_t WriteCompressed(TFile& input, TFile& output, TLZFileHeader& header,
-                             TLZCompressionChoices compression) {
+std::int64_t WriteCompressed(TLZContext& context, TFile& input, TFile& output,
+                             TLZFileHeader& header, TLZCompressionChoices compression) {
   LZWriteRecord(output, header);
-  const std::int64_t stream = LZEncodeStream(compression, input, output);
+  const std::int64_t stream = LZEncodeStream(context, compression, input, output);
   if (stream < 0) return stream;
   const std::int64_t total = stream + static_cast<std::int64_t>(TLZFileHeader::kSize);
   // A stream whose size the header cannot hold is refused, not cut.
@@ -140,18 +140,19 @@ struct TLZOutputWritten {
 };
 
 // A single compressed file is copied whole, header included.
-TLZOutputWritten WriteOutput(TFile& input, TFile& output, TLZFileHeader& header,
-                             TLZCompressionChoices compression, TLZReportProc report) {
+TLZOutputWritten WriteOutput(TLZContext& context, TFile& input, TFile& output,
+                             TLZFileHeader& header, TLZCompressionChoices compression,
+                             const TLZReportHook& report) {
   TLZFileHeader single;
   if (LZReadFileHeader(input, single)) {
-    const std::int64_t copied = LZCopyFileBytes(input, output, -1, report);
+    const std::int64_t copied = LZCopyFileBytes(input, output, -1, report, context.CurrentReport);
     return {copied, copied - static_cast<std::int64_t>(TLZFileHeader::kSize)};
   }
-  const std::int64_t result = WriteCompressed(input, output, header, compression);
+  const std::int64_t result = WriteCompressed(context, input, output, header, compression);
   return {result, header.CompressedSize};
 }
 
-void ReportDone(TLZReportRec record, const TLZOutputWritten& written, TLZReportProc report) {
+void ReportDone(TLZReportRec record, const TLZOutputWritten& written, const TLZReportHook& report) {
   if (report == nullptr) return;
   record.FileName.clear();
   if (written.Result >= 0) record.CompressedSize = static_cast<std::int32_t>(written.Compressed);
@@ -163,8 +164,13 @@ void ReportDone(TLZReportRec record, const TLZOutputWritten& written, TLZReportP
 std::int32_t LZCompressFile(const std::string& in_name, const std::string& out_name,
                             TLZQuestionProc confirm, TLZCompressionChoices compression,
                             TLZReportProc report) {
-  LZCodecCounters() = TLZCodecCounters{};
-  TLZCodecSession codec(CodecLevel(compression));
+  return LZCompressFile(LZDefaultContext(), in_name, out_name, confirm, compression, report);
+}
+
+std::int32_t LZCompressFile(TLZContext& context, const std::string& in_name,
+                            const std::string& out_name, TLZQuestionHook confirm,
+                            TLZCompressionChoices compression, TLZReportHook report) {
+  TLZCodecSession codec(context.Codecs, CodecLevel(compression));
   if (std::int32_t refused = CheckNames(in_name, out_name); refused != 0) return refused;
 
   TLZReportRec record = DescribePlainFile(in_name);
@@ -179,11 +185,12 @@ std::int32_t LZCompressFile(const std::string& in_name, const std::string& out_n
   TPendingFile pending;
   if (!pending.Create(out_name, &error)) RaiseFileError("cannot create", out_name, error);
 
-  TLZProgressScope progress(report);
-  LZEngine().CurrentReport = record;
-  if (report != nullptr) report(record, kLZReportFileBegins);
+  TLZProgressScope progress(context, report);
+  context.CurrentReport = record;
+  if (report) report(record, kLZReportFileBegins);
   TLZFileHeader header = NewFileHeader(record, *StorableSourceName(in_name), compression);
-  const TLZOutputWritten written = WriteOutput(input, pending.File(), header, compression, report);
+  const TLZOutputWritten written =
+      WriteOutput(context, input, pending.File(), header, compression, report);
   if (written.Result >= 0) {
     if (!pending.Commit(&error)) RaiseFileError("cannot replace", out_name, error);
     SetFileDosDate(out_name, record.FileDate);
@@ -200,7 +207,13 @@ std::string LZCompressedAutoName(const std::string& in_name) {
 
 std::int32_t LZCompressFileAutoName(const std::string& in_name, TLZQuestionProc confirm,
                                     TLZReportProc report) {
-  return LZCompressFile(in_name, LZCompressedAutoName(in_name), confirm, LZMaxCompression, report);
+  return LZCompressFileAutoName(LZDefaultContext(), in_name, confirm, report);
+}
+
+std::int32_t LZCompressFileAutoName(TLZContext& context, const std::string& in_name,
+                                    TLZQuestionHook confirm, TLZReportHook report) {
+  return LZCompressFile(context, in_name, LZCompressedAutoName(in_name), std::move(confirm),
+                        LZMaxCompression, std::move(report));
 }
 
 }  // namespace zorellz

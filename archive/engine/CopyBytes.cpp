@@ -5,15 +5,14 @@
 #include <vector>
 
 #include "archive/codec/ZrlCRC.h"
-#include "archive/engine/EngineState.h"
 #include "platform/InOutError.h"
 
 namespace zorellz {
 namespace {
 
 void Report(const TLZCopyOptions& options, bool on_write, std::size_t count) {
-  if (options.Progress != nullptr && options.ProgressOnWrite == on_write) {
-    options.Progress(LZEngine().CurrentReport, static_cast<std::int32_t>(count));
+  if (options.Progress && options.Record != nullptr && options.ProgressOnWrite == on_write) {
+    options.Progress(*options.Record, static_cast<std::int32_t>(count));
   }
 }
 

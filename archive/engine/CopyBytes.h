@@ -5,15 +5,17 @@
 
 #include <cstdint>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/File.h"
 
 namespace zorellz {
 
 struct TLZCopyOptions {
-  // Called with the engine's current record and each block's length, as it
-  // is read or as it is written.
-  TLZReportProc Progress = nullptr;
+  // Called with `Record` and each block's length, as it is read or as it is
+  // written.
+  TLZReportHook Progress;
+  TLZReportRec* Record = nullptr;
   bool ProgressOnWrite = false;
   // Whether the read that finds the end of the source is reported too.
   bool ReportEmptyRead = false;

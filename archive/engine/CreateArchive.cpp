@@ -66,17 +66,17 @@ bool HasStorableName(const TLZBuildEntry& entry) {
 // left out are told to the skipped-input hook; the entries are numbered
 // again.  (Folders come first and are never left out here, so that the
 // folder slots the files refer to stay where they are.)
-void KeepDescribableEntries(std::vector<TLZBuildEntry>& entries) {
+void KeepDescribableEntries(const TLZContext& context, std::vector<TLZBuildEntry>& entries) {
   std::vector<TLZBuildEntry> kept;
   kept.reserve(entries.size());
   std::int64_t total = 0;
   for (TLZBuildEntry& entry : entries) {
     if (!entry.IsFolder && !HasStorableName(entry)) {
-      LZReportSkippedInput(entry.Path, TLZSkipReason::kNameNotStorable);
+      LZReportSkippedInput(context, entry.Path, TLZSkipReason::kNameNotStorable);
       continue;
     }
     if (!entry.IsFolder && entry.UncompressedSize > kLargestTotal - total) {
-      LZReportSkippedInput(entry.Path, TLZSkipReason::kTooLarge);
+      LZReportSkippedInput(context, entry.Path, TLZSkipReason::kTooLarge);
       continue;
     }
     total += entry.UncompressedSize;
@@ -86,14 +86,15 @@ void KeepDescribableEntries(std::vector<TLZBuildEntry>& entries) {
   entries = std::move(kept);
 }
 
-std::vector<TLZBuildEntry> Collect(const TLZCreateRequest& request, const TLZOutputFiles& outputs) {
-  TLZCollection collection;
+std::vector<TLZBuildEntry> Collect(const TLZContext& context, const TLZCreateRequest& request,
+                                   const TLZOutputFiles& outputs) {
+  TLZCollection collection(context.SkippedInput);
   if (request.ListFile) {
     LZCollectListFile(request.FileSpecs, outputs, collection);
   } else {
     LZCollectWildcard(request.FileSpecs, request.Recurse, outputs, collection);
   }
-  KeepDescribableEntries(collection.Entries);
+  KeepDescribableEntries(context, collection.Entries);
   return std::move(collection.Entries);
 }
 
@@ -126,9 +127,9 @@ void TranslateEntries(const std::vector<TLZBuildEntry>& entries, TZorelLZArchive
 
 // The trailer starts with its defaults when a set-password hook is there to
 // be asked; without one, it stays zero until the archive is complete.
-TLZArchiveTrailer InitialTrailer(const TLZArchiveHeader& header) {
-  TLZSetPassWordProc hook = LZEngine().SetPassWord;
-  if (hook == nullptr) return TLZArchiveTrailer{};
+TLZArchiveTrailer InitialTrailer(const TLZContext& context, const TLZArchiveHeader& header) {
+  const TLZSetPassWordHook& hook = context.SetPassWord;
+  if (!hook) return TLZArchiveTrailer{};
   TLZArchiveTrailer trailer;
   LZInitTrailer(trailer);
   TLZArchiveHeader shown = header;  // the builder owns the header it writes
@@ -136,7 +137,8 @@ TLZArchiveTrailer InitialTrailer(const TLZArchiveHeader& header) {
   return trailer;
 }
 
-std::unique_ptr<TZorelLZArchiveHeader> PrepareDirectory(const std::vector<TLZBuildEntry>& entries,
+std::unique_ptr<TZorelLZArchiveHeader> PrepareDirectory(const TLZContext& context,
+                                                        const std::vector<TLZBuildEntry>& entries,
                                                         TLZArchiveHeader& header) {
   const auto count = static_cast<std::int32_t>(entries.size());
   header = TLZArchiveHeader{};
@@ -144,7 +146,7 @@ std::unique_ptr<TZorelLZArchiveHeader> PrepareDirectory(const std::vector<TLZBui
   header.FileCount = count;
   std::unique_ptr<TZorelLZArchiveHeader> directory;
   LZAllocDirectory(directory, count);
-  directory->Header.Trailer = InitialTrailer(header);
+  directory->Header.Trailer = InitialTrailer(context, header);
   TranslateEntries(entries, *directory);
   return directory;
 }
@@ -152,11 +154,12 @@ std::unique_ptr<TZorelLZArchiveHeader> PrepareDirectory(const std::vector<TLZBui
 // ---- Data and trailer ----
 
 // The number of files whose data were written, or a negative codec result.
-std::int32_t WriteAllData(TFile& output, std::vector<TLZBuildEntry>& entries,
+std::int32_t WriteAllData(TLZContext& context, TFile& output, std::vector<TLZBuildEntry>& entries,
                           const TLZCreateRequest& request) {
   TFileIdentity identity;
   GetFileIdentity(output.Path(), identity);
-  TLZDataArea area{output, request.Compression, request.Report, identity, 0, 0};
+  TLZDataArea area{context, output, request.Compression, request.Report, identity, 0, 0};
+  if (context.Jobs > 1) return LZWriteDataInParallel(area, entries);
   std::int32_t written = 0;
   for (TLZBuildEntry& entry : entries) {
     if (entry.IsFolder) continue;
@@ -183,7 +186,7 @@ std::int32_t OpenOutput(TPendingFile& pending, const std::string& archive_name,
   TFile existing;
   if (!existing.Open(archive_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenSFX;
   if (!pending.Create(archive_name)) return kLZCannotCreateOutput;
-  if (LZCopyFileBytes(existing, pending.File(), offset, nullptr) != offset) return kLZNoFile;
+  if (LZCopyFileBytes(existing, pending.File(), offset) != offset) return kLZNoFile;
   return 0;
 }
 
@@ -191,7 +194,7 @@ std::int32_t OpenOutput(TPendingFile& pending, const std::string& archive_name,
 
 TLZCreateRequest LZParseCreateRequest(const std::string& file_specs, const TLZBuildPlace& place,
                                       TLZRecurse recurse, TLZCompressionChoices compression,
-                                      TLZReportProc report) {
+                                      TLZReportHook report) {
   TLZCreateRequest request;
   request.ReportedName = place.ReportedName;
   request.ArchiveName = ExpandFileName(place.Output);
@@ -217,19 +220,20 @@ TLZCreateRequest LZParseCreateRequest(const std::string& file_specs, const TLZBu
   return request;
 }
 
-std::int32_t LZBuildArchive(TPendingFile& pending, const TLZCreateRequest& request) {
-  TLZProgressScope progress(request.Report);
+std::int32_t LZBuildArchive(TLZContext& context, TPendingFile& pending,
+                            const TLZCreateRequest& request) {
+  TLZProgressScope progress(context, request.Report);
   TFile& output = pending.File();
-  const std::int32_t offset = LZEngine().HeaderOffset;
+  const std::int32_t offset = context.HeaderOffset;
   ReportCreationBegins(request);
-  std::vector<TLZBuildEntry> entries = Collect(request, OutputFiles(pending, request));
+  std::vector<TLZBuildEntry> entries = Collect(context, request, OutputFiles(pending, request));
 
   TLZArchiveHeader header;
-  std::unique_ptr<TZorelLZArchiveHeader> directory = PrepareDirectory(entries, header);
+  std::unique_ptr<TZorelLZArchiveHeader> directory = PrepareDirectory(context, entries, header);
   if (LZWriteDirectory(output, *directory, header, true) != 0) return kLZWriteDirectoryFailed;
   ReportTotals(request, header, kLZReportSummary);
 
-  const std::int32_t written = WriteAllData(output, entries, request);
+  const std::int32_t written = WriteAllData(context, output, entries, request);
   if (written < 0) return written;
   WriteTrailer(output, *directory, offset);
 
@@ -245,22 +249,29 @@ std::int32_t LZBuildArchive(TPendingFile& pending, const TLZCreateRequest& reque
 std::int32_t LZCreateArchive(const std::string& file_specs, const std::string& archive_name,
                              TLZRecurse recurse, TLZCompressionChoices compression,
                              TLZReportProc report) {
-  const TLZBuildPlace place{
-      .Output = archive_name, .ReportedName = archive_name, .OtherOutputs = {}};
-  return LZCreateArchiveAt(file_specs, place, recurse, compression, report);
+  return LZCreateArchive(LZDefaultContext(), file_specs, archive_name, recurse, compression,
+                         report);
 }
 
-std::int32_t LZCreateArchiveAt(const std::string& file_specs, const TLZBuildPlace& place,
-                               TLZRecurse recurse, TLZCompressionChoices compression,
-                               TLZReportProc report) {
-  TLZProtectionScope protection;
-  TLZCodecSession codec(compression);
+std::int32_t LZCreateArchive(TLZContext& context, const std::string& file_specs,
+                             const std::string& archive_name, TLZRecurse recurse,
+                             TLZCompressionChoices compression, TLZReportHook report) {
+  const TLZBuildPlace place{
+      .Output = archive_name, .ReportedName = archive_name, .OtherOutputs = {}};
+  return LZCreateArchiveAt(context, file_specs, place, recurse, compression, std::move(report));
+}
+
+std::int32_t LZCreateArchiveAt(TLZContext& context, const std::string& file_specs,
+                               const TLZBuildPlace& place, TLZRecurse recurse,
+                               TLZCompressionChoices compression, TLZReportHook report) {
+  TLZProtectionScope protection(context);
+  TLZCodecSession codec(context.Codecs, compression);
   const TLZCreateRequest request =
-      LZParseCreateRequest(file_specs, place, recurse, compression, report);
+      LZParseCreateRequest(file_specs, place, recurse, compression, std::move(report));
   TPendingFile pending;
-  const std::int32_t opened = OpenOutput(pending, request.ArchiveName, LZEngine().HeaderOffset);
+  const std::int32_t opened = OpenOutput(pending, request.ArchiveName, context.HeaderOffset);
   if (opened != 0) return opened;
-  return LZBuildArchive(pending, request);
+  return LZBuildArchive(context, pending, request);
 }
 
 }  // namespace zorellz

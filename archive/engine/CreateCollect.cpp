@@ -75,11 +75,11 @@ void LZCollectFile(const std::string& path, std::uint16_t folder, const TLZOutpu
 
   std::optional<std::string> stored_name = LZStoredName(ExtractFileName(path));
   if (!stored_name) {
-    LZReportSkippedInput(path, TLZSkipReason::kNameNotStorable);
+    collection.Skip(path, TLZSkipReason::kNameNotStorable);
   } else if (status.Size > kLargestInput) {
-    LZReportSkippedInput(path, TLZSkipReason::kTooLarge);
+    collection.Skip(path, TLZSkipReason::kTooLarge);
   } else if (collection.Entries.size() >= static_cast<std::size_t>(kLZMaxEntries)) {
-    LZReportSkippedInput(path, TLZSkipReason::kEntryLimit);
+    collection.Skip(path, TLZSkipReason::kEntryLimit);
   } else {
     TLZBuildEntry entry = FileEntry(path, std::move(*stored_name), status.Size, folder);
     entry.Number = static_cast<std::int32_t>(collection.Entries.size() + 1);

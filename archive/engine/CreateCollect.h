@@ -6,8 +6,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/File.h"
 
@@ -34,7 +36,17 @@ struct TLZBuildEntry {
 // Folder entries come first (those of the walk, then the intermediate ones),
 // files after them.
 struct TLZCollection {
+  // Tells the default context's skipped-input hook.
+  TLZCollection() : SkippedInput(LZDefaultContext().SkippedInput) {}
+  explicit TLZCollection(TLZSkippedInputHook skipped) : SkippedInput(std::move(skipped)) {}
+
   std::vector<TLZBuildEntry> Entries;
+  // Told about each input left out; the walk goes on.
+  TLZSkippedInputHook SkippedInput;
+
+  void Skip(const std::string& path, TLZSkipReason reason) const {
+    if (SkippedInput) SkippedInput(path, reason);
+  }
 };
 
 // The files never taken as input: the archive being written, under its

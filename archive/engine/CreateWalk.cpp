@@ -57,8 +57,12 @@ TFolderSlot MakeSlot(std::string path, std::string stored_name, std::int32_t dat
 
 class TFolderWalk {
  public:
-  TFolderWalk(const std::string& file_specs, TLZRecurse recurse, const TLZOutputFiles& outputs)
-      : mask_(ExtractFileName(file_specs)), recurse_(recurse), outputs_(outputs) {
+  TFolderWalk(const std::string& file_specs, TLZRecurse recurse, const TLZOutputFiles& outputs,
+              const TLZCollection& collection)
+      : mask_(ExtractFileName(file_specs)),
+        recurse_(recurse),
+        outputs_(outputs),
+        collection_(collection) {
     slots_.push_back(MakeSlot(ExtractFilePath(file_specs), "", 0));
     FirstVisit(slots_[0].Path.empty() ? "." : slots_[0].Path);
   }
@@ -116,9 +120,9 @@ class TFolderWalk {
       std::optional<std::string> stored_name = LZStoredName(name);
       if (!FirstVisit(path)) continue;
       if (slots_.size() >= kMaxSlots) {
-        LZReportSkippedInput(path, TLZSkipReason::kEntryLimit);
+        collection_.Skip(path, TLZSkipReason::kEntryLimit);
       } else if (!stored_name) {
-        LZReportSkippedInput(path, TLZSkipReason::kNameNotStorable);
+        collection_.Skip(path, TLZSkipReason::kNameNotStorable);
       } else {
         slots_.push_back(
             MakeSlot(path + kNativeSeparator, std::move(*stored_name), GetFileDosDate(path)));
@@ -222,7 +226,7 @@ class TFolderWalk {
       for (const std::string& name : slots_[p].Files) {
         const std::string path = slots_[p].Path + name;
         if (slots_[p].Dropped) {
-          LZReportSkippedInput(path, TLZSkipReason::kEntryLimit);
+          collection.Skip(path, TLZSkipReason::kEntryLimit);
         } else {
           LZCollectFile(path, numbers[p], outputs_, collection);
         }
@@ -233,6 +237,7 @@ class TFolderWalk {
   const std::string mask_;
   const TLZRecurse recurse_;
   const TLZOutputFiles& outputs_;
+  const TLZCollection& collection_;
   std::vector<TFolderSlot> slots_;
   std::unordered_map<std::string, std::size_t> index_;
   std::set<std::pair<std::uint64_t, std::uint64_t>> visited_;
@@ -242,7 +247,7 @@ class TFolderWalk {
 
 void LZCollectWildcard(const std::string& file_specs, TLZRecurse recurse,
                        const TLZOutputFiles& outputs, TLZCollection& collection) {
-  TFolderWalk(file_specs, recurse, outputs).Run(collection);
+  TFolderWalk(file_specs, recurse, outputs, collection).Run(collection);
 }
 
 }  // namespace zorellz

@@ -47,11 +47,11 @@ constexpr std::size_t kMagicLength = 5;
 // The extension, dot included, found anywhere in the store list: a short
 // one such as ".Z" also matches inside ".ZIP".  The list is taken as it was
 // set, so only its upper-case entries can ever match.
-bool IsListedExtension(const std::string& file_name) {
+bool IsListedExtension(const TLZContext& context, const std::string& file_name) {
   const std::string extension =
       UpperCaseAscii(ExtractFileExt(file_name)).substr(0, kLongestExtension);
   if (extension.empty()) return false;
-  return LZEngine().ExtensionsToStore.find(extension) != std::string::npos;
+  return context.ExtensionsToStore.find(extension) != std::string::npos;
 }
 
 TLZInputClass ClassByMagic(const std::array<std::uint8_t, kMagicLength>& b) {
@@ -147,15 +147,17 @@ bool CanTakeOver(const TLZFileHeader& header, std::int64_t file_size) {
          file_size - static_cast<std::int64_t>(TLZFileHeader::kSize) >= header.CompressedSize;
 }
 
-bool ShouldCompress(const TLZBuildEntry& entry, TLZCompressionChoices compression) {
-  if (LZArchiveCount(entry.Path) > 0) return false;
-  return LZClassifyInput(entry.Path, compression == LZNoCompression) <= kClassOrdinary;
+bool ShouldCompress(TLZContext& context, const TLZBuildEntry& entry,
+                    TLZCompressionChoices compression) {
+  if (LZArchiveCount(context, entry.Path) > 0) return false;
+  return LZClassifyInput(context, entry.Path, compression == LZNoCompression) <= kClassOrdinary;
 }
 
-void TakeOver(TFile& input, TFile& output, const TLZFileHeader& header, TLZBuildEntry& entry) {
+void TakeOver(TLZContext& context, TFile& input, TFile& output, const TLZFileHeader& header,
+              TLZBuildEntry& entry) {
   input.Seek(TLZFileHeader::kSize);
-  const std::int64_t copied =
-      LZCopyFileBytes(input, output, header.CompressedSize, LZEngine().Progress);
+  const std::int64_t copied = LZCopyFileBytes(input, output, header.CompressedSize,
+                                              context.Progress, context.CurrentReport);
   entry.CompressedSize = static_cast<std::int32_t>(copied);
   entry.UncompressedSize = header.UncompressedSize;
   entry.DateTime = header.FileDate;
@@ -171,42 +173,33 @@ std::int32_t ClampedSize(std::int64_t size) {
   return static_cast<std::int32_t>(std::min(size, kLargestTotal));
 }
 
-void Store(TFile& input, TFile& output, TLZBuildEntry& entry) {
+void Store(TLZContext& context, TFile& input, TFile& output, TLZBuildEntry& entry) {
   input.Seek(0);
-  entry.CompressedSize = ClampedSize(LZCopyFileBytes(input, output, -1, LZEngine().Progress));
+  entry.CompressedSize =
+      ClampedSize(LZCopyFileBytes(input, output, -1, context.Progress, context.CurrentReport));
   const std::int32_t attributes = GetFileAttributesNative(entry.Path);
   if (attributes >= 0) entry.Attributes = attributes;
   entry.Compressed = 0;
   entry.Method = kLZMethodStored;
 }
 
-std::int64_t Compress(TFile& input, TFile& output, TLZCompressionChoices compression,
-                      TLZBuildEntry& entry) {
-  entry.Method = compression == LZMaxCompression ? kLZMethodLZH : kLZMethodLZSS;
-  entry.Compressed = 1;
-  const std::int64_t size = LZEncodeStream(compression, input, output);
-  if (size >= 0) entry.CompressedSize = ClampedSize(size);
+std::int64_t Compress(TLZContext& context, TFile& input, TFile& output,
+                      TLZCompressionChoices compression, TLZBuildEntry& entry) {
+  const std::int64_t size = LZEncodeStream(context, compression, input, output);
+  LZMarkCompressed(compression, size, entry);
   return size;
 }
 
 // Writes the entry's data as the input calls for; 0, or a negative codec
 // result.
-std::int64_t WriteData(TFile& input, TFile& output, TLZCompressionChoices compression,
-                       TLZBuildEntry& entry) {
-  TLZFileHeader single;
-  if (LZReadFileHeader(input, single)) {
-    if (CanTakeOver(single, input.Size())) {
-      TakeOver(input, output, single, entry);
-    } else {
-      Store(input, output, entry);
-    }
-    return 0;
-  }
-  if (ShouldCompress(entry, compression)) {
-    const std::int64_t size = Compress(input, output, compression, entry);
+std::int64_t WriteData(TLZContext& context, TFile& input, TFile& output,
+                       TLZCompressionChoices compression, TLZBuildEntry& entry) {
+  const TLZDataPlan plan = LZPlanEntryData(context, input, compression, entry);
+  if (plan.Compress) {
+    const std::int64_t size = Compress(context, input, output, compression, entry);
     return size < 0 ? size : 0;
   }
-  Store(input, output, entry);
+  LZWritePlainData(context, plan, input, output, entry);
   return 0;
 }
 
@@ -229,19 +222,11 @@ bool AdmitToTotals(TLZDataArea& area, std::int64_t start, TLZBuildEntry& entry) 
   output.Truncate();
   KeepAsEmptyEntry(entry);
   entry.Method = kLZMethodStored;
-  LZReportSkippedInput(entry.Path, TLZSkipReason::kTooLarge);
+  LZReportSkippedInput(area.Context, entry.Path, TLZSkipReason::kTooLarge);
   return false;
 }
 
-// An input is read only when it opens and is not the archive being written,
-// which would otherwise grow while it is read.
-bool OpenInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input) {
-  TFileIdentity identity;
-  return input.Open(entry.Path, TFile::TMode::kReadDenyWrite) &&
-         GetFileIdentity(entry.Path, identity) && !(identity == area.OutputIdentity);
-}
-
-void ReportFileDone(const TLZBuildEntry& entry, TLZReportProc report) {
+void ReportFileDone(const TLZBuildEntry& entry, const TLZReportHook& report) {
   if (report == nullptr) return;
   TLZReportRec record = LZBuildEntryReport(entry);
   record.FileName.clear();
@@ -250,23 +235,18 @@ void ReportFileDone(const TLZBuildEntry& entry, TLZReportProc report) {
 
 }  // namespace
 
-// ---- Operation scopes ----
-
-TLZProgressScope::TLZProgressScope(TLZReportProc report) : previous_(LZEngine().Progress) {
-  LZEngine().Progress = report;
-}
-
-TLZProgressScope::~TLZProgressScope() {
-  LZEngine().Progress = previous_;
-}
-
 // ---- Helpers ----
 
 std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count,
-                             TLZReportProc progress) {
+                             const TLZReportHook& progress, TLZReportRec& record) {
   TLZCopyOptions options;
   options.Progress = progress;
+  options.Record = &record;
   return LZCopyBytes(input, &output, count, options);
+}
+
+std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count) {
+  return LZCopyBytes(input, &output, count, TLZCopyOptions{});
 }
 
 TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry) {
@@ -287,7 +267,12 @@ TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry) {
 // ---- Creation routines ----
 
 std::uint8_t LZClassifyInput(const std::string& file_name, bool store_all) {
-  if (IsListedExtension(file_name)) return kClassListedExtension;
+  return LZClassifyInput(LZDefaultContext(), file_name, store_all);
+}
+
+std::uint8_t LZClassifyInput(const TLZContext& context, const std::string& file_name,
+                             bool store_all) {
+  if (IsListedExtension(context, file_name)) return kClassListedExtension;
   if (store_all) return kClassStoreAll;
   TFile file;
   if (!file.Open(file_name, TFile::TMode::kReadDenyWrite)) return kClassUnopened;
@@ -312,24 +297,64 @@ std::int32_t LZWriteDirectory(TFile& file, TZorelLZArchiveHeader& directory,
   return 0;
 }
 
-std::int32_t LZWriteEntryData(TLZDataArea& area, TLZBuildEntry& entry) {
-  TLZReportRec record = LZBuildEntryReport(entry);
-  LZEngine().CurrentReport = record;
-  TFile input;
-  if (!OpenInput(area, entry, input)) {
-    KeepAsEmptyEntry(entry);
-    LZReportSkippedInput(entry.Path, TLZSkipReason::kCannotOpen);
-    return 0;
-  }
-  if (area.Report != nullptr) area.Report(record, kLZReportFileBegins);
+// An input is read only when it opens and is not the archive being written,
+// which would otherwise grow while it is read.
+bool LZOpenEntryInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input) {
+  TFileIdentity identity;
+  return input.Open(entry.Path, TFile::TMode::kReadDenyWrite) &&
+         GetFileIdentity(entry.Path, identity) && !(identity == area.OutputIdentity);
+}
 
-  const std::int64_t start = area.Output.Position();
-  const std::int64_t result = WriteData(input, area.Output, area.Compression, entry);
-  input.Close();
+bool LZBeginEntryData(TLZDataArea& area, TLZBuildEntry& entry, bool opened) {
+  TLZReportRec record = LZBuildEntryReport(entry);
+  area.Context.CurrentReport = record;
+  if (!opened) {
+    KeepAsEmptyEntry(entry);
+    LZReportSkippedInput(area.Context, entry.Path, TLZSkipReason::kCannotOpen);
+    return false;
+  }
+  if (area.Report) area.Report(record, kLZReportFileBegins);
+  return true;
+}
+
+std::int32_t LZFinishEntryData(TLZDataArea& area, std::int64_t start, std::int64_t result,
+                               TLZBuildEntry& entry) {
   const bool kept = result >= 0 && AdmitToTotals(area, start, entry);
   ReportFileDone(entry, area.Report);
   if (result < 0) return static_cast<std::int32_t>(result);
   return kept ? 1 : 0;
+}
+
+TLZDataPlan LZPlanEntryData(TLZContext& context, TFile& input, TLZCompressionChoices compression,
+                            const TLZBuildEntry& entry) {
+  TLZDataPlan plan;
+  plan.SingleFile = LZReadFileHeader(input, plan.Single);
+  plan.Compress = !plan.SingleFile && ShouldCompress(context, entry, compression);
+  return plan;
+}
+
+void LZWritePlainData(TLZContext& context, const TLZDataPlan& plan, TFile& input, TFile& output,
+                      TLZBuildEntry& entry) {
+  if (plan.SingleFile && CanTakeOver(plan.Single, input.Size())) {
+    TakeOver(context, input, output, plan.Single, entry);
+  } else {
+    Store(context, input, output, entry);
+  }
+}
+
+void LZMarkCompressed(TLZCompressionChoices compression, std::int64_t size, TLZBuildEntry& entry) {
+  entry.Method = compression == LZMaxCompression ? kLZMethodLZH : kLZMethodLZSS;
+  entry.Compressed = 1;
+  if (size >= 0) entry.CompressedSize = ClampedSize(size);
+}
+
+std::int32_t LZWriteEntryData(TLZDataArea& area, TLZBuildEntry& entry) {
+  TFile input;
+  if (!LZBeginEntryData(area, entry, LZOpenEntryInput(area, entry, input))) return 0;
+  const std::int64_t start = area.Output.Position();
+  const std::int64_t result = WriteData(area.Context, input, area.Output, area.Compression, entry);
+  input.Close();
+  return LZFinishEntryData(area, start, result, entry);
 }
 
 }  // namespace zorellz

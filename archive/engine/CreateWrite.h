@@ -17,17 +17,15 @@
 
 namespace zorellz {
 
-// Installs the operation's report function as the progress function and
-// puts the previous one back when the operation ends.
+// Installs the operation's report function as the context's progress
+// function and puts the previous one back when the operation ends.
 class TLZProgressScope {
  public:
-  explicit TLZProgressScope(TLZReportProc report);
-  ~TLZProgressScope();
-  TLZProgressScope(const TLZProgressScope&) = delete;
-  TLZProgressScope& operator=(const TLZProgressScope&) = delete;
+  TLZProgressScope(TLZContext& context, TLZReportHook report)
+      : restore_(context.Progress, std::move(report)) {}
 
  private:
-  TLZReportProc previous_;
+  TLZRestore<TLZReportHook> restore_;
 };
 
 template <typename Record>
@@ -49,7 +47,7 @@ struct TLZCreateRequest {
   std::vector<std::string> OtherOutputs;
   TLZRecurse Recurse = LZNoRecurse;
   TLZCompressionChoices Compression = LZMaxCompression;
-  TLZReportProc Report = nullptr;
+  TLZReportHook Report;
 };
 
 // Where a build puts its archive.  Usually all one name; creation across
@@ -65,31 +63,34 @@ struct TLZBuildPlace {
 // EZorelLZArchive 40004 when the file specs name the target itself.
 TLZCreateRequest LZParseCreateRequest(const std::string& file_specs, const TLZBuildPlace& place,
                                       TLZRecurse recurse, TLZCompressionChoices compression,
-                                      TLZReportProc report);
+                                      TLZReportHook report);
 
 // LZCreateArchive and LZCreateSFXArchive, writing to `place`.
-std::int32_t LZCreateArchiveAt(const std::string& file_specs, const TLZBuildPlace& place,
-                               TLZRecurse recurse, TLZCompressionChoices compression,
-                               TLZReportProc report);
-std::int32_t LZCreateSFXArchiveAt(const std::string& stub_name, const std::string& file_specs,
-                                  const TLZBuildPlace& place, TLZCompressionChoices compression,
-                                  TLZReportProc report, TLZRecurse recurse);
+std::int32_t LZCreateArchiveAt(TLZContext& context, const std::string& file_specs,
+                               const TLZBuildPlace& place, TLZRecurse recurse,
+                               TLZCompressionChoices compression, TLZReportHook report);
+std::int32_t LZCreateSFXArchiveAt(TLZContext& context, const std::string& stub_name,
+                                  const std::string& file_specs, const TLZBuildPlace& place,
+                                  TLZCompressionChoices compression, TLZReportHook report,
+                                  TLZRecurse recurse);
 
 // Builds the archive into `pending`, which holds the bytes in front of the
 // current header offset and is positioned there, and commits it when it is
 // complete.  The codec of the request's level must be prepared.  Returns the
 // number of files whose data were written, or a negative result; an
 // uncommitted pending file is left to its owner to discard.
-std::int32_t LZBuildArchive(TPendingFile& pending, const TLZCreateRequest& request);
+std::int32_t LZBuildArchive(TLZContext& context, TPendingFile& pending,
+                            const TLZCreateRequest& request);
 
 // ---- Pieces of the data area ----
 
 // Copies `count` bytes (or, when `count` is negative, everything up to the
 // end) from the input's position, in blocks whose lengths go to `progress`
-// (when given) with the engine's current record as they are read.  Returns
-// the bytes copied, fewer than `count` when the input ends first.
+// (when given) with `record` as they are read.  Returns the bytes copied,
+// fewer than `count` when the input ends first.
 std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count,
-                             TLZReportProc progress);
+                             const TLZReportHook& progress, TLZReportRec& record);
+std::int64_t LZCopyFileBytes(TFile& input, TFile& output, std::int64_t count);
 
 // The report record of a collected entry, named by its native path.
 TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry);
@@ -97,9 +98,10 @@ TLZReportRec LZBuildEntryReport(const TLZBuildEntry& entry);
 // Where the data of an archive's files go, and the sums that its header
 // keeps in 32 bits as they grow.
 struct TLZDataArea {
+  TLZContext& Context;
   TFile& Output;
   TLZCompressionChoices Compression = LZMaxCompression;
-  TLZReportProc Report = nullptr;
+  TLZReportHook Report;
   TFileIdentity OutputIdentity;  // an input that is the output is never read
   std::int64_t TotalCompressed = 0;
   std::int64_t TotalUncompressed = 0;
@@ -111,5 +113,38 @@ struct TLZDataArea {
 // be opened or its data would take the totals past 32 bits (told to the
 // skipped-input hook); or the negative result of a failed codec.
 std::int32_t LZWriteEntryData(TLZDataArea& area, TLZBuildEntry& entry);
+
+// Builds the data area of `entries` with `area.Context.Jobs` threads coding
+// the compressed entries: the same bytes, entries and reports as
+// LZWriteEntryData on each file entry in turn.  The number of files whose
+// data were written, or a negative codec result.
+std::int32_t LZWriteDataInParallel(TLZDataArea& area, std::vector<TLZBuildEntry>& entries);
+
+// ---- The steps of LZWriteEntryData ----
+
+// Opens the entry's input, never the archive being written.
+bool LZOpenEntryInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input);
+// Makes the entry the context's current record; an entry whose input did
+// not open is kept empty and told to the skipped-input hook (false),
+// otherwise its beginning is reported (true).
+bool LZBeginEntryData(TLZDataArea& area, TLZBuildEntry& entry, bool opened);
+// How an opened input is written: compressed, or taken over from the single
+// compressed file it is, or stored.
+struct TLZDataPlan {
+  bool Compress = false;
+  bool SingleFile = false;
+  TLZFileHeader Single;
+};
+TLZDataPlan LZPlanEntryData(TLZContext& context, TFile& input, TLZCompressionChoices compression,
+                            const TLZBuildEntry& entry);
+// Writes an entry that is not compressed as its plan says.
+void LZWritePlainData(TLZContext& context, const TLZDataPlan& plan, TFile& input, TFile& output,
+                      TLZBuildEntry& entry);
+// Marks the entry as compressed into `size` bytes (or a failed codec).
+void LZMarkCompressed(TLZCompressionChoices compression, std::int64_t size, TLZBuildEntry& entry);
+// Admits the data written from `start` to the totals and reports the entry
+// done: 1, 0 for an entry kept empty, or `result` when it is negative.
+std::int32_t LZFinishEntryData(TLZDataArea& area, std::int64_t start, std::int64_t result,
+                               TLZBuildEntry& entry);
 
 }  // namespace zorellz

@@ -13,20 +13,21 @@
 namespace zorellz {
 namespace {
 
-std::int32_t RunOnJoinedParts(const std::string& file_name, const TLZArchiveHeader& header,
-                              TLZReportProc report, const TLZArchiveOperation& operation) {
+std::int32_t RunOnJoinedParts(TLZContext& context, const std::string& file_name,
+                              const TLZArchiveHeader& header, const TLZReportHook& report,
+                              const TLZArchiveOperation& operation) {
   std::string joined_name;
-  const std::int32_t joined = LZJoinSpannedArchive(file_name, header, report, joined_name);
+  const std::int32_t joined = LZJoinSpannedArchive(context, file_name, header, report, joined_name);
   if (joined != 0) return joined;
   // Removed on every way out.
   const TWorkFileGuard joined_file(joined_name);
   // The joined file is the archive file as it was before it was split, so
   // its header lies where the first part's header says.
-  LZSetHeaderOffset(header.Trailer.ArchiveOffset);
+  context.HeaderOffset = header.Trailer.ArchiveOffset;
   TLZArchiveHeader joined_header;
-  const std::int32_t located = LZLocateArchive(joined_file.Path().string(), joined_header);
+  const std::int32_t located = LZLocateArchive(context, joined_file.Path().string(), joined_header);
   if (located < 0 || LZIsSpannedHeader(joined_header)) return kLZJoinedArchiveInvalid;
-  if (located > 0) LZSetHeaderOffset(joined_header.Trailer.ArchiveOffset);
+  if (located > 0) context.HeaderOffset = joined_header.Trailer.ArchiveOffset;
   return operation(joined_file.Path().string());
 }
 
@@ -36,23 +37,34 @@ std::int32_t LZDecompressArchive(const std::string& archive_name, const std::str
                                  TLZQuestionProc question, TLZReportProc report,
                                  TLZRenameProc rename, bool dearchive_recurse,
                                  bool extract_unexpanded) {
-  TLZProtectionScope protection;
+  return LZDecompressArchive(LZDefaultContext(), archive_name, target_folder, question, report,
+                             rename, dearchive_recurse, extract_unexpanded);
+}
+
+std::int32_t LZDecompressArchive(TLZContext& context, const std::string& archive_name,
+                                 const std::string& target_folder, TLZQuestionHook question,
+                                 TLZReportHook report, TLZRenameHook rename, bool dearchive_recurse,
+                                 bool extract_unexpanded) {
+  TLZProtectionScope protection(context);
   TLZArchiveHeader header;
-  const std::int32_t located = LZLocateArchive(archive_name, header);
+  const std::int32_t located = LZLocateArchive(context, archive_name, header);
   if (located < 0) return kLZNotAnArchive;
   return LZRunOnLocatedArchive(
-      archive_name, header, located, report, [&](const std::string& file_name) {
-        return LZExtractArchive(file_name, target_folder, question, report, rename,
+      context, archive_name, header, located, report, [&](const std::string& file_name) {
+        return LZExtractArchive(context, file_name, target_folder, question, report, rename,
                                 dearchive_recurse, extract_unexpanded);
       });
 }
 
-std::int32_t LZRunOnLocatedArchive(const std::string& file_name, const TLZArchiveHeader& header,
-                                   std::int32_t located, TLZReportProc report,
+std::int32_t LZRunOnLocatedArchive(TLZContext& context, const std::string& file_name,
+                                   const TLZArchiveHeader& header, std::int32_t located,
+                                   const TLZReportHook& report,
                                    const TLZArchiveOperation& operation) {
-  TLZRestore<std::int32_t> header_offset(LZEngine().HeaderOffset);
-  if (LZIsSpannedHeader(header)) return RunOnJoinedParts(file_name, header, report, operation);
-  if (located > 0) LZSetHeaderOffset(header.Trailer.ArchiveOffset);
+  TLZRestore<std::int32_t> header_offset(context.HeaderOffset);
+  if (LZIsSpannedHeader(header)) {
+    return RunOnJoinedParts(context, file_name, header, report, operation);
+  }
+  if (located > 0) context.HeaderOffset = header.Trailer.ArchiveOffset;
   return operation(file_name);
 }
 

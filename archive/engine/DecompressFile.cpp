@@ -43,37 +43,37 @@ void OpenSource(TFile& input, const std::string& source) {
 
 // The bytes of the target into `output`: their count or a negative codec
 // result; `crc` receives their CRC-32.
-std::int64_t WriteData(TFile& input, const TLZFileHeader* header, TFile& output,
-                       std::uint32_t& crc) {
+std::int64_t WriteData(TLZContext& context, TFile& input, const TLZFileHeader* header,
+                       TFile& output, std::uint32_t& crc) {
   if (header == nullptr) {
     input.Seek(0);
-    return LZCopyBlockCRC(input, &output, -1, kReportWrites, &crc);
+    return LZCopyBlockCRC(context, input, &output, -1, kReportWrites, &crc);
   }
   const auto stream_start = static_cast<std::int64_t>(TLZFileHeader::kSize);
   input.Seek(stream_start);
-  return LZDecodeStream(header->Method, input, input.Size() - stream_start, &output, crc);
+  return LZDecodeStream(context, header->Method, input, input.Size() - stream_start, &output, crc);
 }
 
-bool Verified(TFile& input, const TLZFileHeader* header, const TLZReportRec& record,
-              std::int64_t size, std::uint32_t crc) {
-  if (!LZEngine().CheckCRC) return true;
+bool Verified(const TLZContext& context, TFile& input, const TLZFileHeader* header,
+              const TLZReportRec& record, std::int64_t size, std::uint32_t crc) {
+  if (!context.CheckCRC) return true;
   const std::int64_t expected_size = header != nullptr ? header->UncompressedSize : input.Size();
   return size == expected_size && crc == record.FileCRC;
 }
 
 // `record` describes the target; its date and attributes are the target's.
-std::int64_t WriteTarget(TFile& input, const TLZFileHeader* header, TLZReportRec& record,
-                         TLZReportProc report) {
+std::int64_t WriteTarget(TLZContext& context, TFile& input, const TLZFileHeader* header,
+                         TLZReportRec& record, const TLZReportHook& report) {
   TPendingFile pending;
   if (!pending.Create(record.FileName)) {
     return LZReportFailure(report, record, kLZCannotCreateOutput);
   }
   LZReport(report, record, kLZReportFileBegins);
-  LZEngine().Progress = report;
+  context.Progress = report;
   std::uint32_t crc = 0;
-  const std::int64_t written = WriteData(input, header, pending.File(), crc);
+  const std::int64_t written = WriteData(context, input, header, pending.File(), crc);
   if (written < 0) return LZReportFailure(report, record, written);
-  if (!Verified(input, header, record, written, crc)) {
+  if (!Verified(context, input, header, record, written, crc)) {
     return LZReportFailure(report, record, kLZCRCMismatch);
   }
   if (!LZInstallFile(pending, record.FileDate, record.FileAttr)) {
@@ -88,10 +88,15 @@ std::int64_t WriteTarget(TFile& input, const TLZFileHeader* header, TLZReportRec
 
 std::int64_t LZDecompressFile(const std::string& source, const std::string& target,
                               TLZQuestionProc question, TLZReportProc report) {
-  TLZEngineState& engine = LZEngine();
+  return LZDecompressFile(LZDefaultContext(), source, target, question, report);
+}
+
+std::int64_t LZDecompressFile(TLZContext& engine, const std::string& source,
+                              const std::string& target, TLZQuestionHook question,
+                              TLZReportHook report) {
   engine.CurrentReport = TLZReportRec{};
-  TLZCodecSession codec(LZFastCompression);  // LZSS; LZH needs no preparation
-  TLZRestore<TLZReportProc> progress(engine.Progress);
+  TLZCodecSession codec(engine.Codecs, LZFastCompression);  // LZSS; LZH needs no preparation
+  TLZRestore<TLZReportHook> progress(engine.Progress);
   if (source.empty() || target.empty()) {
     RaiseLZError(TLZErrorClass::kCompress, kMsgInvalidParameters);
   }
@@ -122,7 +127,7 @@ std::int64_t LZDecompressFile(const std::string& source, const std::string& targ
   if (!compressed) record.FileVersion.assign(1, kNoVersion);
   engine.CurrentReport = record;
   try {
-    return WriteTarget(input, compressed ? &header : nullptr, record, report);
+    return WriteTarget(engine, input, compressed ? &header : nullptr, record, report);
   } catch (const EInOutError&) {
     LZReportFailure(report, record, kLZCRCMismatch);
     throw;

@@ -191,8 +191,13 @@ void LZFreeDirectory(std::unique_ptr<TZorelLZArchiveHeader>& directory, std::int
 }
 
 std::int32_t LZLoadDirectory(const std::string& file_name, TZorelLZArchiveHeader& directory) {
+  return LZLoadDirectory(LZDefaultContext(), file_name, directory);
+}
+
+std::int32_t LZLoadDirectory(TLZContext& context, const std::string& file_name,
+                             TZorelLZArchiveHeader& directory) {
   TLZArchiveHeader header;
-  if (LZReadArchiveHeader(file_name, header) <= 0) return kLZNoFile;
+  if (LZReadArchiveHeader(context, file_name, header) <= 0) return kLZNoFile;
   // The stored offset, not the current header offset, says where it starts.
   const std::int64_t entries_start =
       std::int64_t{header.Trailer.ArchiveOffset} + std::int64_t{TLZArchiveHeader::kSize};

@@ -4,19 +4,19 @@
 
 namespace zorellz {
 
-TLZEngineState& LZEngine() {
-  static TLZEngineState state;
-  return state;
+// The process's context codes with the process's coders, which the codecs'
+// own process-wide functions prepare.
+TLZContext& LZDefaultContext() {
+  static TLZContext context(LZDefaultCodecSet());
+  return context;
 }
 
 void LZResetEngineState() {
-  LZEngine() = TLZEngineState{};
+  static_cast<TLZContextValues&>(LZDefaultContext()) = TLZContextValues{};
 }
 
 TLZSkippedInputHook LZSetSkippedInputHook(TLZSkippedInputHook hook) {
-  TLZSkippedInputHook previous = std::move(LZEngine().SkippedInput);
-  LZEngine().SkippedInput = std::move(hook);
-  return previous;
+  return std::exchange(LZDefaultContext().SkippedInput, std::move(hook));
 }
 
 TLZReportRec LZHeaderSummaryRecord(const std::string& name, const TLZArchiveHeader& header) {
@@ -29,57 +29,58 @@ TLZReportRec LZHeaderSummaryRecord(const std::string& name, const TLZArchiveHead
   return record;
 }
 
-void LZReportSkippedInput(const std::string& path, TLZSkipReason reason) {
-  if (LZEngine().SkippedInput) LZEngine().SkippedInput(path, reason);
+void LZReportSkippedInput(const TLZContext& context, const std::string& path,
+                          TLZSkipReason reason) {
+  if (context.SkippedInput) context.SkippedInput(path, reason);
 }
 
 std::int32_t LZSetHeaderOffset(std::int32_t offset) {
-  std::int32_t previous = LZEngine().HeaderOffset;
-  if (offset >= 0) LZEngine().HeaderOffset = offset;
+  std::int32_t previous = LZDefaultContext().HeaderOffset;
+  if (offset >= 0) LZDefaultContext().HeaderOffset = offset;
   return previous;
 }
 
 void LZResetProtection() {
-  LZEngine().ProtectionAnswer = -1;
+  LZDefaultContext().ProtectionAnswer = -1;
 }
 
 void LZSetDearchiveMask(const std::string& mask) {
-  LZEngine().DearchiveMask = mask;
+  LZDefaultContext().DearchiveMask = mask;
 }
 std::string LZGetDearchiveMask() {
-  return LZEngine().DearchiveMask;
+  return LZDefaultContext().DearchiveMask;
 }
 
 void LZSetCheckCRC(bool check) {
-  LZEngine().CheckCRC = check;
+  LZDefaultContext().CheckCRC = check;
 }
 bool LZGetCheckCRC() {
-  return LZEngine().CheckCRC;
+  return LZDefaultContext().CheckCRC;
 }
 
 void LZSetCheckPassWordHook(TLZCheckPassWordProc hook) {
-  LZEngine().CheckPassWord = hook;
+  LZDefaultContext().CheckPassWord = hook;
 }
 
 TLZSetPassWordProc LZSetPassWordHook(TLZSetPassWordProc hook) {
-  TLZSetPassWordProc previous = LZEngine().SetPassWord;
-  LZEngine().SetPassWord = hook;
-  return previous;
+  return std::exchange(LZDefaultContext().SetPassWord, hook).pointer();
 }
 
 void LZSetFileMatchProc(TLZFileMatchProc proc) {
-  LZEngine().FileMatch = proc;
+  LZDefaultContext().FileMatch = proc;
 }
 
 TLZFileMatchProc LZGetFileMatch() {
-  return LZEngine().FileMatch != nullptr ? LZEngine().FileMatch : LZDefaultFileMatch;
+  const TLZFileMatchHook& match = LZDefaultContext().FileMatch;
+  if (match.pointer() != nullptr) return match.pointer();
+  return LZDefaultFileMatch;
 }
 
 void LZSetExtensionsToStore(const std::string& extensions) {
-  LZEngine().ExtensionsToStore = extensions;
+  LZDefaultContext().ExtensionsToStore = extensions;
 }
 std::string LZGetExtensionsToStore() {
-  return LZEngine().ExtensionsToStore;
+  return LZDefaultContext().ExtensionsToStore;
 }
 
 }  // namespace zorellz

@@ -1,5 +1,5 @@
-// The engine's module-level state, kept in one place.  Internal to the
-// engine: callers go through the setters of ZorelLZ.h.
+// Pieces of the engine that every operation shares.  Internal to the engine:
+// callers go through the routines and setters of ZorelLZ.h.
 #pragma once
 
 #include <array>
@@ -7,42 +7,20 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZorelLZ.h"
 #include "archive/engine/ZrlTypes.h"
 
 namespace zorellz {
 
-inline constexpr char kLZDefaultStoreList[] =
-    ".ZIP|.PKK|.ZPA|.GIF|.CAB|.GZ|.LZH|.LZA|.LZZ|.LZ|.PAK|.ZOO|.Z|.ARC|.ARJ|.AR7";
+// The process's context under the name the engine's own tests use.
+using TLZEngineState = TLZContext;
+inline TLZContext& LZEngine() {
+  return LZDefaultContext();
+}
 
-struct TLZEngineState {
-  // File position at which LZReadArchiveHeader expects a header.
-  std::int32_t HeaderOffset = 0;
-  // -1: the check-password hook has not been asked in this operation.
-  std::int32_t ProtectionAnswer = -1;
-  TLZFileMatchProc FileMatch = nullptr;  // nullptr: the default match
-  TLZCheckPassWordProc CheckPassWord = nullptr;
-  TLZSetPassWordProc SetPassWord = nullptr;
-  TLZSpanPromptProc SpanPrompt = LZDefaultSpanPrompt;
-  // Set by each operation from its report function before copying or
-  // decoding a file; progress calls pass CurrentReport.
-  TLZReportProc Progress = nullptr;
-  std::string DearchiveMask = "*.*";
-  bool CheckCRC = false;
-  std::string ExtensionsToStore = kLZDefaultStoreList;
-  TLZReportRec CurrentReport;
-  // The directory of the archive being extracted, for the default file match
-  // (nullptr outside an extraction).
-  const TZorelLZArchiveHeader* ExtractingDirectory = nullptr;
-  // Told about inputs that creation leaves out (or keeps empty) and goes on.
-  TLZSkippedInputHook SkippedInput;
-};
-
-// The one instance of the engine state.
-TLZEngineState& LZEngine();
-
-// Tells the skipped-input hook, when one is installed.
-void LZReportSkippedInput(const std::string& path, TLZSkipReason reason);
+// Tells the context's skipped-input hook, when one is installed.
+void LZReportSkippedInput(const TLZContext& context, const std::string& path, TLZSkipReason reason);
 
 // The record of an archive's summary: its totals, entry count and names
 // size under `name`, as creation, listing and testing report them.

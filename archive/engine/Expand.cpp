@@ -58,6 +58,11 @@ std::string LZCompressedName(const std::string& file_name) {
 
 std::int64_t LZExpandFile(const std::string& source, TLZQuestionProc question,
                           TLZReportProc report) {
+  return LZExpandFile(LZDefaultContext(), source, question, report);
+}
+
+std::int64_t LZExpandFile(TLZContext& context, const std::string& source, TLZQuestionHook question,
+                          TLZReportHook report) {
   if (source.empty()) return kLZNoFile;
   std::string found = source;
   std::string name;
@@ -72,7 +77,7 @@ std::int64_t LZExpandFile(const std::string& source, TLZQuestionProc question,
   if (SameTextAscii(ExpandFileName(found), ExpandFileName(target)) || IsSameFile(found, target)) {
     return kLZSameInputOutput;
   }
-  return LZDecompressFile(found, target, question, report);
+  return LZDecompressFile(context, found, target, std::move(question), std::move(report));
 }
 
 }  // namespace zorellz

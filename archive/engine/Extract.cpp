@@ -62,19 +62,27 @@ void ReportFinished(TLZExtraction& extraction, std::int32_t extracted) {
 std::int32_t LZExtractArchive(const std::string& archive_name, const std::string& target_folder,
                               TLZQuestionProc question, TLZReportProc report, TLZRenameProc rename,
                               bool dearchive_recurse, bool extract_unexpanded) {
-  TLZProtectionScope protection;
+  return LZExtractArchive(LZDefaultContext(), archive_name, target_folder, question, report, rename,
+                          dearchive_recurse, extract_unexpanded);
+}
+
+std::int32_t LZExtractArchive(TLZContext& context, const std::string& archive_name,
+                              const std::string& target_folder, TLZQuestionHook question,
+                              TLZReportHook report, TLZRenameHook rename, bool dearchive_recurse,
+                              bool extract_unexpanded) {
+  TLZProtectionScope protection(context);
   if (!FileExists(archive_name)) return kLZArchiveMissing;
   TLZArchiveHeader header;
-  if (LZReadArchiveHeader(archive_name, header) <= 0) return kLZNotAnArchive;
+  if (LZReadArchiveHeader(context, archive_name, header) <= 0) return kLZNotAnArchive;
 
-  TLZExtraction extraction;
+  TLZExtraction extraction(context);
   extraction.ArchiveName = archive_name;
-  extraction.Question = question;
-  extraction.Report = report;
-  extraction.Rename = rename;
+  extraction.Question = std::move(question);
+  extraction.Report = std::move(report);
+  extraction.Rename = std::move(rename);
   extraction.Recurse = dearchive_recurse;
   extraction.Unexpanded = extract_unexpanded;
-  extraction.ByNumber = LZEngine().DearchiveMask.starts_with(kLZNumberMaskPrefix);
+  extraction.ByNumber = context.DearchiveMask.starts_with(kLZNumberMaskPrefix);
   if (std::int32_t prepared = PrepareTargetFolder(extraction, target_folder); prepared != 0) {
     return prepared;
   }
@@ -82,11 +90,11 @@ std::int32_t LZExtractArchive(const std::string& archive_name, const std::string
 
   ReportSummary(extraction, header);
   // The file-match function sees the directory being extracted.
-  TLZRestore<const TZorelLZArchiveHeader*> in_view(LZEngine().ExtractingDirectory,
+  TLZRestore<const TZorelLZArchiveHeader*> in_view(context.ExtractingDirectory,
                                                    &extraction.Directory);
-  TLZRestore<TLZReportProc> progress(LZEngine().Progress);
+  TLZRestore<TLZReportHook> progress(context.Progress);
   if (std::int32_t folders = LZExtractFolders(extraction); folders != 0) return folders;
-  TLZCodecSession codec(LZFastCompression);  // LZSS; LZH needs no preparation
+  TLZCodecSession codec(context.Codecs, LZFastCompression);  // LZSS; LZH needs no preparation
   const std::int32_t result = LZExtractFiles(extraction);
   ReportFinished(extraction, extraction.Extracted);
   return result;

@@ -1,14 +1,24 @@
 // The file pass: selection, the overwrite question, and writing each
-// selected entry beside its target until it is complete and verified.
+// selected entry beside its target until it is complete and verified.  With
+// more than one job the entries' data are decoded by worker threads, each
+// with its own coders and its own handle on the archive, while the calling
+// thread asks every question and installs and reports every entry in
+// archive order, as the serial pass does.
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
+#include "archive/engine/TaskPool.h"
 #include "platform/DosTime.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
@@ -38,11 +48,9 @@ TEntryResult Failed(const TLZExtraction& extraction, TLZReportRec& record, std::
 
 bool IsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k) {
   if (!extraction.ByNumber && LZIsCommentAttr(item.FileAttr)) return false;
-  const TLZEngineState& engine = LZEngine();
-  const TLZFileMatchProc match =
-      engine.FileMatch != nullptr ? engine.FileMatch : LZDefaultFileMatch;
-  const std::string mask = engine.DearchiveMask;
-  return match(mask, item.TargetPath, k);
+  const TLZContext& context = extraction.Context;
+  const std::string mask = context.DearchiveMask;
+  return LZMatchFile(context, mask, item.TargetPath, k);
 }
 
 // The archive is never overwritten by its own entries: such a target goes
@@ -52,7 +60,7 @@ bool SparesArchive(const TLZExtraction& extraction, TLZFileItem& item, TLZReport
   if (!IsSameFile(item.TargetPath, extraction.ArchiveName)) return true;
   if (!LZAskNewName(item.TargetPath, extraction.Rename)) return false;
   record.FileName = item.TargetPath;
-  LZEngine().CurrentReport = record;
+  extraction.Context.CurrentReport = record;
   return true;
 }
 
@@ -93,8 +101,9 @@ TAnswer AskAboutExisting(const TLZExtraction& extraction, const TLZFileItem& ite
   return CompressedAnswer(extraction.Question(current, existing));
 }
 
-bool Verified(const TLZFileItem& item, std::int64_t size, std::uint32_t crc) {
-  return !LZEngine().CheckCRC || (size == item.UncompressedSize && crc == item.FileCRC);
+bool Verified(const TLZContext& context, const TLZFileItem& item, std::int64_t size,
+              std::uint32_t crc) {
+  return !context.CheckCRC || (size == item.UncompressedSize && crc == item.FileCRC);
 }
 
 // The entry's bytes, decoded or copied, into `output`: their count or a
@@ -102,21 +111,21 @@ bool Verified(const TLZFileItem& item, std::int64_t size, std::uint32_t crc) {
 std::int64_t WriteData(TLZExtraction& extraction, const TLZFileItem& item, TFile& output,
                        std::uint32_t& crc) {
   if (item.Compressed != 0) {
-    return LZDecodeStream(item.Method, extraction.Archive, item.CompressedSize, &output, crc);
+    return LZDecodeStream(extraction.Context, item.Method, extraction.Archive, item.CompressedSize,
+                          &output, crc);
   }
-  return LZCopyBlockCRC(extraction.Archive, &output, item.CompressedSize, kReportWrites, &crc);
+  return LZCopyBlockCRC(extraction.Context, extraction.Archive, &output, item.CompressedSize,
+                        kReportWrites, &crc);
 }
 
-TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZReportRec& record) {
-  LZRequireBytes(extraction.Archive, item.CompressedSize);
-  TPendingFile pending;
-  if (!pending.Create(item.TargetPath)) return Failed(extraction, record, kLZCannotCreateOutput);
-  LZReport(extraction.Report, record, kLZReportFileBegins);
-  LZEngine().Progress = extraction.Report;
-  std::uint32_t crc = 0;
-  const std::int64_t written = WriteData(extraction, item, pending.File(), crc);
+// Checks, installs and reports an entry whose `written` bytes (or negative
+// codec result) with CRC-32 `crc` are in `pending`.
+TEntryResult FinishEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZReportRec& record,
+                         TPendingFile& pending, std::int64_t written, std::uint32_t crc) {
   if (written < 0) return Failed(extraction, record, written);
-  if (!Verified(item, written, crc)) return Failed(extraction, record, kLZCRCMismatch);
+  if (!Verified(extraction.Context, item, written, crc)) {
+    return Failed(extraction, record, kLZCRCMismatch);
+  }
   if (!LZInstallFile(pending, item.FileDate, item.FileAttr)) {
     return Failed(extraction, record, kLZCannotCreateOutput);
   }
@@ -124,6 +133,17 @@ TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZR
   if (item.Compressed != 0) record.FileName.clear();
   LZReport(extraction.Report, record, kLZReportFileDone);
   return {TOutcome::kCounted};
+}
+
+TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZReportRec& record) {
+  LZRequireBytes(extraction.Archive, item.CompressedSize);
+  TPendingFile pending;
+  if (!pending.Create(item.TargetPath)) return Failed(extraction, record, kLZCannotCreateOutput);
+  LZReport(extraction.Report, record, kLZReportFileBegins);
+  extraction.Context.Progress = extraction.Report;
+  std::uint32_t crc = 0;
+  const std::int64_t written = WriteData(extraction, item, pending.File(), crc);
+  return FinishEntry(extraction, item, record, pending, written, crc);
 }
 
 TLZFileHeader SingleFileHeaderOf(const TLZFileItem& item, const std::string& name) {
@@ -151,31 +171,59 @@ TEntryResult WriteUnexpanded(TLZExtraction& extraction, const TLZFileItem& item,
   std::array<std::uint8_t, TLZFileHeader::kSize> header{};
   SingleFileHeaderOf(item, extraction.Directory.Name(k)).Write(header.data());
   pending.File().Write(header.data(), header.size());
-  LZCopyBlockCRC(extraction.Archive, &pending.File(), item.CompressedSize, kNoProgress, nullptr);
+  LZCopyBlockCRC(extraction.Context, extraction.Archive, &pending.File(), item.CompressedSize,
+                 kNoProgress, nullptr);
   if (!pending.Commit()) return Failed(extraction, record, kLZCannotCreateOutput);
+  return {TOutcome::kCounted};
+}
+
+// What the file pass does with a selected entry, decided before its data
+// are read: the checks and the rename and overwrite questions.
+enum class TDecision { kWrite, kKeep, kDecline, kAbort, kOutsideTarget, kUnexpanded };
+
+TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec& record) {
+  if (!LZLiesUnderFolder(extraction.TargetFolder, item.TargetPath)) {
+    return TDecision::kOutsideTarget;
+  }
+  if (!SparesArchive(extraction, item, record)) return TDecision::kKeep;
+  if (item.Compressed != 0 && extraction.Unexpanded) return TDecision::kUnexpanded;
+  switch (AskAboutExisting(extraction, item, record)) {
+    case TAnswer::kKeep:
+      return TDecision::kKeep;
+    case TAnswer::kDecline:
+      return TDecision::kDecline;
+    case TAnswer::kAbort:
+      return TDecision::kAbort;
+    case TAnswer::kWrite:
+      break;
+  }
+  return TDecision::kWrite;
+}
+
+// An entry whose data are not decoded, in its turn.
+TEntryResult Conclude(TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k,
+                      TLZReportRec& record, TDecision decision) {
+  switch (decision) {
+    case TDecision::kOutsideTarget:
+      return Failed(extraction, record, kLZCannotCreateOutput);
+    case TDecision::kUnexpanded:
+      return WriteUnexpanded(extraction, item, k, record);
+    case TDecision::kDecline:
+      LZReport(extraction.Report, record, kLZReportSkipped);
+      return {TOutcome::kDeclined};
+    case TDecision::kAbort:
+      return {TOutcome::kAborted};
+    case TDecision::kKeep:
+    case TDecision::kWrite:
+      break;
+  }
   return {TOutcome::kCounted};
 }
 
 TEntryResult ExtractEntry(TLZExtraction& extraction, TLZFileItem& item, std::int32_t k,
                           TLZReportRec& record) {
-  if (!LZLiesUnderFolder(extraction.TargetFolder, item.TargetPath)) {
-    return Failed(extraction, record, kLZCannotCreateOutput);
-  }
-  if (!SparesArchive(extraction, item, record)) return {TOutcome::kCounted};
-  if (item.Compressed != 0 && extraction.Unexpanded) {
-    return WriteUnexpanded(extraction, item, k, record);
-  }
-  switch (AskAboutExisting(extraction, item, record)) {
-    case TAnswer::kKeep:
-      return {TOutcome::kCounted};
-    case TAnswer::kDecline:
-      LZReport(extraction.Report, record, kLZReportSkipped);
-      return {TOutcome::kDeclined};
-    case TAnswer::kAbort:
-      return {TOutcome::kAborted};
-    case TAnswer::kWrite:
-      break;
-  }
+  const TDecision decision = DecideEntry(extraction, item, record);
+  if (decision != TDecision::kWrite) return Conclude(extraction, item, k, record, decision);
   return WriteEntry(extraction, item, record);
 }
 
@@ -184,7 +232,7 @@ TEntryResult ExtractEntry(TLZExtraction& extraction, TLZFileItem& item, std::int
 TEntryResult ExtractReported(TLZExtraction& extraction, TLZFileItem& item, std::int32_t k) {
   TLZReportRec record;
   LZItemToReport(record, item);
-  LZEngine().CurrentReport = record;
+  extraction.Context.CurrentReport = record;
   try {
     return ExtractEntry(extraction, item, k, record);
   } catch (const EInOutError&) {
@@ -212,10 +260,181 @@ std::int32_t ExtractSelected(TLZExtraction& extraction) {
   return extraction.Extracted;
 }
 
+// ---- The pass on several threads ----
+
+// One selected entry between its questions and its turn.  It never goes
+// before its worker is done with it.
+struct TInFlight {
+  TInFlight() = default;
+  TInFlight(const TInFlight&) = delete;
+  TInFlight& operator=(const TInFlight&) = delete;
+  ~TInFlight() {
+    if (Decoded.valid()) Decoded.wait();
+  }
+
+  std::int32_t K = 0;
+  TLZFileItem* Item = nullptr;
+  TLZReportRec Record;
+  TDecision Decision = TDecision::kWrite;
+  std::int64_t Data = 0;  // the file position of its data
+  bool Created = false;
+  TPendingFile Pending;
+  // Filled by the worker.
+  std::future<void> Decoded;
+  std::vector<std::int32_t> Progress;  // the byte counts it reported, in order
+  std::int64_t Written = 0;
+  std::uint32_t CRC = 0;
+};
+
+class TParallelPass {
+ public:
+  explicit TParallelPass(TLZExtraction& extraction)
+      : extraction_(extraction), jobs_(static_cast<std::size_t>(extraction.Context.Jobs)) {}
+  ~TParallelPass() {
+    for (auto& coder : coders_) coder->Done();
+  }
+
+  std::int32_t Run() {
+    PrepareWorkers();
+    // Joined before the entries in flight go, on every way out: it runs
+    // every task it was given before it ends.
+    TLZTaskPool pool(jobs_);
+    pool_ = &pool;
+    std::int64_t data = extraction_.DataStart;
+    for (std::int32_t k = extraction_.FolderCount + 1; k <= extraction_.Directory.Count; ++k) {
+      TLZFileItem& item = extraction_.Items[static_cast<std::size_t>(k - 1)];
+      const std::int64_t next = data + item.CompressedSize;
+      if (IsSelected(extraction_, item, k)) {
+        // A target still in flight is installed before it is asked about.
+        while (!in_flight_.empty() &&
+               (in_flight_.size() >= 2 * jobs_ || targets_.count(item.TargetPath) != 0)) {
+          if (!Settle()) return result_;
+        }
+        if (!Dispatch(k, item, data)) break;
+      }
+      data = next;
+    }
+    while (!in_flight_.empty()) {
+      if (!Settle()) return result_;
+    }
+    return extraction_.Extracted;
+  }
+
+ private:
+  void PrepareWorkers() {
+    for (std::size_t i = 0; i < jobs_; ++i) {
+      coders_.push_back(std::make_unique<TLZCodecSet>());
+      if (!coders_.back()->Init(LZFastCompression)) {
+        RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
+      }
+      TFile& archive = archives_.emplace_back();
+      int error = 0;
+      if (!archive.Open(extraction_.ArchiveName, TFile::TMode::kReadDenyWrite, &error)) {
+        throw EInOutError("cannot open \"" + extraction_.ArchiveName + "\"", error);
+      }
+    }
+  }
+
+  // Asks the entry's questions and starts decoding it; false when the user
+  // cancelled, so that no later entry is taken.
+  bool Dispatch(std::int32_t k, TLZFileItem& item, std::int64_t data) {
+    auto entry = std::make_unique<TInFlight>();
+    entry->K = k;
+    entry->Item = &item;
+    entry->Data = data;
+    LZItemToReport(entry->Record, item);
+    extraction_.Context.CurrentReport = entry->Record;
+    entry->Decision = DecideEntry(extraction_, item, entry->Record);
+    const bool complete = extraction_.Archive.Size() - data >= item.CompressedSize;
+    if (entry->Decision == TDecision::kWrite && complete) {
+      entry->Created = entry->Pending.Create(item.TargetPath);
+      if (entry->Created) Submit(*entry);
+    }
+    const bool go_on = entry->Decision != TDecision::kAbort;
+    targets_.insert(item.TargetPath);
+    in_flight_.push_back(std::move(entry));
+    return go_on;
+  }
+
+  void Submit(TInFlight& entry) {
+    entry.Decoded = pool_->Submit([this, &entry](std::size_t worker) {
+      TLZContext local(*coders_[worker]);
+      local.Progress = [&entry](TLZReportRec&, std::int32_t count) {
+        entry.Progress.push_back(count);
+        return 1;
+      };
+      TFile& archive = archives_[worker];
+      const TLZFileItem& item = *entry.Item;
+      if (!archive.Seek(entry.Data)) {
+        throw EInOutError("Cannot reach the data of entry " + std::to_string(entry.K),
+                          kInOutReadPastEnd);
+      }
+      TFile& output = entry.Pending.File();
+      entry.Written =
+          item.Compressed != 0
+              ? LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output, entry.CRC)
+              : LZCopyBlockCRC(local, archive, &output, item.CompressedSize, kReportWrites,
+                               &entry.CRC);
+    });
+  }
+
+  // Installs and reports the oldest entry in flight; false when the pass
+  // stops there (result_ says with what).
+  bool Settle() {
+    std::unique_ptr<TInFlight> entry = std::move(in_flight_.front());
+    in_flight_.pop_front();
+    targets_.erase(targets_.find(entry->Item->TargetPath));
+    extraction_.Context.CurrentReport = entry->Record;
+    TEntryResult result;
+    try {
+      result = Finish(*entry);
+    } catch (const EInOutError&) {
+      LZReportFailure(extraction_.Report, entry->Record, kLZCRCMismatch);
+      throw;
+    }
+    if (result.Outcome == TOutcome::kCounted) ++extraction_.Extracted;
+    if (result.Outcome == TOutcome::kAborted) result_ = extraction_.Extracted;
+    if (result.Outcome == TOutcome::kFailed) result_ = static_cast<std::int32_t>(result.Failure);
+    return result.Outcome != TOutcome::kAborted && result.Outcome != TOutcome::kFailed;
+  }
+
+  TEntryResult Finish(TInFlight& entry) {
+    TFile& archive = extraction_.Archive;
+    if (!archive.Seek(entry.Data)) {
+      throw EInOutError("Cannot reach the data of entry " + std::to_string(entry.K),
+                        kInOutReadPastEnd);
+    }
+    const TLZFileItem& item = *entry.Item;
+    if (entry.Decision != TDecision::kWrite) {
+      return Conclude(extraction_, item, entry.K, entry.Record, entry.Decision);
+    }
+    LZRequireBytes(archive, item.CompressedSize);
+    if (!entry.Created) return Failed(extraction_, entry.Record, kLZCannotCreateOutput);
+    LZReport(extraction_.Report, entry.Record, kLZReportFileBegins);
+    TLZContext& context = extraction_.Context;
+    context.Progress = extraction_.Report;
+    entry.Decoded.get();  // a worker's exception goes on from here
+    for (std::int32_t count : entry.Progress) {
+      if (context.Progress) context.Progress(context.CurrentReport, count);
+    }
+    return FinishEntry(extraction_, item, entry.Record, entry.Pending, entry.Written, entry.CRC);
+  }
+
+  TLZExtraction& extraction_;
+  const std::size_t jobs_;
+  std::vector<std::unique_ptr<TLZCodecSet>> coders_;
+  std::vector<TFile> archives_;
+  std::deque<std::unique_ptr<TInFlight>> in_flight_;
+  std::multiset<std::string> targets_;
+  TLZTaskPool* pool_ = nullptr;
+  std::int32_t result_ = 0;
+};
+
 }  // namespace
 
 std::int32_t LZExtractFiles(TLZExtraction& extraction) {
   try {
+    if (extraction.Context.Jobs > 1) return TParallelPass(extraction).Run();
     return ExtractSelected(extraction);
   } catch (const EInOutError& error) {
     if (error.ErrorCode != kInOutReadPastEnd) throw;

@@ -66,8 +66,8 @@ std::int32_t LZForceDirectories(const std::string& path) {
   return created;
 }
 
-bool LZAskNewName(std::string& path, TLZRenameProc rename) {
-  if (rename == nullptr) return false;
+bool LZAskNewName(std::string& path, const TLZRenameHook& rename) {
+  if (!rename) return false;
   const std::string folder = ExtractFilePath(path);
   std::string name = path;
   do {
@@ -103,7 +103,7 @@ void LZItemToReport(TLZReportRec& record, const TLZFileItem& item) {
 }
 
 std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int progress_mode) {
-  return LZCopyBlockCRC(source, &target, count, progress_mode, nullptr);
+  return LZCopyBlockCRC(LZDefaultContext(), source, &target, count, progress_mode, nullptr);
 }
 
 void LZTempFileName(std::string& name) {
@@ -124,7 +124,8 @@ bool LZRenameFile(const std::string& old_name, const std::string& new_name) {
 
 // ---- Shared by the file pass and LZDecompressFile ----
 
-std::int64_t LZReportFailure(TLZReportProc report, TLZReportRec& record, std::int64_t result) {
+std::int64_t LZReportFailure(const TLZReportHook& report, TLZReportRec& record,
+                             std::int64_t result) {
   LZReport(report, record, kLZCRCMismatch);
   return result;
 }
@@ -136,13 +137,14 @@ bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attrib
   return true;
 }
 
-std::int64_t LZCopyBlockCRC(TFile& source, TFile* target, std::int64_t count, int progress_mode,
-                            std::uint32_t* crc) {
+std::int64_t LZCopyBlockCRC(TLZContext& context, TFile& source, TFile* target, std::int64_t count,
+                            int progress_mode, std::uint32_t* crc) {
   constexpr int kReportReads = 1;
   constexpr int kReportWrites = 2;
   TLZCopyOptions options;
   if (progress_mode == kReportReads || progress_mode == kReportWrites) {
-    options.Progress = LZEngine().Progress;
+    options.Progress = context.Progress;
+    options.Record = &context.CurrentReport;
   }
   options.ProgressOnWrite = progress_mode == kReportWrites;
   options.ReportEmptyRead = true;

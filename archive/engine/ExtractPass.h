@@ -30,11 +30,14 @@ inline bool LZIsCommentAttr(std::int32_t attributes) {
 
 // One run of LZExtractArchive.
 struct TLZExtraction {
+  explicit TLZExtraction(TLZContext& context) : Context(context) {}
+
+  TLZContext& Context;
   std::string ArchiveName;   // as passed
   std::string TargetFolder;  // full, ending in a separator
-  TLZQuestionProc Question = nullptr;
-  TLZReportProc Report = nullptr;
-  TLZRenameProc Rename = nullptr;
+  TLZQuestionHook Question;
+  TLZReportHook Report;
+  TLZRenameHook Rename;
   bool Recurse = false;
   bool Unexpanded = false;
   bool ByNumber = false;  // the dearchive mask is "#:N"
@@ -59,13 +62,14 @@ std::int32_t LZExtractFiles(TLZExtraction& extraction);
 
 // ---- Shared by the file pass and LZDecompressFile ----
 
-inline void LZReport(TLZReportProc report, TLZReportRec& record, std::int32_t code) {
+inline void LZReport(const TLZReportHook& report, TLZReportRec& record, std::int32_t code) {
   if (report != nullptr) report(record, code);
 }
 
 // Reports an entry that was not installed (kLZCRCMismatch with its record)
 // and returns `result`.
-std::int64_t LZReportFailure(TLZReportProc report, TLZReportRec& record, std::int64_t result);
+std::int64_t LZReportFailure(const TLZReportHook& report, TLZReportRec& record,
+                             std::int64_t result);
 
 // Puts a complete, verified file in place of its target and gives it its
 // date and attributes; false when it cannot take the target's place.
@@ -73,8 +77,8 @@ bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attrib
 
 // LZCopyBlock with the CRC-32 of the bytes copied in `crc` (when given);
 // without `target` the bytes are only read.
-std::int64_t LZCopyBlockCRC(TFile& source, TFile* target, std::int64_t count, int progress_mode,
-                            std::uint32_t* crc);
+std::int64_t LZCopyBlockCRC(TLZContext& context, TFile& source, TFile* target, std::int64_t count,
+                            int progress_mode, std::uint32_t* crc);
 
 // Raises EInOutError 100 unless `file` holds `count` more bytes from its
 // position.
@@ -88,8 +92,9 @@ void LZRequireBytes(TFile& file, std::int64_t count);
 // of a failed join (kLZJoinedArchiveInvalid when the joined parts hold no
 // archive).
 using TLZArchiveOperation = std::function<std::int32_t(const std::string& file_name)>;
-std::int32_t LZRunOnLocatedArchive(const std::string& file_name, const TLZArchiveHeader& header,
-                                   std::int32_t located, TLZReportProc report,
+std::int32_t LZRunOnLocatedArchive(TLZContext& context, const std::string& file_name,
+                                   const TLZArchiveHeader& header, std::int32_t located,
+                                   const TLZReportHook& report,
                                    const TLZArchiveOperation& operation);
 
 // The record of entry k as listing reports it: its fields, and its path in

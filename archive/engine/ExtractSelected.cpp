@@ -37,29 +37,50 @@ std::int32_t FindComment(const TZorelLZArchiveHeader& directory) {
 std::int32_t LZExtractArchiveFileByName(const std::string& archive_name,
                                         const std::string& target_folder, const std::string& name,
                                         bool dearchive_recurse, bool extract_unexpanded) {
-  TLZProtectionScope protection_scope;
-  TLZRestore<std::string> mask(LZEngine().DearchiveMask, name);
-  return LZDecompressArchive(archive_name, target_folder, nullptr, nullptr, nullptr,
+  return LZExtractArchiveFileByName(LZDefaultContext(), archive_name, target_folder, name,
+                                    dearchive_recurse, extract_unexpanded);
+}
+
+std::int32_t LZExtractArchiveFileByName(TLZContext& context, const std::string& archive_name,
+                                        const std::string& target_folder, const std::string& name,
+                                        bool dearchive_recurse, bool extract_unexpanded) {
+  TLZProtectionScope protection_scope(context);
+  TLZRestore<std::string> mask(context.DearchiveMask, name);
+  return LZDecompressArchive(context, archive_name, target_folder, nullptr, nullptr, nullptr,
                              dearchive_recurse, extract_unexpanded);
 }
 
 std::int32_t LZExtractArchiveFileByID(const std::string& archive_name,
                                       const std::string& target_folder, std::int32_t number,
                                       bool dearchive_recurse, bool extract_unexpanded) {
-  TLZProtectionScope protection_scope;
-  TLZRestore<std::string> mask(LZEngine().DearchiveMask, NumberMask(number));
-  return LZDecompressArchive(archive_name, target_folder, nullptr, nullptr, nullptr,
+  return LZExtractArchiveFileByID(LZDefaultContext(), archive_name, target_folder, number,
+                                  dearchive_recurse, extract_unexpanded);
+}
+
+std::int32_t LZExtractArchiveFileByID(TLZContext& context, const std::string& archive_name,
+                                      const std::string& target_folder, std::int32_t number,
+                                      bool dearchive_recurse, bool extract_unexpanded) {
+  TLZProtectionScope protection_scope(context);
+  TLZRestore<std::string> mask(context.DearchiveMask, NumberMask(number));
+  return LZDecompressArchive(context, archive_name, target_folder, nullptr, nullptr, nullptr,
                              dearchive_recurse, extract_unexpanded);
 }
 
 std::int32_t LZExtractComment(const std::string& archive_name, const std::string& target_folder,
                               std::string* path) {
-  TLZProtectionScope protection_scope;
-  const std::int32_t count = LZArchiveCount(archive_name);
+  return LZExtractComment(LZDefaultContext(), archive_name, target_folder, path);
+}
+
+std::int32_t LZExtractComment(TLZContext& context, const std::string& archive_name,
+                              const std::string& target_folder, std::string* path) {
+  TLZProtectionScope protection_scope(context);
+  const std::int32_t count = LZArchiveCount(context, archive_name);
   if (count <= 0) return kLZNotAnArchive;
   std::unique_ptr<TZorelLZArchiveHeader> directory;
   LZAllocDirectory(directory, count);
-  if (std::int32_t loaded = LZLoadDirectory(archive_name, *directory); loaded < 0) return loaded;
+  if (std::int32_t loaded = LZLoadDirectory(context, archive_name, *directory); loaded < 0) {
+    return loaded;
+  }
   const std::int32_t comment = FindComment(*directory);
   if (comment == 0) return 0;
   const std::string name = directory->Name(comment);
@@ -67,9 +88,9 @@ std::int32_t LZExtractComment(const std::string& archive_name, const std::string
 
   std::int32_t extracted;
   {
-    TLZRestore<std::string> mask(LZEngine().DearchiveMask, NumberMask(comment));
-    extracted =
-        LZExtractArchive(archive_name, target_folder, nullptr, nullptr, nullptr, false, false);
+    TLZRestore<std::string> mask(context.DearchiveMask, NumberMask(comment));
+    extracted = LZExtractArchive(context, archive_name, target_folder, nullptr, nullptr, nullptr,
+                                 false, false);
   }
   if (extracted <= 0) return extracted;
   // Without folders every file lands directly in the target folder.

@@ -26,8 +26,8 @@ bool SelectsEverything(std::string_view mask) {
 
 // The entry's path inside the archive being extracted, as the user would
 // type it: UTF-8, backslashes or slashes alike.
-bool IsEntryPath(const std::string& upper_mask, std::int32_t entry) {
-  const TZorelLZArchiveHeader* directory = LZEngine().ExtractingDirectory;
+bool IsEntryPath(const TLZContext& context, const std::string& upper_mask, std::int32_t entry) {
+  const TZorelLZArchiveHeader* directory = context.ExtractingDirectory;
   std::string archive_path;
   if (directory == nullptr || !LZEntryPath(*directory, entry, archive_path)) return false;
   std::string wanted = upper_mask;
@@ -41,6 +41,17 @@ bool IsEntryPath(const std::string& upper_mask, std::int32_t entry) {
 
 bool LZDefaultFileMatch(const std::string& mask, const std::string& target_path,
                         std::int32_t entry) {
+  return LZDefaultFileMatchIn(LZDefaultContext(), mask, target_path, entry);
+}
+
+bool LZMatchFile(const TLZContext& context, const std::string& mask, const std::string& target_path,
+                 std::int32_t entry) {
+  if (context.FileMatch) return context.FileMatch(mask, target_path, entry);
+  return LZDefaultFileMatchIn(context, mask, target_path, entry);
+}
+
+bool LZDefaultFileMatchIn(const TLZContext& context, const std::string& mask,
+                          const std::string& target_path, std::int32_t entry) {
   if (mask.starts_with(kLZNumberMaskPrefix)) {
     return SelectsNumber(std::string_view(mask).substr(kLZNumberMaskPrefix.size()), entry);
   }
@@ -48,7 +59,7 @@ bool LZDefaultFileMatch(const std::string& mask, const std::string& target_path,
   const std::string upper_mask = UpperCaseAscii(mask);
   const std::string upper_name = UpperCaseAscii(ExtractFileName(target_path));
   return upper_mask == UpperCaseAscii(target_path) || upper_mask == upper_name ||
-         IsEntryPath(upper_mask, entry) || MatchWildcard(upper_mask, upper_name);
+         IsEntryPath(context, upper_mask, entry) || MatchWildcard(upper_mask, upper_name);
 }
 
 }  // namespace zorellz

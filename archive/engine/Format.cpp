@@ -44,10 +44,9 @@ std::int32_t ReadHeaderAt(const std::string& file_name, std::int32_t offset,
 
 // The check-password hook is asked once per operation; its answer stands
 // until LZResetProtection.
-std::int32_t CheckProtection(const TLZArchiveHeader& header) {
-  TLZEngineState& engine = LZEngine();
+std::int32_t CheckProtection(TLZContext& engine, const TLZArchiveHeader& header) {
   if (header.Trailer.Protection == 0 || engine.ProtectionAnswer != -1) return 0;
-  if (engine.CheckPassWord == nullptr) return kLZProtected;
+  if (!engine.CheckPassWord) return kLZProtected;
   std::int32_t answer = engine.CheckPassWord(header, 0);
   if (answer != kLZPasswordAccepted && answer != kLZPasswordAcceptedToo) return kLZProtected;
   engine.ProtectionAnswer = answer;
@@ -91,32 +90,47 @@ std::uint8_t ScrambleAmount(std::size_t index) {
 
 }  // namespace
 
-std::int32_t LZReadArchiveHeader(const std::string& file_name, TLZArchiveHeader& header) {
+std::int32_t LZReadArchiveHeader(TLZContext& context, const std::string& file_name,
+                                 TLZArchiveHeader& header) {
   header = TLZArchiveHeader{};
   if (file_name.empty() || !FileExists(file_name)) return kLZNoFile;
-  std::int32_t count = ReadHeaderAt(file_name, LZEngine().HeaderOffset, header);
+  std::int32_t count = ReadHeaderAt(file_name, context.HeaderOffset, header);
   if (count <= 0) return count;
-  std::int32_t protection = CheckProtection(header);
+  std::int32_t protection = CheckProtection(context, header);
   return protection != 0 ? protection : count;
 }
 
-std::int32_t LZArchiveCount(const std::string& file_name) {
+std::int32_t LZArchiveCount(TLZContext& context, const std::string& file_name) {
   TLZArchiveHeader header;
-  return LZReadArchiveHeader(file_name, header);
+  return LZReadArchiveHeader(context, file_name, header);
 }
 
-std::int32_t LZGetArchiveSize(const std::string& file_name) {
+std::int32_t LZGetArchiveSize(TLZContext& context, const std::string& file_name) {
   TLZArchiveHeader header;
-  if (LZReadArchiveHeader(file_name, header) <= 0) return 0;
+  if (LZReadArchiveHeader(context, file_name, header) <= 0) return 0;
   return header.TotalUncompressed;
 }
 
-std::int32_t LZLocateArchive(const std::string& file_name, TLZArchiveHeader& header) {
+std::int32_t LZLocateArchive(TLZContext& context, const std::string& file_name,
+                             TLZArchiveHeader& header) {
   header = TLZArchiveHeader{};
   if (file_name.empty() || !FileExists(file_name)) return kLZNoFile;
-  if (LZReadArchiveHeader(file_name, header) > 0) return 0;
+  if (LZReadArchiveHeader(context, file_name, header) > 0) return 0;
   header = TLZArchiveHeader{};
   return LocateThroughTrailer(file_name, header);
+}
+
+std::int32_t LZReadArchiveHeader(const std::string& file_name, TLZArchiveHeader& header) {
+  return LZReadArchiveHeader(LZDefaultContext(), file_name, header);
+}
+std::int32_t LZArchiveCount(const std::string& file_name) {
+  return LZArchiveCount(LZDefaultContext(), file_name);
+}
+std::int32_t LZGetArchiveSize(const std::string& file_name) {
+  return LZGetArchiveSize(LZDefaultContext(), file_name);
+}
+std::int32_t LZLocateArchive(const std::string& file_name, TLZArchiveHeader& header) {
+  return LZLocateArchive(LZDefaultContext(), file_name, header);
 }
 
 bool LZIsSpannedHeader(const TLZArchiveHeader& header) {

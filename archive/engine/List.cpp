@@ -13,12 +13,12 @@ namespace {
 
 // Loads the directory of the archive at the current header offset: 0, or
 // kLZNotAnArchive and the loader's results.
-std::int32_t LoadArchiveDirectory(const std::string& archive_name,
+std::int32_t LoadArchiveDirectory(TLZContext& context, const std::string& archive_name,
                                   std::unique_ptr<TZorelLZArchiveHeader>& directory) {
-  const std::int32_t count = LZArchiveCount(archive_name);
+  const std::int32_t count = LZArchiveCount(context, archive_name);
   if (count <= 0) return kLZNotAnArchive;
   LZAllocDirectory(directory, count);
-  return LZLoadDirectory(archive_name, *directory);
+  return LZLoadDirectory(context, archive_name, *directory);
 }
 
 TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
@@ -48,7 +48,7 @@ namespace {
 
 // Reports entries 1..Count until the report function answers 0.
 void ReportEntries(const TZorelLZArchiveHeader& directory, TLZReportRec& record,
-                   TLZReportProc report) {
+                   const TLZReportHook& report) {
   record = TLZReportRec{};
   for (std::int32_t k = 1; k <= directory.Count; ++k) {
     LZDescribeEntry(directory, k, record);
@@ -60,10 +60,15 @@ void ReportEntries(const TZorelLZArchiveHeader& directory, TLZReportRec& record,
 
 std::int32_t LZListArchive(const std::string& archive_name, TLZArchiveHeader* header,
                            TLZReportProc report) {
-  if (report == nullptr) return kLZNoReportFunction;
-  TLZProtectionScope protection_scope;
+  return LZListArchive(LZDefaultContext(), archive_name, header, report);
+}
+
+std::int32_t LZListArchive(TLZContext& context, const std::string& archive_name,
+                           TLZArchiveHeader* header, TLZReportHook report) {
+  if (!report) return kLZNoReportFunction;
+  TLZProtectionScope protection_scope(context);
   std::unique_ptr<TZorelLZArchiveHeader> directory;
-  if (std::int32_t loaded = LoadArchiveDirectory(archive_name, directory); loaded != 0) {
+  if (std::int32_t loaded = LoadArchiveDirectory(context, archive_name, directory); loaded != 0) {
     return loaded;
   }
   if (header != nullptr) *header = directory->Header;
@@ -78,10 +83,15 @@ std::int32_t LZListArchive(const std::string& archive_name, TLZArchiveHeader* he
 }
 
 std::int32_t LZViewArchive(const std::string& archive_name, const TLZViewProc& view) {
+  return LZViewArchive(LZDefaultContext(), archive_name, view);
+}
+
+std::int32_t LZViewArchive(TLZContext& context, const std::string& archive_name,
+                           const TLZViewProc& view) {
   if (!view) return kLZNoReportFunction;
-  TLZProtectionScope protection_scope;
+  TLZProtectionScope protection_scope(context);
   std::unique_ptr<TZorelLZArchiveHeader> directory;
-  if (std::int32_t loaded = LoadArchiveDirectory(archive_name, directory); loaded != 0) {
+  if (std::int32_t loaded = LoadArchiveDirectory(context, archive_name, directory); loaded != 0) {
     return loaded;
   }
   if (view(directory.get(), kLZReportSummary) != 0) {

@@ -6,14 +6,10 @@
 
 namespace zorellz {
 
-TLZCodecSession::TLZCodecSession(std::uint8_t level) {
+TLZCodecSession::TLZCodecSession(TLZCodecSet& codecs, std::uint8_t level) : codecs_(codecs) {
   // A failed preparation has nothing to release, and releasing could free
   // a codec that another stream holds.
-  if (!LZInitCodec(level)) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
-}
-
-TLZCodecSession::~TLZCodecSession() {
-  LZDoneCodec();
+  if (!codecs_.Init(level)) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
 }
 
 std::string LZFileVersionText(const std::string& file_name) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZorelLZ.h"
 #include "archive/engine/ZrlTypes.h"
 
@@ -26,36 +27,40 @@ class TLZRestore {
   T saved_;
 };
 
-// Prepares the codec of a compression level and releases it at the end;
-// EZorelLZError 40002 when it cannot be prepared.
+// Prepares the codec of a compression level in a context's set and
+// releases it at the end; EZorelLZError 40002 when it cannot be prepared.
 class TLZCodecSession {
  public:
-  explicit TLZCodecSession(std::uint8_t level);
-  ~TLZCodecSession();
+  TLZCodecSession(TLZCodecSet& codecs, std::uint8_t level);
+  ~TLZCodecSession() { codecs_.Done(); }
   TLZCodecSession(const TLZCodecSession&) = delete;
   TLZCodecSession& operator=(const TLZCodecSession&) = delete;
+
+ private:
+  TLZCodecSet& codecs_;
 };
 
 // The check-password hook is asked once per operation: its answer is
 // forgotten when the operation ends.
 class TLZProtectionScope {
  public:
-  TLZProtectionScope() = default;
-  ~TLZProtectionScope() { LZResetProtection(); }
+  explicit TLZProtectionScope(TLZContext& context) : context_(context) {}
+  ~TLZProtectionScope() { context_.ProtectionAnswer = -1; }
   TLZProtectionScope(const TLZProtectionScope&) = delete;
   TLZProtectionScope& operator=(const TLZProtectionScope&) = delete;
-};
-
-// The header offset at `offset` for the life of the object.
-class TLZHeaderOffsetScope {
- public:
-  explicit TLZHeaderOffsetScope(std::int32_t offset) : previous_(LZSetHeaderOffset(offset)) {}
-  ~TLZHeaderOffsetScope() { LZSetHeaderOffset(previous_); }
-  TLZHeaderOffsetScope(const TLZHeaderOffsetScope&) = delete;
-  TLZHeaderOffsetScope& operator=(const TLZHeaderOffsetScope&) = delete;
 
  private:
-  std::int32_t previous_;
+  TLZContext& context_;
+};
+
+// A context's header offset at `offset` for the life of the object.
+class TLZHeaderOffsetScope {
+ public:
+  TLZHeaderOffsetScope(TLZContext& context, std::int32_t offset)
+      : restore_(context.HeaderOffset, offset) {}
+
+ private:
+  TLZRestore<std::int32_t> restore_;
 };
 
 // The version text that entries, headers and records keep for a file: at

@@ -13,14 +13,24 @@ namespace zorellz {
 std::int32_t LZCreateSFXArchive(const std::string& stub_name, const std::string& file_specs,
                                 const std::string& out_name, TLZCompressionChoices compression,
                                 TLZReportProc report, TLZRecurse recurse) {
-  const TLZBuildPlace place{.Output = out_name, .ReportedName = out_name, .OtherOutputs = {}};
-  return LZCreateSFXArchiveAt(stub_name, file_specs, place, compression, report, recurse);
+  return LZCreateSFXArchive(LZDefaultContext(), stub_name, file_specs, out_name, compression,
+                            report, recurse);
 }
 
-std::int32_t LZCreateSFXArchiveAt(const std::string& stub_name, const std::string& file_specs,
-                                  const TLZBuildPlace& place, TLZCompressionChoices compression,
-                                  TLZReportProc report, TLZRecurse recurse) {
-  TLZProtectionScope protection;
+std::int32_t LZCreateSFXArchive(TLZContext& context, const std::string& stub_name,
+                                const std::string& file_specs, const std::string& out_name,
+                                TLZCompressionChoices compression, TLZReportHook report,
+                                TLZRecurse recurse) {
+  const TLZBuildPlace place{.Output = out_name, .ReportedName = out_name, .OtherOutputs = {}};
+  return LZCreateSFXArchiveAt(context, stub_name, file_specs, place, compression, std::move(report),
+                              recurse);
+}
+
+std::int32_t LZCreateSFXArchiveAt(TLZContext& context, const std::string& stub_name,
+                                  const std::string& file_specs, const TLZBuildPlace& place,
+                                  TLZCompressionChoices compression, TLZReportHook report,
+                                  TLZRecurse recurse) {
+  TLZProtectionScope protection(context);
   const std::string& out_name = place.Output;
   if (stub_name.empty() || out_name.empty() || place.ReportedName.empty() ||
       !FileExists(stub_name)) {
@@ -37,16 +47,16 @@ std::int32_t LZCreateSFXArchiveAt(const std::string& stub_name, const std::strin
   if (!pending.Create(out_name)) return kLZCannotCreateOutput;
   pending.MakeProgramLike(stub_name);
 
-  const std::int64_t stub_length = LZCopyFileBytes(stub, pending.File(), -1, nullptr);
+  const std::int64_t stub_length = LZCopyFileBytes(stub, pending.File(), -1);
   stub.Close();
   // The trailer records where the archive starts in 32 bits.
   if (stub_length > std::numeric_limits<std::int32_t>::max()) return kLZCannotOpenSFX;
 
-  TLZHeaderOffsetScope offset(static_cast<std::int32_t>(stub_length));
-  TLZCodecSession codec(compression);
+  TLZHeaderOffsetScope offset(context, static_cast<std::int32_t>(stub_length));
+  TLZCodecSession codec(context.Codecs, compression);
   const TLZCreateRequest request =
-      LZParseCreateRequest(file_specs, place, recurse, compression, report);
-  return LZBuildArchive(pending, request);
+      LZParseCreateRequest(file_specs, place, recurse, compression, std::move(report));
+  return LZBuildArchive(context, pending, request);
 }
 
 }  // namespace zorellz

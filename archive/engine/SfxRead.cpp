@@ -31,43 +31,35 @@ std::string RunCommandText(const TLZArchiveHeader& header) {
 }
 
 // Sees what an extraction went through that its result does not show: the
-// user cancelling at a question, or an entry that failed.  Callbacks are
-// plain functions and the engine runs one operation at a time, so the
-// caller's functions wait in static members for one extraction.
+// user cancelling at a question, or an entry that failed.
 class TExtractionWatch {
  public:
-  TExtractionWatch(TLZQuestionProc question, TLZReportProc report) {
-    question_ = question;
-    report_ = report;
-    cancelled_ = false;
-    entry_failed_ = false;
-  }
-  ~TExtractionWatch() {
-    question_ = nullptr;
-    report_ = nullptr;
-  }
+  TExtractionWatch(TLZQuestionHook question, TLZReportHook report)
+      : question_(std::move(question)), report_(std::move(report)) {}
   TExtractionWatch(const TExtractionWatch&) = delete;
   TExtractionWatch& operator=(const TExtractionWatch&) = delete;
 
-  TLZQuestionProc Question() const { return question_ != nullptr ? AskAndWatch : nullptr; }
-  TLZReportProc Report() const { return ReportAndWatch; }
+  TLZQuestionHook Question() {
+    if (!question_) return nullptr;
+    return [this](const TLZReportRec& current, const TLZReportRec& existing) {
+      const std::uint8_t answer = question_(current, existing);
+      if (answer == 2) cancelled_ = true;
+      return answer;
+    };
+  }
+  TLZReportHook Report() {
+    return [this](TLZReportRec& record, std::int32_t code) {
+      if (code == kLZCRCMismatch) entry_failed_ = true;
+      return report_ ? report_(record, code) : 0;
+    };
+  }
   bool SawNoFailure() const { return !cancelled_ && !entry_failed_; }
 
  private:
-  static std::uint8_t AskAndWatch(const TLZReportRec& current, const TLZReportRec& existing) {
-    const std::uint8_t answer = question_(current, existing);
-    if (answer == 2) cancelled_ = true;
-    return answer;
-  }
-  static std::int32_t ReportAndWatch(TLZReportRec& record, std::int32_t code) {
-    if (code == kLZCRCMismatch) entry_failed_ = true;
-    return report_ != nullptr ? report_(record, code) : 0;
-  }
-
-  static inline TLZQuestionProc question_ = nullptr;
-  static inline TLZReportProc report_ = nullptr;
-  static inline bool cancelled_ = false;
-  static inline bool entry_failed_ = false;
+  TLZQuestionHook question_;
+  TLZReportHook report_;
+  bool cancelled_ = false;
+  bool entry_failed_ = false;
 };
 
 // The header of the archive as it will stand at the start of its own file.
@@ -83,8 +75,9 @@ void CopyHeaderToOffsetZero(TFile& sfx, TFile& out) {
 
 // The appended archive of a file, checked for being one that can be copied
 // out: 0 and `header`, or a negative result.
-std::int32_t LocateAppendedArchive(const std::string& sfx_name, TLZArchiveHeader& header) {
-  if (LZLocateArchive(sfx_name, header) <= 0) return kLZNoArchiveInFile;
+std::int32_t LocateAppendedArchive(TLZContext& context, const std::string& sfx_name,
+                                   TLZArchiveHeader& header) {
+  if (LZLocateArchive(context, sfx_name, header) <= 0) return kLZNoArchiveInFile;
   if (LZIsSpannedHeader(header)) return kLZSpannedEmbedded;
   return 0;
 }
@@ -95,24 +88,39 @@ std::int32_t LZDecompressSFXArchive(const std::string& file_name, const std::str
                                     TLZQuestionProc question, TLZReportProc report,
                                     TLZRenameProc rename, bool dearchive_recurse,
                                     bool extract_unexpanded) {
-  TLZProtectionScope protection_scope;
+  return LZDecompressSFXArchive(LZDefaultContext(), file_name, target_folder, question, report,
+                                rename, dearchive_recurse, extract_unexpanded);
+}
+
+std::int32_t LZDecompressSFXArchive(TLZContext& context, const std::string& file_name,
+                                    const std::string& target_folder, TLZQuestionHook question,
+                                    TLZReportHook report, TLZRenameHook rename,
+                                    bool dearchive_recurse, bool extract_unexpanded) {
+  TLZProtectionScope protection_scope(context);
   TLZArchiveHeader header;
-  if (LZLocateArchive(file_name, header) < 0) return kLZNoArchiveInFile;
+  if (LZLocateArchive(context, file_name, header) < 0) return kLZNoArchiveInFile;
   const std::string command = RunCommandText(header);
-  TExtractionWatch watch(question, report);
+  TExtractionWatch watch(std::move(question), std::move(report));
   const std::int32_t result =
-      LZDecompressArchive(file_name, target_folder, watch.Question(), watch.Report(), rename,
-                          dearchive_recurse, extract_unexpanded);
+      LZDecompressArchive(context, file_name, target_folder, watch.Question(), watch.Report(),
+                          std::move(rename), dearchive_recurse, extract_unexpanded);
   // The command usually installs what was extracted: never after a part of it.
   if (result > 0 && watch.SawNoFailure() && !command.empty()) StartCommand(command);
   return result;
 }
 
 std::int32_t LZExtractArchiveFromSFX(const std::string& sfx_name, const std::string& archive_name) {
+  return LZExtractArchiveFromSFX(LZDefaultContext(), sfx_name, archive_name);
+}
+
+std::int32_t LZExtractArchiveFromSFX(TLZContext& context, const std::string& sfx_name,
+                                     const std::string& archive_name) {
   if (sfx_name.empty() || archive_name.empty() || !FileExists(sfx_name)) return kLZNoFile;
-  TLZProtectionScope protection_scope;
+  TLZProtectionScope protection_scope(context);
   TLZArchiveHeader header;
-  if (std::int32_t located = LocateAppendedArchive(sfx_name, header); located < 0) return located;
+  if (std::int32_t located = LocateAppendedArchive(context, sfx_name, header); located < 0) {
+    return located;
+  }
   // Committing over the input would replace the archive with its own copy.
   if (IsSameFile(sfx_name, archive_name)) return kLZCannotCreateOutput;
 
@@ -127,8 +135,9 @@ std::int32_t LZExtractArchiveFromSFX(const std::string& sfx_name, const std::str
   if (!out.Create(archive_name)) return kLZCannotCreateOutput;
 
   CopyHeaderToOffsetZero(sfx, out.File());
-  const std::int64_t written = static_cast<std::int64_t>(TLZArchiveHeader::kSize) +
-                               LZCopyBlock(sfx, out.File(), kToTheEnd, kNoProgress);
+  const std::int64_t written =
+      static_cast<std::int64_t>(TLZArchiveHeader::kSize) +
+      LZCopyBlockCRC(context, sfx, &out.File(), kToTheEnd, kNoProgress, nullptr);
   if (!out.Commit()) return kLZCannotCreateOutput;
   return static_cast<std::int32_t>(written);
 }

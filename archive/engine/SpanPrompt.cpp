@@ -48,8 +48,9 @@ std::int32_t LZAskForDisk(std::int32_t disk_num, std::int32_t total_parts,
 }
 
 TLZSpanPromptProc LZSetSpanPromptProc(TLZSpanPromptProc proc) {
-  LZEngine().SpanPrompt = proc != nullptr ? proc : LZDefaultSpanPrompt;
-  return LZEngine().SpanPrompt;
+  TLZSpanPromptProc installed = proc != nullptr ? proc : LZDefaultSpanPrompt;
+  LZDefaultContext().SpanPrompt = installed;
+  return installed;
 }
 
 }  // namespace zorellz

@@ -28,7 +28,7 @@ void Report(const TLZSpanJoin& join, TLZReportRec& record, std::int32_t code) {
 
 // True when the user (or the installed prompt) wants to go on.
 bool DiskPromptGoesOn(std::int32_t part, const TLZSpanJoin& join) {
-  return LZSpanPromptGoesOn(part, join.TotalParts, kNoSpaceNeeded, join.Drive);
+  return LZSpanPromptGoesOn(*join.Context, part, join.TotalParts, kNoSpaceNeeded, join.Drive);
 }
 
 bool ReadPartTrailer(TFile& part_file, std::int64_t size, TLZArchiveTrailer& trailer) {
@@ -119,10 +119,11 @@ bool RestoreOrdinaryArchive(TFile& work, const TLZArchiveHeader& spanned) {
 
 // The joined file is the archive file as it was before it was split: its
 // header lies where part 1 said.
-bool JoinedArchiveIsValid(const std::string& work_file, const TLZArchiveHeader& header) {
-  const TLZHeaderOffsetScope offset(header.Trailer.ArchiveOffset);
+bool JoinedArchiveIsValid(TLZContext& context, const std::string& work_file,
+                          const TLZArchiveHeader& header) {
+  const TLZHeaderOffsetScope offset(context, header.Trailer.ArchiveOffset);
   TLZArchiveHeader located;
-  return LZLocateArchive(work_file, located) >= 0;
+  return LZLocateArchive(context, work_file, located) >= 0;
 }
 
 std::int32_t ReadAllParts(TLZSpanJoin& join) {
@@ -135,22 +136,23 @@ std::int32_t ReadAllParts(TLZSpanJoin& join) {
 
 // Appends every part to `work` and makes it an ordinary archive: 0 or a
 // negative result.
-std::int32_t JoinParts(TFile& work, const std::string& archive_name, const TLZArchiveHeader& header,
-                       TLZReportProc report) {
+std::int32_t JoinParts(TLZContext& context, TFile& work, const std::string& archive_name,
+                       const TLZArchiveHeader& header, const TLZReportHook& report) {
   std::vector<std::uint8_t> buffer(kLZCopyBlockSize);
-  TLZSpanJoin join{.WorkFile = &work,
+  TLZSpanJoin join{.Context = &context,
+                   .WorkFile = &work,
                    .Buffer = &buffer,
                    .ArchiveName = archive_name,
                    .TotalParts = header.PartCount,
                    .Drive = LZSpanDrive(archive_name),
                    .Report = report};
   TLZReportRec begins = LZSpanRecord(archive_name, 0, 0, join.TotalParts);
-  if (report != nullptr) report(begins, kLZReportJoinBegins);
+  if (report) report(begins, kLZReportJoinBegins);
   const std::int32_t read = ReadAllParts(join);
   if (read < 0) return read;
   if (!RestoreOrdinaryArchive(work, header)) return kLZJoinedArchiveInvalid;
   TLZReportRec done = LZSpanRecord(archive_name, work.Size(), join.TotalParts, join.TotalParts);
-  if (report != nullptr) report(done, kLZReportJoinDone);
+  if (report) report(done, kLZReportJoinDone);
   return 0;
 }
 
@@ -197,7 +199,13 @@ std::int32_t LZReadSpanPart(std::int32_t part, TLZSpanJoin& join) {
 }
 
 std::int32_t LZJoinSpannedArchive(const std::string& archive_name, const TLZArchiveHeader& header,
-                                  TLZReportProc report, std::string& work_file) {
+                                  const TLZReportHook& report, std::string& work_file) {
+  return LZJoinSpannedArchive(LZDefaultContext(), archive_name, header, report, work_file);
+}
+
+std::int32_t LZJoinSpannedArchive(TLZContext& context, const std::string& archive_name,
+                                  const TLZArchiveHeader& header, const TLZReportHook& report,
+                                  std::string& work_file) {
   // A part count the part trailers cannot carry marks a damaged header.
   if (header.PartCount < 1 || header.PartCount > kLZMaxSpanParts) return kLZNotAnArchive;
   TWorkFileGuard guard(LZCreateWorkFile());
@@ -205,10 +213,12 @@ std::int32_t LZJoinSpannedArchive(const std::string& archive_name, const TLZArch
   if (guard.Path().empty() || !work.Open(guard.Path(), TFile::TMode::kReadWrite)) {
     return kLZCannotCreateJoinFile;
   }
-  const std::int32_t joined = JoinParts(work, archive_name, header, report);
+  const std::int32_t joined = JoinParts(context, work, archive_name, header, report);
   work.Close();
   if (joined < 0) return joined;
-  if (!JoinedArchiveIsValid(guard.Path().string(), header)) return kLZJoinedArchiveInvalid;
+  if (!JoinedArchiveIsValid(context, guard.Path().string(), header)) {
+    return kLZJoinedArchiveInvalid;
+  }
   work_file = guard.Keep();
   return 0;
 }

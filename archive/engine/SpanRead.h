@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/File.h"
 
@@ -13,12 +14,13 @@ namespace zorellz {
 
 // What reading the parts of one spanned archive shares.
 struct TLZSpanJoin {
+  TLZContext* Context = nullptr;                // whose disk prompt is asked
   TFile* WorkFile = nullptr;                    // parts are appended at its end
   std::vector<std::uint8_t>* Buffer = nullptr;  // kLZCopyBlockSize bytes
   std::string ArchiveName;                      // part 1
   std::int32_t TotalParts = 0;
   std::string Drive;  // handed to the disk prompt
-  TLZReportProc Report = nullptr;
+  TLZReportHook Report;
 };
 
 // The "drive" the disk prompt names for an archive: the folder that holds
@@ -39,7 +41,11 @@ std::int32_t LZReadSpanPart(std::int32_t part, TLZSpanJoin& join);
 // 0 with `work_file` naming the joined archive (the caller removes it), or
 // kLZCannotCreateJoinFile, a part's result, or kLZJoinedArchiveInvalid; on
 // failure no work file is left behind.
+std::int32_t LZJoinSpannedArchive(TLZContext& context, const std::string& archive_name,
+                                  const TLZArchiveHeader& header, const TLZReportHook& report,
+                                  std::string& work_file);
+// The same with the default context.
 std::int32_t LZJoinSpannedArchive(const std::string& archive_name, const TLZArchiveHeader& header,
-                                  TLZReportProc report, std::string& work_file);
+                                  const TLZReportHook& report, std::string& work_file);
 
 }  // namespace zorellz

@@ -105,9 +105,11 @@ bool WriteSpannedHeader(TFile& work, TLZArchiveHeader header, const TLZSpanWrite
 
 // ---- The steps of a split ----
 
-TLZSpanWrite StartSplit(const std::string& archive_name, std::int32_t disk_size,
-                        std::int64_t work_size, TLZReportProc report) {
+TLZSpanWrite StartSplit(TLZContext& context, const std::string& archive_name,
+                        std::int32_t disk_size, std::int64_t work_size,
+                        const TLZReportHook& report) {
   TLZSpanWrite state;
+  state.Context = &context;
   state.Drive = LZSpanDrive(archive_name);
   state.SpannedName = state.Drive + ExtractFileName(archive_name);
   state.DiskSize = disk_size;
@@ -193,7 +195,8 @@ std::int64_t LZSpanPartCount(std::int64_t work_size, std::int32_t disk_size) {
 std::int32_t LZWriteSpanPart(std::int32_t part, TLZSpanWrite& state) {
   const std::int64_t needed =
       part < state.Parts ? state.DiskSize - kTrailerSize : state.Remaining + kPartOverhead;
-  if (!LZSpanPromptGoesOn(part, state.Parts, needed, state.Drive)) return kLZPromptStopped;
+  if (!LZSpanPromptGoesOn(*state.Context, part, state.Parts, needed, state.Drive))
+    return kLZPromptStopped;
   state.Trailer.SpanPart = static_cast<std::uint16_t>(part);
   if (part != 1) state.Trailer.SpanOffset = 0;
 
@@ -218,11 +221,11 @@ std::int32_t LZWriteSpanPart(std::int32_t part, TLZSpanWrite& state) {
   return static_cast<std::int32_t>(copied);
 }
 
-std::int32_t LZSplitWorkFile(const std::string& work_file, std::int64_t work_size,
-                             const std::string& archive_name, TLZSpanInfo& span_info,
-                             TLZReportProc report) {
+std::int32_t LZSplitWorkFile(TLZContext& context, const std::string& work_file,
+                             std::int64_t work_size, const std::string& archive_name,
+                             TLZSpanInfo& span_info, const TLZReportHook& report) {
   if (span_info.DiskSize < 1) return kLZNoDiskSize;
-  TLZSpanWrite state = StartSplit(archive_name, span_info.DiskSize, work_size, report);
+  TLZSpanWrite state = StartSplit(context, archive_name, span_info.DiskSize, work_size, report);
   span_info.SpannedName = state.SpannedName;
   TFile work;
   if (!work.Open(work_file, TFile::TMode::kReadWrite)) return kLZCannotOpenPart;

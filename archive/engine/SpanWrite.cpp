@@ -36,20 +36,20 @@ std::vector<std::string> LaterOutputs(const std::string& archive_name) {
   return outputs;
 }
 
-std::int32_t BuildIntoWorkFile(const std::string& work_file, const std::string& file_specs,
-                               const std::string& archive_name, TLZRecurse recurse,
-                               const TLZSpanInfo& span_info, TLZCompressionChoices compression,
-                               TLZReportProc report) {
+std::int32_t BuildIntoWorkFile(TLZContext& context, const std::string& work_file,
+                               const std::string& file_specs, const std::string& archive_name,
+                               TLZRecurse recurse, const TLZSpanInfo& span_info,
+                               TLZCompressionChoices compression, const TLZReportHook& report) {
   const TLZBuildPlace place{.Output = work_file,
                             .ReportedName = archive_name,
                             .OtherOutputs = LaterOutputs(archive_name)};
   if (span_info.IsSelfExtracting != 0 && !span_info.StubName.empty()) {
-    return LZCreateSFXArchiveAt(span_info.StubName, file_specs, place, compression, report,
+    return LZCreateSFXArchiveAt(context, span_info.StubName, file_specs, place, compression, report,
                                 recurse);
   }
   // The work file is new: the archive starts at its first byte.
-  const TLZHeaderOffsetScope offset(0);
-  return LZCreateArchiveAt(file_specs, place, recurse, compression, report);
+  const TLZHeaderOffsetScope offset(context, 0);
+  return LZCreateArchiveAt(context, file_specs, place, recurse, compression, report);
 }
 
 // ---- Moving an archive that fits on one disk ----
@@ -61,12 +61,14 @@ TLZReportRec MoveRecord(const std::string& archive_name, std::int64_t size, std:
 
 // Copies the work file beside the target and puts it in the target's place
 // only when it is complete: 0 or a negative result.
-std::int32_t CopyToTarget(const std::filesystem::path& work_file, std::int64_t size,
-                          const std::string& archive_name, TLZReportProc report) {
+std::int32_t CopyToTarget(const TLZContext& context, const std::filesystem::path& work_file,
+                          std::int64_t size, const std::string& archive_name,
+                          const TLZReportHook& report) {
   TFile source;
   if (!source.Open(work_file, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenPart;
   const std::string drive = LZSpanDrive(archive_name);
-  if (GetDiskFreeOf(drive) < size && !LZSpanPromptGoesOn(kOneDisk, kOneDisk, size, drive)) {
+  if (GetDiskFreeOf(drive) < size &&
+      !LZSpanPromptGoesOn(context, kOneDisk, kOneDisk, size, drive)) {
     return kLZPromptStopped;
   }
   TPendingFile target;
@@ -90,31 +92,31 @@ std::int32_t CopyToTarget(const std::filesystem::path& work_file, std::int64_t s
 
 // One rename when the work file and the target share a file system (an
 // existing target is replaced in the same step), else a copy.
-std::int32_t MoveWhole(TWorkFileGuard& work_file, std::int64_t size,
-                       const std::string& archive_name, TLZReportProc report) {
+std::int32_t MoveWhole(const TLZContext& context, TWorkFileGuard& work_file, std::int64_t size,
+                       const std::string& archive_name, const TLZReportHook& report) {
   if (MoveFileIntoPlace(work_file.Path(), archive_name)) {
     work_file.Keep();
     return 0;
   }
-  return CopyToTarget(work_file.Path(), size, archive_name, report);
+  return CopyToTarget(context, work_file.Path(), size, archive_name, report);
 }
 
 }  // namespace
 
 // ---- Steps shared by moving and splitting ----
 
-bool LZSpanPromptGoesOn(std::int32_t disk, std::int32_t total_parts, std::int64_t needed_space,
-                        const std::string& drive) {
-  TLZSpanPromptProc prompt = LZEngine().SpanPrompt;
-  if (prompt == nullptr) prompt = LZDefaultSpanPrompt;
+bool LZSpanPromptGoesOn(const TLZContext& context, std::int32_t disk, std::int32_t total_parts,
+                        std::int64_t needed_space, const std::string& drive) {
+  TLZSpanPromptHook prompt = context.SpanPrompt;
+  if (!prompt) prompt = LZDefaultSpanPrompt;
   // Whole moves and parts never need more than a disk of 32-bit size.
   const auto needed = static_cast<std::int32_t>(
       std::min<std::int64_t>(needed_space, std::numeric_limits<std::int32_t>::max()));
   return prompt(disk, total_parts, needed, drive.c_str()) == 0;
 }
 
-void LZSpanReport(TLZReportProc report, TLZReportRec& record, std::int32_t code) {
-  if (report != nullptr) report(record, code);
+void LZSpanReport(const TLZReportHook& report, TLZReportRec& record, std::int32_t code) {
+  if (report) report(record, code);
 }
 
 TLZReportRec LZSpanRecord(const std::string& name, std::int64_t size, std::int32_t part,
@@ -129,7 +131,7 @@ TLZReportRec LZSpanRecord(const std::string& name, std::int64_t size, std::int32
 
 std::int64_t LZCopySpanBlocks(TFile& source, std::int64_t count, std::vector<std::uint8_t>& buffer,
                               const TLZBlockSink& sink, TLZReportRec& record,
-                              TLZReportProc report) {
+                              const TLZReportHook& report) {
   std::int64_t copied = 0;
   while (copied < count) {
     const auto block = static_cast<std::size_t>(
@@ -147,10 +149,19 @@ std::int32_t LZCreateArchiveWithSpanning(const std::string& file_specs,
                                          const std::string& archive_name, TLZRecurse recurse,
                                          TLZSpanInfo& span_info, TLZCompressionChoices compression,
                                          TLZReportProc report) {
+  return LZCreateArchiveWithSpanning(LZDefaultContext(), file_specs, archive_name, recurse,
+                                     span_info, compression, report);
+}
+
+std::int32_t LZCreateArchiveWithSpanning(TLZContext& context, const std::string& file_specs,
+                                         const std::string& archive_name, TLZRecurse recurse,
+                                         TLZSpanInfo& span_info, TLZCompressionChoices compression,
+                                         TLZReportHook report) {
   TWorkFileGuard work_file(LZCreateWorkFile());
   if (work_file.Path().empty()) return kLZCannotCreateOutput;
-  const std::int32_t built = BuildIntoWorkFile(work_file.Path().string(), file_specs, archive_name,
-                                               recurse, span_info, compression, report);
+  const std::int32_t built =
+      BuildIntoWorkFile(context, work_file.Path().string(), file_specs, archive_name, recurse,
+                        span_info, compression, report);
   if (built <= 0) return built;
 
   TFileStatus status;
@@ -158,10 +169,11 @@ std::int32_t LZCreateArchiveWithSpanning(const std::string& file_specs,
   if (span_info.DiskSize >= status.Size) {
     span_info.PartsWritten = 0;
     span_info.SpannedName = archive_name;
-    const std::int32_t moved = MoveWhole(work_file, status.Size, archive_name, report);
+    const std::int32_t moved = MoveWhole(context, work_file, status.Size, archive_name, report);
     return moved < 0 ? moved : built;
   }
-  return LZSplitWorkFile(work_file.Path().string(), status.Size, archive_name, span_info, report);
+  return LZSplitWorkFile(context, work_file.Path().string(), status.Size, archive_name, span_info,
+                         report);
 }
 
 }  // namespace zorellz

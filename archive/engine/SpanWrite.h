@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/File.h"
 
@@ -17,6 +18,7 @@ inline constexpr std::int32_t kLZMaxSpanParts = 65535;
 
 // What the parts of one spanned write share.
 struct TLZSpanWrite {
+  TLZContext* Context = nullptr;                // whose disk prompt is asked
   TFile* WorkFile = nullptr;                    // at the next archive byte to place
   std::vector<std::uint8_t>* Buffer = nullptr;  // kLZCopyBlockSize bytes
   std::string SpannedName;                      // part 1; the others are named after it
@@ -27,7 +29,7 @@ struct TLZSpanWrite {
   // The work file's trailer carrying the archive's span block and name; each
   // part ends with it, its own number and size filled in.
   TLZArchiveTrailer Trailer;
-  TLZReportProc Report = nullptr;
+  TLZReportHook Report;
 };
 
 // The archive bytes one disk of `disk_size` bytes carries: the disk less the
@@ -50,17 +52,17 @@ std::int32_t LZWriteSpanPart(std::int32_t part, TLZSpanWrite& state);
 // `archive_name`: the header's entry count, or kLZNoDiskSize,
 // kLZCannotOpenPart, kLZWorkFileTooShort, kLZWorkHeaderUnreadable,
 // kLZCannotCreatePart or kLZWritePartFailed.  Parts already written stay.
-std::int32_t LZSplitWorkFile(const std::string& work_file, std::int64_t work_size,
-                             const std::string& archive_name, TLZSpanInfo& span_info,
-                             TLZReportProc report);
+std::int32_t LZSplitWorkFile(TLZContext& context, const std::string& work_file,
+                             std::int64_t work_size, const std::string& archive_name,
+                             TLZSpanInfo& span_info, const TLZReportHook& report);
 
 // ---- Steps shared by moving and splitting ----
 
-// True when the installed disk prompt says go on.
-bool LZSpanPromptGoesOn(std::int32_t disk, std::int32_t total_parts, std::int64_t needed_space,
-                        const std::string& drive);
+// True when the context's disk prompt says go on.
+bool LZSpanPromptGoesOn(const TLZContext& context, std::int32_t disk, std::int32_t total_parts,
+                        std::int64_t needed_space, const std::string& drive);
 
-void LZSpanReport(TLZReportProc report, TLZReportRec& record, std::int32_t code);
+void LZSpanReport(const TLZReportHook& report, TLZReportRec& record, std::int32_t code);
 
 // The record of the -8 to -12 reports: a name, a size, a part and the
 // number of parts.
@@ -76,6 +78,7 @@ using TLZBlockSink = std::function<bool(const std::uint8_t* data, std::size_t co
 // only when the sink refused a block.  Raises EInOutError 100 when the
 // source ends first.
 std::int64_t LZCopySpanBlocks(TFile& source, std::int64_t count, std::vector<std::uint8_t>& buffer,
-                              const TLZBlockSink& sink, TLZReportRec& record, TLZReportProc report);
+                              const TLZBlockSink& sink, TLZReportRec& record,
+                              const TLZReportHook& report);
 
 }  // namespace zorellz

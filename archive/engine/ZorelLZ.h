@@ -2,10 +2,13 @@
 // (>= 0 a count or size, < 0 an error); exceptions of the EZorelLZError
 // family and EInOutError only where documented.  File names are native.
 //
-// The engine keeps module-level state (header offset, protection answer,
-// hooks, dearchive mask, CRC switch, store list, current report record), so
-// one archive operation runs at a time per process and no callback may start
-// another.
+// Every routine runs on an engine context (LZContext.h): its settings, hooks,
+// codecs and the state of the operation.  The routines whose first argument
+// is a TLZContext act on that context; the others act on the process's
+// default context.  A context runs one operation at a time and no callback
+// may start another on it; operations on different contexts may run at the
+// same time on different threads.  Results are named in the contracts by
+// their constants in ZrlTypes.h.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/File.h"
 
@@ -104,15 +108,6 @@ std::string LZUnscrambleName(std::string_view name);
 
 // ---- Creation ---------------------------------------------------------------
 
-// Why an input stays out of an archive (or in it as an empty entry) while
-// the operation goes on.
-enum class TLZSkipReason {
-  kEntryLimit,       // the archive already holds kLZMaxEntries entries
-  kCannotOpen,       // kept as an empty entry: the file could not be opened
-  kNameNotStorable,  // its name has no Windows-1252 form, or is over 255 bytes
-  kTooLarge,         // 2 GiB or more, or the archive's totals would pass 2 GiB
-};
-using TLZSkippedInputHook = std::function<void(const std::string& path, TLZSkipReason reason)>;
 // Installs the hook told about each such input; returns the previous one.
 TLZSkippedInputHook LZSetSkippedInputHook(TLZSkippedInputHook hook);
 
@@ -174,7 +169,7 @@ struct TLZFileItem {
 // `target_folder`.  Returns the number of files extracted or a negative
 // result.  A file is installed only when it is complete and (with CRC
 // checking on) verified; a previous file of that name stays untouched until
-// then.  An entry that fails is reported with kLZCRCMismatch (-200) and ends
+// then.  An entry that fails is reported with kLZCRCMismatch and ends
 // the extraction with a negative result.  Nothing is written outside the
 // target folder.  The header offset in force is restored on every way out.
 std::int32_t LZDecompressArchive(const std::string& archive_name, const std::string& target_folder,
@@ -204,7 +199,7 @@ bool LZDefaultFileMatch(const std::string& mask, const std::string& target_path,
 // existed), or -1.
 std::int32_t LZForceDirectories(const std::string& path);
 // Asks `rename` for a name that does not exist yet; false leaves `path`.
-bool LZAskNewName(std::string& path, TLZRenameProc rename);
+bool LZAskNewName(std::string& path, const TLZRenameHook& rename);
 // Describes an existing file (a single compressed file by its header).
 void LZGetFileInfo(const std::string& file_name, TLZReportRec& record);
 void LZItemToReport(TLZReportRec& record, const TLZFileItem& item);
@@ -229,17 +224,22 @@ std::int32_t LZDecompressSFXArchive(const std::string& file_name, const std::str
                                     TLZRenameProc rename, bool dearchive_recurse,
                                     bool extract_unexpanded);
 // Copies the appended archive into a plain archive file: bytes written, or
-// -1, -2, -3, -4, -400, -3020.  The output appears only when complete.
+// kLZNoFile, kLZCannotOpenSFX, kLZCannotSeekEmbedded, kLZCannotCreateOutput,
+// kLZNoArchiveInFile, kLZSpannedEmbedded.  The output appears only when
+// complete.
 std::int32_t LZExtractArchiveFromSFX(const std::string& sfx_name, const std::string& archive_name);
 
 // ---- Listing and single files -------------------------------------------------
 
-// Reports the summary (-6), every entry (code k, FileName its path in the
-// archive) and -7; the entry count, or -15, -17, -1, -77, -3010.
+// Reports the summary (kLZReportSummary), every entry (code k, FileName its
+// path in the archive) and kLZReportFinished; the entry count, or
+// kLZNotAnArchive, kLZNoReportFunction, kLZNoFile, kLZReadDirectoryFailed,
+// kLZDamagedDirectory.
 std::int32_t LZListArchive(const std::string& archive_name, TLZArchiveHeader* header,
                            TLZReportProc report);
-// Calls `view` with the loaded directory and -6, then 1..Count until it
-// answers 0, then -7; the entry count or a negative result.
+// Calls `view` with the loaded directory and kLZReportSummary, then
+// 1..Count until it answers 0, then kLZReportFinished; the entry count or a
+// negative result.
 using TLZViewProc =
     std::function<std::int32_t(PZorelLZArchiveHeader directory, std::int32_t entry)>;
 std::int32_t LZViewArchive(const std::string& archive_name, const TLZViewProc& view);
@@ -256,7 +256,8 @@ std::int32_t LZExtractArchiveFileByID(const std::string& archive_name,
 std::int32_t LZExtractComment(const std::string& archive_name, const std::string& target_folder,
                               std::string* path);
 // Expands a single compressed file under the name stored in it, in its
-// folder: bytes written, or -1, -11, -18 and the results of LZDecompressFile.
+// folder: bytes written, or kLZNoFile, kLZSameInputOutput,
+// kLZNotRequestedFile and the results of LZDecompressFile.
 std::int64_t LZExpandFile(const std::string& source, TLZQuestionProc question,
                           TLZReportProc report);
 // The name a file gets when compressed on its own: the last character of the
@@ -280,22 +281,97 @@ std::string LZSpanPartName(const std::string& archive_name, std::int32_t part);
 //  - when it fits on one disk of span_info.DiskSize bytes it becomes
 //    `archive_name` unchanged: by one rename when the work file lies on the
 //    same file system, else by a copy (disk prompt when space is short;
-//    reports -8 to -12); PartsWritten = 0, SpannedName = archive_name;
+//    reports kLZReportJoinBegins to kLZReportJoinDone); PartsWritten = 0,
+//    SpannedName = archive_name;
 //  - otherwise it is cut into parts beside `archive_name` (part 1 under
 //    that name, part n under LZSpanPartName), each at most DiskSize bytes
 //    with its 83-byte part trailer, the disk prompt asked before each part
-//    with the space it needs; reports -8, per part -9, -10 per block, -11,
-//    then -12.  PartsWritten = the parts written, SpannedName = part 1.
+//    with the space it needs; reports kLZReportJoinBegins, per part
+//    kLZReportPartOpened, kLZReportPartChunk per block, kLZReportPartDone,
+//    then kLZReportJoinDone.  PartsWritten = the parts written, SpannedName
+//    = part 1.
 // Returns the builder's result when the archive was moved whole, the entry
 // count when it was split, or a negative result: the builder's own (then
 // nothing is placed; 0 also places nothing), kLZCannotCreateOutput when no
-// work file can be made, kLZNoDiskSize (-22) when the disks cannot carry the
+// work file can be made, kLZNoDiskSize when the disks cannot carry the
 // parts (too small, over 65,535 parts, or part 1 without the whole header),
-// -23 to -28, kLZCannotMoveArchive.  The work file is removed on every way
-// out, exceptions included.
+// kLZCannotOpenPart to kLZWritePartFailed, kLZCannotMoveArchive.  The work file is removed on every
+// way out, exceptions included.
 std::int32_t LZCreateArchiveWithSpanning(const std::string& file_specs,
                                          const std::string& archive_name, TLZRecurse recurse,
                                          TLZSpanInfo& span_info, TLZCompressionChoices compression,
                                          TLZReportProc report);
+
+// ---- Routines on a context ----------------------------------------------------
+// Each does what the routine of the same name above does, on `context`
+// instead of the default context, with any callable as its callbacks.
+
+std::int32_t LZReadArchiveHeader(TLZContext& context, const std::string& file_name,
+                                 TLZArchiveHeader& header);
+std::int32_t LZArchiveCount(TLZContext& context, const std::string& file_name);
+std::int32_t LZGetArchiveSize(TLZContext& context, const std::string& file_name);
+std::int32_t LZLocateArchive(TLZContext& context, const std::string& file_name,
+                             TLZArchiveHeader& header);
+std::int32_t LZLoadDirectory(TLZContext& context, const std::string& file_name,
+                             TZorelLZArchiveHeader& directory);
+std::uint8_t LZClassifyInput(const TLZContext& context, const std::string& file_name,
+                             bool store_all);
+
+std::int32_t LZCreateArchive(TLZContext& context, const std::string& file_specs,
+                             const std::string& archive_name, TLZRecurse recurse,
+                             TLZCompressionChoices compression, TLZReportHook report);
+std::int32_t LZCompressFile(TLZContext& context, const std::string& in_name,
+                            const std::string& out_name, TLZQuestionHook confirm,
+                            TLZCompressionChoices compression, TLZReportHook report);
+std::int32_t LZCompressFileAutoName(TLZContext& context, const std::string& in_name,
+                                    TLZQuestionHook confirm, TLZReportHook report);
+std::int32_t LZCreateSFXArchive(TLZContext& context, const std::string& stub_name,
+                                const std::string& file_specs, const std::string& out_name,
+                                TLZCompressionChoices compression, TLZReportHook report,
+                                TLZRecurse recurse);
+std::int32_t LZCreateArchiveWithSpanning(TLZContext& context, const std::string& file_specs,
+                                         const std::string& archive_name, TLZRecurse recurse,
+                                         TLZSpanInfo& span_info, TLZCompressionChoices compression,
+                                         TLZReportHook report);
+
+std::int32_t LZDecompressArchive(TLZContext& context, const std::string& archive_name,
+                                 const std::string& target_folder, TLZQuestionHook question,
+                                 TLZReportHook report, TLZRenameHook rename, bool dearchive_recurse,
+                                 bool extract_unexpanded);
+std::int32_t LZExtractArchive(TLZContext& context, const std::string& archive_name,
+                              const std::string& target_folder, TLZQuestionHook question,
+                              TLZReportHook report, TLZRenameHook rename, bool dearchive_recurse,
+                              bool extract_unexpanded);
+std::int64_t LZDecompressFile(TLZContext& context, const std::string& source,
+                              const std::string& target, TLZQuestionHook question,
+                              TLZReportHook report);
+bool LZDefaultFileMatchIn(const TLZContext& context, const std::string& mask,
+                          const std::string& target_path, std::int32_t entry);
+// The file-match hook of `context`, or the default match on it.
+bool LZMatchFile(const TLZContext& context, const std::string& mask, const std::string& target_path,
+                 std::int32_t entry);
+std::int32_t LZDecompressSFXArchive(TLZContext& context, const std::string& file_name,
+                                    const std::string& target_folder, TLZQuestionHook question,
+                                    TLZReportHook report, TLZRenameHook rename,
+                                    bool dearchive_recurse, bool extract_unexpanded);
+std::int32_t LZExtractArchiveFromSFX(TLZContext& context, const std::string& sfx_name,
+                                     const std::string& archive_name);
+
+std::int32_t LZListArchive(TLZContext& context, const std::string& archive_name,
+                           TLZArchiveHeader* header, TLZReportHook report);
+std::int32_t LZViewArchive(TLZContext& context, const std::string& archive_name,
+                           const TLZViewProc& view);
+std::int32_t LZExtractArchiveFileByName(TLZContext& context, const std::string& archive_name,
+                                        const std::string& target_folder, const std::string& name,
+                                        bool dearchive_recurse, bool extract_unexpanded);
+std::int32_t LZExtractArchiveFileByID(TLZContext& context, const std::string& archive_name,
+                                      const std::string& target_folder, std::int32_t number,
+                                      bool dearchive_recurse, bool extract_unexpanded);
+std::int32_t LZExtractComment(TLZContext& context, const std::string& archive_name,
+                              const std::string& target_folder, std::string* path);
+std::int64_t LZExpandFile(TLZContext& context, const std::string& source, TLZQuestionHook question,
+                          TLZReportHook report);
+std::int32_t LZTestArchive(TLZContext& context, const std::string& archive_name,
+                           TLZReportHook report);
 
 }  // namespace zorellz

@@ -1,0 +1,49 @@
+#include "archive/engine/TaskPool.h"
+
+#include <utility>
+
+namespace zorellz {
+
+TLZTaskPool::TLZTaskPool(std::size_t threads) {
+  if (threads == 0) threads = 1;
+  threads_.reserve(threads);
+  for (std::size_t worker = 0; worker < threads; ++worker) {
+    threads_.emplace_back([this, worker] { Work(worker); });
+  }
+}
+
+TLZTaskPool::~TLZTaskPool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+  }
+  ready_.notify_all();
+  for (std::thread& thread : threads_) thread.join();
+}
+
+std::future<void> TLZTaskPool::Submit(TTask task) {
+  std::packaged_task<void(std::size_t)> packaged(std::move(task));
+  std::future<void> result = packaged.get_future();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(std::move(packaged));
+  }
+  ready_.notify_one();
+  return result;
+}
+
+void TLZTaskPool::Work(std::size_t worker) {
+  for (;;) {
+    std::packaged_task<void(std::size_t)> task;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ready_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // closing, and nothing left to run
+      task = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    task(worker);
+  }
+}
+
+}  // namespace zorellz
