@@ -24,7 +24,9 @@ using TMessageBoxHook = std::function<int(const std::string& text, const std::st
                                           TMsgBoxButtons buttons, TMsgBoxIcon icon)>;
 
 // Installs `hook` (an empty hook restores the default) and returns the
-// previous one.
+// previous one.  Both functions may be called from any thread; the hook is
+// called on the thread that asks, so a hook that shows a window must pass
+// the question to the thread that owns it.
 TMessageBoxHook SetMessageBoxHook(TMessageBoxHook hook);
 int ShowMessageBox(const std::string& text, const std::string& caption, TMsgBoxButtons buttons,
                    TMsgBoxIcon icon);
