@@ -46,4 +46,8 @@ std::filesystem::path ExecutablePath();
 
 void SleepMilliseconds(std::uint32_t milliseconds);
 
+// The cores this process may run on: the hardware's, fewer when its CPU
+// affinity allows fewer; at least 1.
+unsigned AvailableCores();
+
 }  // namespace zorellz

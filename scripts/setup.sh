@@ -25,4 +25,5 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 shift || true
 cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build"
+# ZORELLZ_BUILD_TARGET, when set, builds that target only.
+cmake --build "$build" ${ZORELLZ_BUILD_TARGET:+--target "$ZORELLZ_BUILD_TARGET"}

@@ -1,8 +1,10 @@
 // The component's life (construction, reset, destruction), its settings and
 // its engine context.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 #include "archive/component/ZRLLZSS.h"
@@ -12,7 +14,20 @@ namespace zorellz {
 namespace {
 
 // The most recently created instance, for the plain forwarding functions.
-TZorelLZObj* current_lz_obj = nullptr;
+std::atomic<TZorelLZObj*> current_lz_obj{nullptr};
+
+// Instances on several threads mirror their settings into the one default
+// context; they write it, and read its store list, under this lock.
+std::mutex& MirrorLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+template <typename Action>
+auto Mirrored(Action action) {
+  const std::lock_guard<std::mutex> guard(MirrorLock());
+  return action();
+}
 
 // Part sizes by disk type, FloppyDiskOther last.
 constexpr std::array<std::int32_t, FloppyDiskOther + 1> kFloppyDiskSizes = {
@@ -28,7 +43,7 @@ LZFloppyDiskTypes DiskTypeOfSize(std::int32_t size) {
 }  // namespace
 
 TZorelLZObj* CurrentLZObj() {
-  return current_lz_obj;
+  return current_lz_obj.load();
 }
 
 std::int32_t LZFloppyDiskSize(LZFloppyDiskTypes type) {
@@ -117,12 +132,12 @@ void TZorelLZObj::Reset() {
   SetCheckPassWordFunc(nullptr);
   file_match_ = nullptr;
   RestoreHeaderOffset(0);
-  LZSetHeaderOffset(0);
+  Mirrored([] { return LZSetHeaderOffset(0); });
   SetDeArchiveMask("*.*");
   SetCheckFileCRC(false);
   SetDearchiveRecurse(true);
   SetExtractUnExpanded(false);
-  SetExtensionstoStore(LZGetExtensionsToStore());
+  SetExtensionstoStore(Mirrored([] { return LZGetExtensionsToStore(); }));
   SetInputName("");
   SetOutputName("");
   SetArchiveName("");
@@ -138,7 +153,7 @@ void TZorelLZObj::Reset() {
   SetSpanDisks(false);
   SpanDiskCount_ = 0;
   context_->ProtectionAnswer = -1;
-  LZResetProtection();
+  Mirrored([] { LZResetProtection(); });
 }
 
 // ---- Names -----------------------------------------------------------------
@@ -197,7 +212,7 @@ TLZRecurse TZorelLZObj::GetRecurseDirs() const {
 void TZorelLZObj::SetDeArchiveMask(const TLZString& mask) {
   DeArchiveMask_ = mask;
   context_->DearchiveMask = mask;
-  LZSetDearchiveMask(mask);
+  Mirrored([&] { LZSetDearchiveMask(mask); });
 }
 TLZString TZorelLZObj::GetDearchiveMask() const {
   return DeArchiveMask_;
@@ -208,7 +223,7 @@ void TZorelLZObj::SetDearchiveRecurse(bool value) {
 void TZorelLZObj::SetCheckFileCRC(bool value) {
   CheckFileCRCs_ = value;
   context_->CheckCRC = value;
-  LZSetCheckCRC(value);
+  Mirrored([&] { LZSetCheckCRC(value); });
 }
 void TZorelLZObj::SetExtractUnExpanded(bool value) {
   ExtractUnExpanded_ = value;
@@ -219,7 +234,7 @@ void TZorelLZObj::SetCompressionChoices(TLZCompressionChoices value) {
 void TZorelLZObj::SetExtensionstoStore(const TLZString& list) {
   ExtensionstoStore_ = list;
   context_->ExtensionsToStore = list;
-  LZSetExtensionsToStore(list);
+  Mirrored([&] { LZSetExtensionsToStore(list); });
 }
 TLZString TZorelLZObj::GetExtensionstoStore() const {
   return context_->ExtensionsToStore;

@@ -17,7 +17,6 @@
 namespace zorellz {
 namespace {
 
-constexpr int kReportWrites = 2;
 constexpr char kNoVersion = '0';  // the version text of a file without one
 
 // The file to read: the source itself, or, when it is missing, the single
@@ -47,7 +46,7 @@ std::int64_t WriteData(TLZContext& context, TFile& input, const TLZFileHeader* h
                        TFile& output, std::uint32_t& crc) {
   if (header == nullptr) {
     input.Seek(0);
-    return LZCopyBlockCRC(context, input, &output, -1, kReportWrites, &crc);
+    return LZCopyBlockCRC(context, input, &output, -1, LZProgressOnWrite, &crc);
   }
   const auto stream_start = static_cast<std::int64_t>(TLZFileHeader::kSize);
   input.Seek(stream_start);

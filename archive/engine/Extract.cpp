@@ -40,12 +40,7 @@ std::int32_t LoadDirectory(TLZExtraction& extraction, const TLZArchiveHeader& he
 }
 
 void ReportSummary(TLZExtraction& extraction, const TLZArchiveHeader& header) {
-  TLZReportRec record;
-  record.FileName = ExpandFileName(extraction.ArchiveName);
-  record.CompressedSize = header.TotalCompressed;
-  record.UncompressedSize = header.TotalUncompressed;
-  record.FileAttr = header.FileCount;
-  record.FileCRC = static_cast<std::uint32_t>(header.NamesSize);
+  TLZReportRec record = LZHeaderSummaryRecord(ExpandFileName(extraction.ArchiveName), header);
   record.Method = kLZMethodFolder;
   LZReport(extraction.Report, record, kLZReportSummary);
 }

@@ -28,8 +28,6 @@
 namespace zorellz {
 namespace {
 
-constexpr int kNoProgress = 0;
-constexpr int kReportWrites = 2;
 
 // What became of one selected entry.
 enum class TOutcome { kCounted, kDeclined, kAborted, kFailed };
@@ -115,7 +113,7 @@ std::int64_t WriteData(TLZExtraction& extraction, const TLZFileItem& item, TFile
                           &output, crc);
   }
   return LZCopyBlockCRC(extraction.Context, extraction.Archive, &output, item.CompressedSize,
-                        kReportWrites, &crc);
+                        LZProgressOnWrite, &crc);
 }
 
 // Checks, installs and reports an entry whose `written` bytes (or negative
@@ -149,15 +147,9 @@ TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZR
 TLZFileHeader SingleFileHeaderOf(const TLZFileItem& item, const std::string& name) {
   TLZFileHeader header;
   header.Signature = LZFileHeaderSignature();
-  header.UncompressedSize = item.UncompressedSize;
-  header.CompressedSize = item.CompressedSize;
-  header.FileDate = item.FileDate;
-  header.FileAttr = item.FileAttr;
-  header.FileCRC = item.FileCRC;
+  LZCopySharedFields(header, item);
   header.FileVersion.SetCut(item.FileVersion);
   header.SourceName.SetCut(name);
-  header.ArchiveID = item.ArchiveID;
-  header.Method = item.Method;
   return header;
 }
 
@@ -172,7 +164,7 @@ TEntryResult WriteUnexpanded(TLZExtraction& extraction, const TLZFileItem& item,
   SingleFileHeaderOf(item, extraction.Directory.Name(k)).Write(header.data());
   pending.File().Write(header.data(), header.size());
   LZCopyBlockCRC(extraction.Context, extraction.Archive, &pending.File(), item.CompressedSize,
-                 kNoProgress, nullptr);
+                 LZNoProgress, nullptr);
   if (!pending.Commit()) return Failed(extraction, record, kLZCannotCreateOutput);
   return {TOutcome::kCounted};
 }
@@ -373,7 +365,7 @@ class TParallelPass {
       entry.Written =
           item.Compressed != 0
               ? LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output, entry.CRC)
-              : LZCopyBlockCRC(local, archive, &output, item.CompressedSize, kReportWrites,
+              : LZCopyBlockCRC(local, archive, &output, item.CompressedSize, LZProgressOnWrite,
                                &entry.CRC);
     });
   }

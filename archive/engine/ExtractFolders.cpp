@@ -16,13 +16,7 @@ void CopyEntry(const TLZFileEntry& entry, TLZFileItem& item) {
   item.ParentIndex = entry.ParentIndex;
   item.Compressed = entry.Compressed;
   item.FileVersion = entry.FileVersion.Get();
-  item.CompressedSize = entry.CompressedSize;
-  item.UncompressedSize = entry.UncompressedSize;
-  item.FileDate = entry.FileDate;
-  item.FileAttr = entry.FileAttr;
-  item.FileCRC = entry.FileCRC;
-  item.ArchiveID = entry.ArchiveID;
-  item.Method = entry.Method;
+  LZCopySharedFields(item, entry);
 }
 
 // A folder is created only where the target folder holds it, never through

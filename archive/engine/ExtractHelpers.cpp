@@ -26,15 +26,9 @@ bool NameIsTaken(const std::string& path) {
 }
 
 void DescribeSingleFile(const TLZFileHeader& header, TLZReportRec& record) {
+  LZCopySharedFields(record, header);
   record.FileVersion = header.FileVersion.Get();
-  record.CompressedSize = header.CompressedSize;
-  record.UncompressedSize = header.UncompressedSize;
-  record.FileDate = header.FileDate;
   record.FileName = header.SourceName.Get();
-  record.FileAttr = header.FileAttr;
-  record.FileCRC = header.FileCRC;
-  record.ArchiveID = header.ArchiveID;
-  record.Method = header.Method;
 }
 
 void DescribePlainFile(const std::string& file_name, TLZReportRec& record) {
@@ -90,19 +84,14 @@ void LZGetFileInfo(const std::string& file_name, TLZReportRec& record) {
 }
 
 void LZItemToReport(TLZReportRec& record, const TLZFileItem& item) {
+  LZCopySharedFields(record, item);
   record.FileVersion = item.FileVersion;
-  record.CompressedSize = item.CompressedSize;
-  record.UncompressedSize = item.UncompressedSize;
-  record.FileDate = item.FileDate;
   record.FileName = item.TargetPath;
-  record.FileAttr = item.FileAttr;
-  record.FileCRC = item.FileCRC;
-  record.ArchiveID = item.ArchiveID;
-  record.Method = item.Method;
   record.IsFolder = item.IsFolder;
 }
 
-std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int progress_mode) {
+std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count,
+                         TLZProgressMode progress_mode) {
   return LZCopyBlockCRC(LZDefaultContext(), source, &target, count, progress_mode, nullptr);
 }
 
@@ -138,15 +127,13 @@ bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attrib
 }
 
 std::int64_t LZCopyBlockCRC(TLZContext& context, TFile& source, TFile* target, std::int64_t count,
-                            int progress_mode, std::uint32_t* crc) {
-  constexpr int kReportReads = 1;
-  constexpr int kReportWrites = 2;
+                            TLZProgressMode progress_mode, std::uint32_t* crc) {
   TLZCopyOptions options;
-  if (progress_mode == kReportReads || progress_mode == kReportWrites) {
+  if (progress_mode == LZProgressOnRead || progress_mode == LZProgressOnWrite) {
     options.Progress = context.Progress;
     options.Record = &context.CurrentReport;
   }
-  options.ProgressOnWrite = progress_mode == kReportWrites;
+  options.ProgressOnWrite = progress_mode == LZProgressOnWrite;
   options.ReportEmptyRead = true;
   options.CRC = crc;
   options.ShortSourceRaises = true;

@@ -78,7 +78,7 @@ bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attrib
 // LZCopyBlock with the CRC-32 of the bytes copied in `crc` (when given);
 // without `target` the bytes are only read.
 std::int64_t LZCopyBlockCRC(TLZContext& context, TFile& source, TFile* target, std::int64_t count,
-                            int progress_mode, std::uint32_t* crc);
+                            TLZProgressMode progress_mode, std::uint32_t* crc);
 
 // Raises EInOutError 100 unless `file` holds `count` more bytes from its
 // position.

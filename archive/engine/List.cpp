@@ -31,14 +31,8 @@ TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHead
 
 void LZDescribeEntry(const TZorelLZArchiveHeader& directory, std::int32_t k, TLZReportRec& record) {
   const TLZFileEntry& entry = directory.Entry(k);
-  record.CompressedSize = entry.CompressedSize;
-  record.UncompressedSize = entry.UncompressedSize;
-  record.FileDate = entry.FileDate;
-  record.FileAttr = entry.FileAttr;
-  record.FileCRC = entry.FileCRC;
+  LZCopySharedFields(record, entry);
   record.IsFolder = entry.IsFolder;
-  record.ArchiveID = entry.ArchiveID;
-  record.Method = entry.Method;
   record.FileVersion = entry.FileVersion.Get();
   // The loader has checked every link, so the path is always there.
   if (!LZEntryPath(directory, k, record.FileName)) record.FileName = directory.Name(k);

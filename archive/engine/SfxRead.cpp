@@ -16,7 +16,6 @@ namespace {
 
 // LZCopyBlock copying everything after the header, reporting nothing.
 constexpr std::int64_t kToTheEnd = -1;
-constexpr int kNoProgress = 0;
 
 // A run command whose first character is this byte means "no command".
 constexpr std::uint8_t kNoRunCommand = 0xFF;
@@ -137,7 +136,7 @@ std::int32_t LZExtractArchiveFromSFX(TLZContext& context, const std::string& sfx
   CopyHeaderToOffsetZero(sfx, out.File());
   const std::int64_t written =
       static_cast<std::int64_t>(TLZArchiveHeader::kSize) +
-      LZCopyBlockCRC(context, sfx, &out.File(), kToTheEnd, kNoProgress, nullptr);
+      LZCopyBlockCRC(context, sfx, &out.File(), kToTheEnd, LZNoProgress, nullptr);
   if (!out.Commit()) return kLZCannotCreateOutput;
   return static_cast<std::int32_t>(written);
 }

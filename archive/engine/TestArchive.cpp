@@ -18,8 +18,6 @@
 namespace zorellz {
 namespace {
 
-// The progress mode of LZCopyBlock that reports bytes as they are copied.
-constexpr int kProgressBytesWritten = 2;
 
 TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
   TLZReportRec record = LZHeaderSummaryRecord(archive_name, header);
@@ -33,7 +31,7 @@ std::int32_t CheckEntry(TLZContext& context, TFile& archive, const TLZFileEntry&
   const std::int64_t size =
       entry.Compressed != 0
           ? LZDecodeStream(context, entry.Method, archive, entry.CompressedSize, nullptr, crc)
-          : LZCopyBlockCRC(context, archive, nullptr, entry.CompressedSize, kProgressBytesWritten,
+          : LZCopyBlockCRC(context, archive, nullptr, entry.CompressedSize, LZProgressOnWrite,
                            &crc);
   if (size < 0) return static_cast<std::int32_t>(size);
   return size == entry.UncompressedSize && crc == entry.FileCRC ? 0 : kLZCRCMismatch;

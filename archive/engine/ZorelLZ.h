@@ -203,10 +203,17 @@ bool LZAskNewName(std::string& path, const TLZRenameHook& rename);
 // Describes an existing file (a single compressed file by its header).
 void LZGetFileInfo(const std::string& file_name, TLZReportRec& record);
 void LZItemToReport(TLZReportRec& record, const TLZFileItem& item);
+// What LZCopyBlock tells the progress function about.
+enum TLZProgressMode : int {
+  LZNoProgress = 0,
+  LZProgressOnRead = 1,   // the bytes of each block read
+  LZProgressOnWrite = 2,  // the bytes of each block written
+};
 // Copies `count` bytes (-1: to the end of `source`) in 128,000-byte blocks,
-// calling the progress function with bytes read (mode 1) or written (mode
-// 2).  Raises EInOutError 100 when `source` ends before `count` bytes.
-std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int progress_mode);
+// calling the progress function as `progress_mode` says.  Raises
+// EInOutError 100 when `source` ends before `count` bytes.
+std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count,
+                         TLZProgressMode progress_mode);
 // A new, empty, uniquely named file in the temporary folder.  Raises
 // EZorelLZError 40005 when there is none.
 void LZTempFileName(std::string& name);

@@ -264,6 +264,20 @@ struct TZorelLZArchiveHeader {
 };
 using PZorelLZArchiveHeader = TZorelLZArchiveHeader*;
 
+// The fields that every record of an entry carries under the same names
+// (TLZFileEntry, TLZFileHeader, TLZFileItem, TLZReportRec), copied in one
+// place; names, versions and flags differ in form and are copied apart.
+template <typename To, typename From>
+void LZCopySharedFields(To& to, const From& from) {
+  to.CompressedSize = from.CompressedSize;
+  to.UncompressedSize = from.UncompressedSize;
+  to.FileDate = from.FileDate;
+  to.FileAttr = from.FileAttr;
+  to.FileCRC = from.FileCRC;
+  to.ArchiveID = from.ArchiveID;
+  to.Method = from.Method;
+}
+
 // The span request that the archive component hands to the spanning routine.
 struct TLZSpanInfo {
   std::int32_t DiskSize = 0;

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
+#include <mutex>
 
 namespace zorellz {
 
@@ -77,11 +79,23 @@ mode_t ModeForAttributes(const struct stat& st, std::int32_t attributes) {
   return st.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH);
 }
 
+// The C library reads the time zone again on every conversion to calendar
+// time, replacing its copy of the zone's name under a lock of its own that
+// race checkers cannot see; conversions go one at a time, which costs
+// nothing next to the file operations around them.
+std::mutex& TimeZoneLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 }  // namespace
 
 std::int32_t TimeToDosDateTime(std::time_t time) {
   std::tm local{};
-  if (localtime_r(&time, &local) == nullptr) {
+  std::unique_lock<std::mutex> zone(TimeZoneLock());
+  const bool converted = localtime_r(&time, &local) != nullptr;
+  zone.unlock();
+  if (!converted) {
     // Only times whose year overflows the calendar fail here.
     return time < 0 ? kDosEpoch : static_cast<std::int32_t>(kDosLast);
   }
@@ -110,7 +124,9 @@ bool DosDateTimeToTime(std::int32_t dos, std::time_t& time) {
   local.tm_min = f.Minute;
   local.tm_sec = f.Second;
   local.tm_isdst = -1;  // let the time zone decide whether summer time applies
+  std::unique_lock<std::mutex> zone(TimeZoneLock());
   const std::time_t result = std::mktime(&local);
+  zone.unlock();
   if (result == static_cast<std::time_t>(-1)) return false;
   time = result;
   return true;

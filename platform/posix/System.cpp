@@ -1,6 +1,7 @@
 #include "platform/System.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -200,6 +201,17 @@ std::filesystem::path ExecutablePath() {
 
 void SleepMilliseconds(std::uint32_t milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+unsigned AvailableCores() {
+  unsigned cores = std::thread::hardware_concurrency();
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof(allowed), &allowed) == 0) {
+    const auto count = static_cast<unsigned>(CPU_COUNT(&allowed));
+    if (count > 0 && (cores == 0 || count < cores)) cores = count;
+  }
+  return cores == 0 ? 1 : cores;
 }
 
 }  // namespace zorellz
