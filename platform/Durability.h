@@ -1,0 +1,17 @@
+// Making what has been written survive a crash of the machine: data and
+// names are flushed to the device before the caller relies on them.
+#pragma once
+
+#include <filesystem>
+
+namespace zorellz {
+
+// Flushes the contents and attributes of the file or folder `path`.  For a
+// folder this makes the names created, renamed or removed in it durable.
+bool SyncPath(const std::filesystem::path& path);
+
+// Flushes everything written to the file system that holds `path`: one call
+// instead of one per file, for a folder of many new files.
+bool SyncFileSystemOf(const std::filesystem::path& path);
+
+}  // namespace zorellz
