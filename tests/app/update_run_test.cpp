@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "app/UpdateMessages.h"
 #include "app/uMainDBDistribution.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/System.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppTestSupport.h"
-#include "ui/AppStrings.h"
 
 namespace tessaline {
 namespace {
@@ -99,7 +99,7 @@ class UpdateRun : public testing::Test {
 };
 
 QString Completed() {
-  return AppString(TAppString::kUpdateCompleted);
+  return UpdateMessage(TUpdateMessage::kUpdateCompleted);
 }
 
 // The trailer of an archive is its last 83 bytes; the header copies it.
@@ -196,7 +196,7 @@ TEST_F(UpdateRun, NoDataFolderIsAllThatHappens) {
   EXPECT_EQ(Run(), TRunOutcome::kNoDataFolder);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].kind, TMessageKind::Information);
-  EXPECT_EQ(messages_[0].message, AppString(TAppString::kDataFolderNotFound));
+  EXPECT_EQ(messages_[0].message, UpdateMessage(TUpdateMessage::kDataFolderNotFound));
   EXPECT_TRUE(FolderContents(Data()).empty());
 }
 
@@ -207,7 +207,7 @@ TEST_F(UpdateRun, UnreadableUpdateStopsAfterTheDataFolderCheck) {
   EXPECT_EQ(Run(), TRunOutcome::kFailed);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].kind, TMessageKind::Error);
-  const QString prefix = AppString(TAppString::kUpdateNotReadable)
+  const QString prefix = UpdateMessage(TUpdateMessage::kUpdateNotReadable)
                              .arg(QString::fromStdString(Update().string()), QString())
                              .section(QStringLiteral(": "), 0, 0);
   EXPECT_TRUE(messages_[0].message.startsWith(prefix)) << messages_[0].message.toStdString();
@@ -221,7 +221,7 @@ TEST_F(UpdateRun, MissingDatabaseFileStopsTheLockCheckWithItsFullPath) {
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].kind, TMessageKind::Error);
   EXPECT_EQ(messages_[0].message,
-            AppString(TAppString::kLockCheckFailed)
+            UpdateMessage(TUpdateMessage::kLockCheckFailed)
                 .arg(QString::fromStdString(DataFolder() + "caf\xC3\xA9.DAT")));
   EXPECT_TRUE(FolderContents(Data()).empty());
 }
