@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <system_error>
 #include <utility>
@@ -46,10 +47,13 @@ fs::path MakeUniqueFolder(const fs::path& parent, const std::string& prefix) {
 
 // The test seam of the crash tests: TESSALINE_TEST_DIE_AT names a point of
 // the commit ("journal", or "move:N" after the N-th file is in place) where
-// the process ends at once, as if killed.
+// the process ends at once, as if killed; TESSALINE_TEST_SIGNAL_AT one where
+// it receives a termination request.
 void Checkpoint(const std::string& point) {
   static const char* const die_at = std::getenv("TESSALINE_TEST_DIE_AT");
+  static const char* const signal_at = std::getenv("TESSALINE_TEST_SIGNAL_AT");
   if (die_at != nullptr && point == die_at) std::_Exit(137);
+  if (signal_at != nullptr && point == signal_at) std::raise(SIGTERM);
 }
 
 struct TStagedEntry {

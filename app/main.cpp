@@ -144,7 +144,8 @@ void WatchForTermination(tessaline::TfrmDatabaseDist& window, bool& interrupted)
   auto* poll = new QTimer(&window);
   QObject::connect(poll, &QTimer::timeout, &window, [&window, &interrupted] {
     const int request = zorellz::PendingTerminationRequest();
-    if (request == 0 || window.Outcome() == tessaline::TRunOutcome::kRunning) return;
+    // Once the run has started, it deals with the request itself.
+    if (request == 0 || window.Outcome() != tessaline::TRunOutcome::kNotRun) return;
     const QString line = QStringLiteral("The update was stopped by %1 before it changed anything.")
                              .arg(QString::fromStdString(zorellz::TerminationRequestName(request)));
     tessaline::LogLine(line);
