@@ -114,10 +114,8 @@ bool FileReplaced(const fs::path& target) {
   }
 }
 
-// The journal of the commit: every folder to create and every move, each
-// new file with its size and CRC-32, checked for what stands in its way
-// before anything is changed.  Each new file takes the owner and
-// permissions of the file it replaces.
+// The journal of the commit: every folder to create and every move, checked
+// for what stands in its way before anything is changed.
 void PlanCommit(const std::vector<TStagedEntry>& entries, const fs::path& staging,
                 const fs::path& replaced, TUpdateJournal& journal) {
   for (const TStagedEntry& entry : entries) {
@@ -135,17 +133,82 @@ void PlanCommit(const std::vector<TStagedEntry>& entries, const fs::path& stagin
     move.Staged = staging / entry.Relative;
     move.Target = target;
     if (FileReplaced(target)) move.Aside = replaced / entry.Relative;
-    const std::string cause = zorellz::TakeOwnershipFrom(target, move.Staged);
-    if (!cause.empty()) Fail(target, cause);
+    journal.Moves.push_back(std::move(move));
+  }
+}
+
+// The device of the nearest folder of `path` that exists (links followed).
+std::uint64_t DeviceOfNearestFolder(fs::path path, fs::path& folder) {
+  zorellz::TFileIdentity identity;
+  for (folder = path.parent_path(); !folder.empty(); folder = folder.parent_path()) {
+    if (zorellz::GetFileIdentity(folder, identity)) return identity.Device;
+    if (folder == folder.root_path()) break;
+  }
+  return 0;
+}
+
+// A file whose folder lies on another file system than the staging folder
+// (a sub-folder mounted there, or a link to a folder there) is staged again
+// in work folders beside it, so that every move into place is still a
+// rename, never a copy over the target.  Returns the work folders that
+// this needs, named after the staging folder, without making them.
+std::vector<fs::path> ForeignWorkFolders(const TUpdateJournal& journal, const fs::path& staging,
+                                         std::vector<fs::path>& anchors) {
+  zorellz::TFileIdentity own;
+  if (!zorellz::GetFileIdentity(staging, own)) Fail(staging, CauseOfErrno(errno));
+  std::vector<fs::path> folders;
+  anchors.assign(journal.Moves.size(), fs::path());
+  for (std::size_t i = 0; i < journal.Moves.size(); ++i) {
+    fs::path anchor;
+    if (DeviceOfNearestFolder(journal.Moves[i].Target, anchor) == own.Device) continue;
+    anchors[i] = anchor;
+    for (const char* prefix : {kStagingPrefix, kReplacedPrefix}) {
+      const fs::path folder =
+          anchor /
+          (prefix + staging.filename().string().substr(std::string(kStagingPrefix).size()));
+      if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+        folders.push_back(folder);
+      }
+    }
+  }
+  return folders;
+}
+
+// Copies each foreign file into the work folders of its own file system and
+// points its move there.
+void StageOnTargetFileSystems(TUpdateJournal& journal, const fs::path& staging,
+                              const std::vector<fs::path>& anchors) {
+  const std::string suffix = staging.filename().string().substr(std::string(kStagingPrefix).size());
+  for (std::size_t i = 0; i < journal.Moves.size(); ++i) {
+    if (anchors[i].empty()) continue;
+    TJournalMove& move = journal.Moves[i];
+    const fs::path relative = move.Target.lexically_relative(anchors[i]);
+    const fs::path copy = anchors[i] / (kStagingPrefix + suffix) / relative;
+    std::error_code error;
+    fs::create_directories(copy.parent_path(), error);
+    errno = 0;
+    if (error || !zorellz::CopyFileNative(move.Staged, copy, /*fail_if_exists=*/true)) {
+      Fail(move.Target, error ? error.message() : CauseOfErrno(errno));
+    }
+    move.Staged = copy;
+    if (!move.Aside.empty()) move.Aside = anchors[i] / (kReplacedPrefix + suffix) / relative;
+  }
+}
+
+// Each new file takes the owner and permissions of the file it replaces,
+// and the journal records its size and CRC-32.
+void SealStagedFiles(TUpdateJournal& journal) {
+  for (TJournalMove& move : journal.Moves) {
+    const std::string cause = zorellz::TakeOwnershipFrom(move.Target, move.Staged);
+    if (!cause.empty()) Fail(move.Target, cause);
     std::error_code error;
     move.Size = static_cast<std::int64_t>(fs::file_size(move.Staged, error));
-    if (error) Fail(target, error.message());
+    if (error) Fail(move.Target, error.message());
     try {
       move.Crc = zorellz::GetFileCRC32(move.Staged.string());
     } catch (const std::exception& read_error) {
-      Fail(target, read_error.what());
+      Fail(move.Target, read_error.what());
     }
-    journal.Moves.push_back(std::move(move));
   }
 }
 
@@ -191,12 +254,25 @@ void TStagedUpdate::Commit() {
   journal_.DataFolder = data_folder_;
   journal_.WorkFolders = {staging_, replaced_};
   PlanCommit(entries, staging_, replaced_, journal_);
+  std::vector<fs::path> anchors;
+  const std::vector<fs::path> foreign = ForeignWorkFolders(journal_, staging_, anchors);
+  if (!foreign.empty()) {
+    // Named in a journal without moves before they are made, so that a run
+    // killed meanwhile leaves nothing the next start does not remove.
+    journal_.WorkFolders.insert(journal_.WorkFolders.end(), foreign.begin(), foreign.end());
+    TUpdateJournal folders_only = journal_;
+    folders_only.NewFolders.clear();
+    folders_only.Moves.clear();
+    folders_only.HelpPages.clear();
+    WriteJournalOrFail(folders_only);
+    StageOnTargetFileSystems(journal_, staging_, anchors);
+  }
+  SealStagedFiles(journal_);
 
   // The staged files and the journal reach the device before the first move.
   zorellz::SyncFileSystemOf(staging_);
-  const std::string cause = WriteJournal(journal_);
-  if (!cause.empty()) Fail(data_folder_ / kJournalName, cause);
-  journal_written_ = true;
+  for (const fs::path& folder : foreign) zorellz::SyncFileSystemOf(folder.parent_path());
+  WriteJournalOrFail(journal_);
   Checkpoint("journal");
   try {
     MakeMoves();
@@ -209,6 +285,12 @@ void TStagedUpdate::Commit() {
   DiscardJournal(journal_);
   journal_written_ = false;
   replaced_.clear();
+}
+
+void TStagedUpdate::WriteJournalOrFail(const TUpdateJournal& journal) {
+  const std::string cause = WriteJournal(journal);
+  if (!cause.empty()) Fail(data_folder_ / kJournalName, cause);
+  journal_written_ = true;
 }
 
 void TStagedUpdate::MakeMoves() {

@@ -1,6 +1,7 @@
 // An update applied all or nothing.  The files are first extracted into a
 // staging folder inside the data folder (the same file system, so that every
-// later move is a rename).  Commit then writes the run's journal
+// later move is a rename; a file whose folder is on another file system is
+// staged again beside it).  Commit then writes the run's journal
 // (UpdateJournal.h) and moves each staged file to its place, keeping every
 // file it replaces aside until the run has ended; when one move fails,
 // everything moved so far is put back, so the data folder is never left
@@ -78,6 +79,7 @@ class TStagedUpdate {
   static void SetMoveHookForTesting(std::function<bool(const std::filesystem::path&)> hook);
 
  private:
+  void WriteJournalOrFail(const TUpdateJournal& journal);
   void MakeMoves();
 
   std::filesystem::path data_folder_;
