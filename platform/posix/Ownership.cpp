@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <system_error>
 #include <vector>
 
@@ -21,13 +20,11 @@ std::string Cause(int error) {
   return std::generic_category().message(error != 0 ? error : EIO);
 }
 
+// The process's file-creation mask; reading it means setting it, so it is
+// put back at once (the updater does this on its one thread).
 mode_t CreationMask() {
-  static std::once_flag once;
-  static mode_t mask = 022;
-  std::call_once(once, [] {
-    mask = umask(022);
-    umask(mask);
-  });
+  const mode_t mask = umask(022);
+  umask(mask);
   return mask;
 }
 
