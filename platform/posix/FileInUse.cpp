@@ -215,6 +215,9 @@ TFileUse CheckFileInUse(const std::filesystem::path& path, int* error) {
 }
 
 struct TFileUseChecker::TState {
+  // Whether a process has `file` open, from the one scan of this checker.
+  bool OpenElsewhere(const TProbe& file);
+
   bool Scanned = false;
   TIdentitySet OpenFiles;
   TProbe Held;
@@ -226,19 +229,23 @@ TFileUseChecker::~TFileUseChecker() {
   Release();
 }
 
+bool TFileUseChecker::TState::OpenElsewhere(const TProbe& file) {
+  if (!Scanned) OpenFiles = OpenFilesOfAllProcesses();
+  Scanned = true;
+  return OpenFiles.count({file.Device(), file.Inode()}) != 0;
+}
+
 TFileUse TFileUseChecker::Check(const std::filesystem::path& path, int* error) {
   TProbe probe;
-  return CheckWith(probe, path, error, false, [this](const TProbe& file) {
-    if (!state_->Scanned) state_->OpenFiles = OpenFilesOfAllProcesses();
-    state_->Scanned = true;
-    return state_->OpenFiles.count({file.Device(), file.Inode()}) != 0;
-  });
+  return CheckWith(probe, path, error, false,
+                   [this](const TProbe& file) { return state_->OpenElsewhere(file); });
 }
 
 TFileUse TFileUseChecker::CheckAndHold(const std::filesystem::path& path, int* error) {
   Release();
-  // A hold needs a fresh look: the scan of an earlier pass may be stale.
-  const TFileUse use = CheckWith(state_->Held, path, error, true, AnyProcessHasOpen);
+  const TFileUse use = CheckWith(state_->Held, path, error, true, [this](const TProbe& file) {
+    return state_->OpenElsewhere(file);
+  });
   if (use != TFileUse::kNotInUse) Release();
   return use;
 }
