@@ -203,8 +203,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  ApplyFolderOverrides(*line);
-  if (line->List || line->Check) return Inspect(argc > 0 ? 1 : 0, argv, *line);
+  if (line->List || line->Check) {
+    ApplyFolderOverrides(*line);
+    return Inspect(argc > 0 ? 1 : 0, argv, *line);
+  }
 
   ChooseModeAndPlatform(line->Unattended);
   zorellz::CatchTerminationRequests();
@@ -212,5 +214,6 @@ int main(int argc, char** argv) {
                          .arg(QString::fromStdString(zorellz::ExecutablePath().string()),
                               tessaline::UnattendedModeRequested() ? QStringLiteral("unattended")
                                                                    : QStringLiteral("window")));
+  ApplyFolderOverrides(*line);
   return RunUpdate(argv);
 }
