@@ -174,6 +174,17 @@ std::vector<fs::path> ForeignWorkFolders(const TUpdateJournal& journal, const fs
   return folders;
 }
 
+// Makes `folder` new, open to its owner only: something already there under
+// that name (a link planted to lead the files elsewhere) fails the commit.
+void MakePrivateFolder(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::create_directory(folder, error)) {
+    Fail(folder, error ? error.message() : Cause(std::errc::file_exists));
+  }
+  fs::permissions(folder, fs::perms::owner_all, error);
+  if (error) Fail(folder, error.message());
+}
+
 // Copies each foreign file into the work folders of its own file system and
 // points its move there.
 void StageOnTargetFileSystems(TUpdateJournal& journal, const fs::path& staging,
@@ -265,6 +276,7 @@ void TStagedUpdate::Commit() {
     folders_only.Moves.clear();
     folders_only.HelpPages.clear();
     WriteJournalOrFail(folders_only);
+    for (const fs::path& folder : foreign) MakePrivateFolder(folder);
     StageOnTargetFileSystems(journal_, staging_, anchors);
   }
   SealStagedFiles(journal_);

@@ -1,5 +1,7 @@
 #include "app/UpdateJournal.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -55,8 +57,30 @@ std::string Relative(const TUpdateJournal& journal, const fs::path& path) {
   return path.empty() ? "-" : Escape(path.lexically_relative(journal.DataFolder).string());
 }
 
-fs::path Absolute(const TUpdateJournal& journal, const std::string& field) {
-  return field == "-" ? fs::path() : journal.DataFolder / Unescape(field);
+[[noreturn]] void Damaged(const fs::path& file) {
+  throw std::runtime_error(file.string() + ": the journal of an interrupted update is damaged");
+}
+
+// A journal is a file in a folder that others may write to: every path it
+// names must stay inside the data folder.
+fs::path Inside(const TUpdateJournal& journal, const std::string& field, const fs::path& file) {
+  const fs::path relative = fs::path(Unescape(field)).lexically_normal();
+  if (relative.empty() || relative.is_absolute() || *relative.begin() == "..") Damaged(file);
+  return journal.DataFolder / relative;
+}
+
+fs::path Optional(const TUpdateJournal& journal, const std::string& field, const fs::path& file) {
+  return field == "-" ? fs::path() : Inside(journal, field, file);
+}
+
+// The updater's work folders: "<prefix><6 letters or digits>".
+bool IsWorkFolderName(const std::string& name) {
+  for (const std::string prefix : {kStagingPrefix, kReplacedPrefix}) {
+    if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) continue;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+  }
+  return false;
 }
 
 std::string Format(const TUpdateJournal& journal) {
@@ -78,32 +102,32 @@ std::string Format(const TUpdateJournal& journal) {
   return text.str();
 }
 
-[[noreturn]] void Damaged(const fs::path& file) {
-  throw std::runtime_error(file.string() + ": the journal of an interrupted update is damaged");
-}
-
 void ParseLine(TUpdateJournal& journal, const std::string& line, const fs::path& file) {
   std::istringstream words(line);
   std::string kind;
   std::string first;
   words >> kind >> first;
   if (kind == "work") {
-    journal.WorkFolders.push_back(Absolute(journal, first));
+    const fs::path folder = Inside(journal, first, file);
+    if (!IsWorkFolderName(folder.filename().string())) Damaged(file);
+    journal.WorkFolders.push_back(folder);
   } else if (kind == "folder") {
-    journal.NewFolders.push_back(Absolute(journal, first));
+    journal.NewFolders.push_back(Inside(journal, first, file));
   } else if (kind == "move") {
     std::string target;
     std::string aside;
     TJournalMove move;
     if (!(words >> target >> aside >> move.Size >> move.Crc)) Damaged(file);
-    move.Staged = Absolute(journal, first);
-    move.Target = Absolute(journal, target);
-    move.Aside = Absolute(journal, aside);
+    move.Staged = Inside(journal, first, file);
+    move.Target = Inside(journal, target, file);
+    move.Aside = Optional(journal, aside, file);
     journal.Moves.push_back(move);
   } else if (kind == "help") {
-    journal.HelpFolder = Unescape(first);
+    // The help folder comes from the settings of the recovering run.
   } else if (kind == "page") {
-    journal.HelpPages.push_back(Unescape(first));
+    const std::string page = Unescape(first);
+    if (page.find('/') != std::string::npos || !IsHelpPageName(page)) Damaged(file);
+    journal.HelpPages.push_back(page);
   } else {
     Damaged(file);
   }
@@ -137,9 +161,8 @@ void RemoveStaleWorkFolders(const fs::path& data_folder) {
   for (fs::directory_iterator it(data_folder, error), end; !error && it != end;
        it.increment(error)) {
     const std::string name = it->path().filename().string();
-    const bool ours = name.starts_with(kStagingPrefix) || name.starts_with(kReplacedPrefix);
     std::error_code ignored;
-    if (ours && it->symlink_status(ignored).type() == fs::file_type::directory) {
+    if (IsWorkFolderName(name) && it->symlink_status(ignored).type() == fs::file_type::directory) {
       fs::remove_all(it->path(), ignored);
     }
   }
@@ -149,15 +172,15 @@ void RemoveStaleWorkFolders(const fs::path& data_folder) {
 
 std::string WriteJournal(const TUpdateJournal& journal) {
   const fs::path draft = journal.DataFolder / kJournalDraftName;
-  {
-    std::ofstream out(draft, std::ios::binary | std::ios::trunc);
-    out << Format(journal);
-    out.flush();
-    if (!out) return draft.string() + ": " + CauseOfErrno();
+  // Whatever has that name is no draft of ours, and is never written through.
+  std::error_code ignored;
+  fs::remove(draft, ignored);
+  int error = 0;
+  if (!zorellz::WriteNewFileDurably(draft, Format(journal), &error)) {
+    return draft.string() + ": " + std::generic_category().message(error);
   }
   errno = 0;
-  if (!zorellz::SyncPath(draft) ||
-      !zorellz::ReplaceFileNative(draft, journal.DataFolder / kJournalName) ||
+  if (!zorellz::ReplaceFileNative(draft, journal.DataFolder / kJournalName) ||
       !zorellz::SyncPath(journal.DataFolder)) {
     const std::string cause = CauseOfErrno();
     zorellz::DeleteFileNative(draft);
@@ -219,6 +242,7 @@ std::string RollForward(const TUpdateJournal& journal) {
   }
   zorellz::SyncFileSystemOf(journal.DataFolder);
   // A page that cannot be moved stays in the data folder, as in a run.
+  if (journal.HelpFolder.empty()) return "";
   for (const std::string& page : journal.HelpPages) {
     const fs::path source = journal.DataFolder / page;
     if (zorellz::FileExists(source)) MoveHelpPage(journal.HelpFolder / page, source);
@@ -252,7 +276,9 @@ void DiscardJournal(const TUpdateJournal& journal) {
   RemoveJournal(journal.DataFolder);
 }
 
-TRecovery RecoverInterruptedUpdate(const fs::path& data_folder, std::string& detail) {
+TRecovery RecoverInterruptedUpdate(const fs::path& data_folder,
+                                   const std::function<fs::path()>& help_folder,
+                                   std::string& detail) {
   std::optional<TUpdateJournal> journal;
   try {
     journal = ReadJournal(data_folder);
@@ -265,6 +291,7 @@ TRecovery RecoverInterruptedUpdate(const fs::path& data_folder, std::string& det
     return TRecovery::kNothingToDo;
   }
   if (NewFilesVerified(*journal)) {
+    if (!journal->HelpPages.empty() && help_folder) journal->HelpFolder = help_folder();
     detail = RollForward(*journal);
     if (detail.empty()) {
       DiscardJournal(*journal);

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,7 +53,10 @@ struct TUpdateJournal {
 std::string WriteJournal(const TUpdateJournal& journal);
 
 // The journal of `data_folder`: nullopt when there is none; a journal that
-// cannot be read or is incomplete raises std::runtime_error naming it.
+// cannot be read, is incomplete, or names a path outside the data folder (or
+// a work folder not of the updater's making) raises std::runtime_error
+// naming it.  Its help folder is not read back: the help folder is the one
+// the settings give when the journal is acted on.
 std::optional<TUpdateJournal> ReadJournal(const std::filesystem::path& data_folder);
 
 // Removes the journal of `data_folder` durably.
@@ -78,11 +82,15 @@ void DiscardJournal(const TUpdateJournal& journal);
 enum class TRecovery { kNothingToDo, kRolledForward, kRolledBack, kFailed };
 
 // Completes or takes back the run an unfinished journal of `data_folder`
-// describes: forward when every new file is verified, back otherwise.  Then
-// removes its work folders and the journal; with no journal, removes the
-// work folders that a run killed before its journal was written left
-// behind.  The caller holds the folder's update lock.  `detail` receives
-// the cause when the recovery failed.
-TRecovery RecoverInterruptedUpdate(const std::filesystem::path& data_folder, std::string& detail);
+// describes: forward when every new file is verified (its help pages then
+// go to the folder `help_folder` gives, when it gives one; it is asked only
+// then), back otherwise.  Then removes its
+// work folders and the journal; with no journal, removes the work folders
+// that a run killed before its journal was written left behind.  The caller
+// holds the folder's update lock.  `detail` receives the cause when the
+// recovery failed.
+TRecovery RecoverInterruptedUpdate(const std::filesystem::path& data_folder,
+                                   const std::function<std::filesystem::path()>& help_folder,
+                                   std::string& detail);
 
 }  // namespace tessaline

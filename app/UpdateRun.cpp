@@ -182,7 +182,8 @@ bool TfrmDatabaseDist::LockDataFolder(const std::string& data_folder) {
 
 bool TfrmDatabaseDist::RecoverInterruptedRun(const std::string& data_folder) {
   std::string detail;
-  switch (RecoverInterruptedUpdate(data_folder, detail)) {
+  const auto help_folder = [this] { return fs::path(FEnvironment->GetHelpDirectory()); };
+  switch (RecoverInterruptedUpdate(data_folder, help_folder, detail)) {
     case TRecovery::kNothingToDo:
       return true;
     case TRecovery::kRolledForward:

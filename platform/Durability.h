@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace zorellz {
 
@@ -13,5 +14,11 @@ bool SyncPath(const std::filesystem::path& path);
 // Flushes everything written to the file system that holds `path`: one call
 // instead of one per file, for a folder of many new files.
 bool SyncFileSystemOf(const std::filesystem::path& path);
+
+// Creates `path` as a new file (never through a link or over anything that
+// is there), writes `contents` and flushes them.  False with the system's
+// error number in `error` when it cannot; a partly written file is removed.
+bool WriteNewFileDurably(const std::filesystem::path& path, const std::string& contents,
+                         int* error = nullptr);
 
 }  // namespace zorellz

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,10 +12,11 @@ namespace zorellz::posix {
 
 class TDescriptor {
  public:
-  // Opens `path` with `flags`; never a controlling terminal, never inherited
-  // by programs started later, never waiting on a FIFO.
-  TDescriptor(const std::filesystem::path& path, int flags)
-      : fd_(open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)) {}
+  // Opens `path` with `flags` (and `mode` for a file it creates); never a
+  // controlling terminal, never inherited by programs started later, never
+  // waiting on a FIFO.
+  TDescriptor(const std::filesystem::path& path, int flags, mode_t mode = 0600)
+      : fd_(open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, mode)) {}
   ~TDescriptor() {
     if (fd_ >= 0) close(fd_);
   }

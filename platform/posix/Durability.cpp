@@ -25,4 +25,22 @@ bool SyncFileSystemOf(const std::filesystem::path& path) {
 #endif
 }
 
+bool WriteNewFileDurably(const std::filesystem::path& path, const std::string& contents,
+                         int* error) {
+  const posix::TDescriptor file(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW);
+  bool written = file.Fd() >= 0;
+  for (std::size_t done = 0; written && done < contents.size();) {
+    const ssize_t n = write(file.Fd(), contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) done += static_cast<std::size_t>(n);
+  }
+  written = written && fsync(file.Fd()) == 0;
+  if (!written) {
+    if (error != nullptr) *error = errno != 0 ? errno : EIO;
+    if (file.Fd() >= 0) unlink(path.c_str());
+  }
+  return written;
+}
+
 }  // namespace zorellz

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/UpdateJournal.h"
@@ -27,8 +28,8 @@ class TJournalSandbox {
  public:
   TJournalSandbox() {
     journal_.DataFolder = data_.Path();
-    const fs::path staging = data_.Path() / ".tessaline-update-x";
-    const fs::path aside = data_.Path() / ".tessaline-replaced-x";
+    const fs::path staging = data_.Path() / ".tessaline-update-x1y2z3";
+    const fs::path aside = data_.Path() / ".tessaline-replaced-x1y2z3";
     journal_.WorkFolders = {staging, aside};
     journal_.NewFolders = {data_.Path() / "new folder"};
     Add(staging / "odd name%20\n\t.DAT", data_.Path() / "odd name%20\n\t.DAT",
@@ -87,13 +88,49 @@ TEST_F(JournalTest, IncompleteOrForeignJournalIsDamaged) {
     WriteTextFile(file, damaged);
     EXPECT_THROW(ReadJournal(data_.Path()), std::runtime_error);
     std::string detail;
-    EXPECT_EQ(RecoverInterruptedUpdate(data_.Path(), detail), TRecovery::kFailed);
+    EXPECT_EQ(RecoverInterruptedUpdate(data_.Path(), nullptr, detail), TRecovery::kFailed);
     EXPECT_NE(detail.find(file.string()), std::string::npos) << detail;
   }
 }
 
 // Every state of the moves (none made, the first half made, all made) is
 // completed forward while the new files are sound.
+// Anyone who may write to the data folder may write a journal there: one
+// that leads outside the folder, or names a folder of the host's as work to
+// remove, is refused before anything is done.
+TEST_F(JournalTest, JournalLeadingOutsideTheDataFolderIsRefused) {
+  TScratchDir outside;
+  WriteTextFile(outside.Path() / "victim", "keep me");
+  ASSERT_EQ(WriteJournal(journal_), "");
+  const fs::path file = data_.Path() / kJournalName;
+  const std::string text = ReadTextFile(file);
+  const std::string escaped_outside = "..%2F..%2F" + outside.Path().filename().string();
+  for (const std::string& line : std::vector<std::string>{
+           "work .\n", "work " + escaped_outside + "\n", "folder /tmp\n",
+           "move a.dat ../" + outside.Path().filename().string() + "/victim - 1 0\n",
+           "move " + (outside.Path() / "victim").string() + " a.dat - 7 0\n",
+           "page ../victim.HTML\n", "page notes.txt\n"}) {
+    SCOPED_TRACE(line);
+    WriteTextFile(file, text.substr(0, text.size() - 4) + line + "end\n");
+    std::string detail;
+    EXPECT_EQ(RecoverInterruptedUpdate(
+                  data_.Path(), [&] { return outside.Path(); }, detail),
+              TRecovery::kFailed);
+    EXPECT_EQ(ReadTextFile(outside.Path() / "victim"), "keep me");
+  }
+  EXPECT_EQ(Visible(), before_);
+}
+
+// A draft planted under the journal's draft name is never written through.
+TEST_F(JournalTest, PlantedDraftIsNotWrittenThrough) {
+  TScratchDir outside;
+  WriteTextFile(outside.Path() / "victim", "keep me");
+  fs::create_symlink(outside.Path() / "victim", data_.Path() / kJournalDraftName);
+  ASSERT_EQ(WriteJournal(journal_), "");
+  EXPECT_EQ(ReadTextFile(outside.Path() / "victim"), "keep me");
+  EXPECT_TRUE(ReadJournal(data_.Path()));
+}
+
 TEST_F(JournalTest, RollForwardCompletesFromEveryState) {
   for (int made = 0; made <= 2; ++made) {
     SCOPED_TRACE(made);
@@ -108,7 +145,8 @@ TEST_F(JournalTest, RollForwardCompletesFromEveryState) {
     }
     ASSERT_EQ(WriteJournal(copy.journal_), "");
     std::string detail;
-    EXPECT_EQ(RecoverInterruptedUpdate(copy.data_.Path(), detail), TRecovery::kRolledForward)
+    EXPECT_EQ(RecoverInterruptedUpdate(copy.data_.Path(), nullptr, detail),
+              TRecovery::kRolledForward)
         << detail;
     EXPECT_EQ(FolderContents(copy.data_.Path()), after_);
   }
@@ -122,7 +160,7 @@ TEST_F(JournalTest, UnsoundNewFileRollsBack) {
   WriteTextFile(journal_.Moves[1].Staged, "new B");  // same size, other bytes
   ASSERT_EQ(WriteJournal(journal_), "");
   std::string detail;
-  EXPECT_EQ(RecoverInterruptedUpdate(data_.Path(), detail), TRecovery::kRolledBack);
+  EXPECT_EQ(RecoverInterruptedUpdate(data_.Path(), nullptr, detail), TRecovery::kRolledBack);
   EXPECT_EQ(FolderContents(data_.Path()), before_);
 }
 

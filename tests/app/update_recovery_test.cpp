@@ -189,6 +189,7 @@ TEST(UpdateRecovery, RunKilledAtRandomMomentsIsNeverLeftHalfDone) {
     host.RestoreBefore();
     const TUpdateRun killed = RunAndSignalDuringMoves(host, SIGKILL, round);
     ASSERT_TRUE(killed.Finished);
+    EXPECT_TRUE(HasWorkFiles(host.Data())) << "killed after the run had ended";
 
     const TUpdateRun refused = RunUpdate(damaged, host.Config());
     EXPECT_EQ(refused.ExitCode, 1) << Describe(refused);
