@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DatabaseFiles.h"
 #include "app/HelpPages.h"
 #include "app/OrvLiteEnvironment.h"
 #include "app/UpdateJournal.h"
@@ -93,11 +94,6 @@ std::vector<std::string>& DamagedEntries() {
 std::int32_t NoteDamage(zorellz::TLZReportRec& record, std::int32_t code) {
   if (code == zorellz::kLZCRCMismatch) DamagedEntries().push_back(record.FileName);
   return 1;
-}
-
-bool IsDatabaseFile(const std::string& path) {
-  const std::string extension = zorellz::UpperCaseAscii(zorellz::ExtractFileExt(path));
-  return extension == ".DAT" || extension == ".IDX";
 }
 
 // Every entry decoded and checked; false when one is damaged.

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/DatabaseFiles.h"
 #include "app/HelpPages.h"
 #include "app/MessagePump.h"
 #include "app/StagedUpdate.h"
@@ -59,12 +60,6 @@ QString AsSentence(const std::string& text) {
     sentence += u'.';
   }
   return sentence;
-}
-
-// The database files of the host: ".DAT" and ".IDX", in any case.
-bool IsDatabaseFile(const std::string& path) {
-  const std::string extension = zorellz::UpperCaseAscii(zorellz::ExtractFileExt(path));
-  return extension == ".DAT" || extension == ".IDX";
 }
 
 // While alive, the command an extraction would start is kept in `command`
