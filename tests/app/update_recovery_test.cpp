@@ -214,6 +214,36 @@ TEST(UpdateRecovery, SigtermDuringTheMovesLeavesTheFoldersAsBefore) {
   EXPECT_FALSE(HasWorkFiles(host.Data()));
 }
 
+// Ctrl-C while the update is still being extracted: the staging folder is
+// removed and nothing else has changed.
+TEST(UpdateRecovery, InterruptDuringExtractionLeavesTheFoldersAsBefore) {
+  TRecoveryHost host(300);
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_CONFIG_DIRS"),
+                     QString::fromStdString(host.Config().string()));
+  environment.insert(QStringLiteral("TESSALINE_UNATTENDED"), QStringLiteral("1"));
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  process.setProcessEnvironment(environment);
+  process.start(QString::fromStdString(host.Update().string()), {});
+  ASSERT_TRUE(process.waitForStarted(10000));
+  QElapsedTimer clock;
+  clock.start();
+  while (!HasWorkFiles(host.Data()) && process.state() == QProcess::Running &&
+         clock.elapsed() < 60000) {
+    QThread::usleep(200);
+  }
+  kill(static_cast<pid_t>(process.processId()), SIGINT);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  if (process.exitCode() == 0) GTEST_SKIP() << "the run ended before the signal arrived";
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 1);
+  const std::string errors = process.readAllStandardError().toStdString();
+  EXPECT_NE(errors.find("SIGINT"), std::string::npos) << errors;
+  EXPECT_TRUE(host.IsBefore());
+  EXPECT_FALSE(HasWorkFiles(host.Data()));
+}
+
 // Work folders that a run killed before its journal left are removed; a
 // folder that only looks alike, or a link, is not.
 TEST(UpdateRecovery, StaleWorkFoldersWithoutJournalAreRemoved) {
