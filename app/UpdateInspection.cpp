@@ -17,6 +17,7 @@
 #include "archive/engine/ZorelLZ.h"
 #include "platform/File.h"
 #include "platform/FileInUse.h"
+#include "platform/FolderLock.h"
 #include "platform/Names.h"
 
 namespace tessaline {
@@ -166,7 +167,7 @@ std::string ResolveDataFolder(TOrvLiteEnvironmentObject& environment) {
   if (data_folder.empty()) {
     PrintError(UpdateMessage(TUpdateMessage::kDataFolderNotFound));
   } else if (!zorellz::DirectoryExistsNative(data_folder)) {
-    PrintError(UpdateMessage(TUpdateMessage::kDataFolderMissing).arg(Text(data_folder)));
+    PrintError(UpdateMessage(TUpdateMessage::kDataFolderMissing).arg(FolderText(data_folder)));
     return "";
   }
   return data_folder;
@@ -204,9 +205,13 @@ int CheckUpdate(const QString& update_file) {
   TOrvLiteEnvironmentObject environment;
   const std::string data_folder = ResolveDataFolder(environment);
   if (data_folder.empty()) return 1;
+  if (zorellz::TFolderLock::HeldElsewhere(data_folder, kUpdateLockName)) {
+    PrintError(UpdateMessage(TUpdateMessage::kAnotherUpdateRunning).arg(FolderText(data_folder)));
+    sound = false;
+  }
   if (zorellz::FileExists(data_folder + kJournalName)) {
     Print(QStringLiteral("An interrupted update of %1 will be completed or taken back first.")
-              .arg(Text(data_folder)));
+              .arg(FolderText(data_folder)));
   }
   zorellz::TFileUseChecker checker;
   for (const TEntry& entry : entries) {

@@ -1,5 +1,7 @@
 #include "app/UpdateMessages.h"
 
+#include "platform/Names.h"
+
 namespace tessaline {
 
 QString UpdateMessage(TUpdateMessage id) {
@@ -62,6 +64,12 @@ QString UpdateMessage(TUpdateMessage id) {
       return QStringLiteral("another process opened it while it was being replaced");
   }
   return QString();
+}
+
+QString FolderText(const std::string& folder) {
+  std::string text = folder;
+  if (text.size() > 1 && text.back() == zorellz::kNativeSeparator) text.pop_back();
+  return QString::fromStdString(text);
 }
 
 }  // namespace tessaline

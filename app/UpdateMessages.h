@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 namespace tessaline {
 
@@ -33,5 +34,8 @@ enum class TUpdateMessage {
 
 // The text of `id`; an id outside the table gives an empty string.
 QString UpdateMessage(TUpdateMessage id);
+
+// A folder as messages name it: without its final separator.
+QString FolderText(const std::string& folder);
 
 }  // namespace tessaline

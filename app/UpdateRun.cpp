@@ -42,13 +42,6 @@ QString Message(TUpdateMessage id) {
   return UpdateMessage(id);
 }
 
-// The data folder as messages name it: without its final separator.
-QString FolderText(const std::string& folder) {
-  std::string text = folder;
-  if (text.size() > 1 && text.back() == zorellz::kNativeSeparator) text.pop_back();
-  return Text(text);
-}
-
 std::string CauseOfErrno(int error) {
   return std::generic_category().message(error != 0 ? error : EIO);
 }

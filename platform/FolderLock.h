@@ -29,6 +29,9 @@ class TFolderLock {
   TResult Acquire(const std::filesystem::path& folder, const std::string& name,
                   int* error = nullptr);
   bool Held() const { return handle_ >= 0; }
+  // True when another holder has the lock on `folder`/`name` now; looks
+  // without creating anything.
+  static bool HeldElsewhere(const std::filesystem::path& folder, const std::string& name);
   // Removes the lock file and then lets the lock go, so that the folder is
   // left as it was found; a waiting locker notices and makes a new one.
   void Release();

@@ -34,7 +34,10 @@ TEST(FolderLock, OneHolderAtATimeAndNothingLeftBehind) {
   ASSERT_EQ(first.Acquire(folder.Path(), kLockName), TFolderLock::TResult::kLocked);
   EXPECT_EQ(second.Acquire(folder.Path(), kLockName), TFolderLock::TResult::kHeldElsewhere);
   EXPECT_FALSE(second.Held());
+  EXPECT_TRUE(TFolderLock::HeldElsewhere(folder.Path(), kLockName));
   first.Release();
+  EXPECT_FALSE(fs::exists(folder.Path() / kLockName));
+  EXPECT_FALSE(TFolderLock::HeldElsewhere(folder.Path(), kLockName));
   EXPECT_FALSE(fs::exists(folder.Path() / kLockName));
   EXPECT_EQ(second.Acquire(folder.Path(), kLockName), TFolderLock::TResult::kLocked);
   {

@@ -57,6 +57,14 @@ TFolderLock::TResult TFolderLock::Acquire(const std::filesystem::path& folder,
   return TResult::kFailed;
 }
 
+bool TFolderLock::HeldElsewhere(const std::filesystem::path& folder, const std::string& name) {
+  const int fd = open((folder / name).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+  if (fd < 0) return false;
+  const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);
+  return held;
+}
+
 void TFolderLock::Release() {
   if (handle_ < 0) return;
   unlink(path_.c_str());

@@ -6,11 +6,13 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "archive/codec/ZrlCRC.h"
+#include "platform/FolderLock.h"
 #include "tests/app/HostSandbox.h"
 
 namespace tessaline::test {
@@ -101,7 +103,18 @@ TEST(UpdateOptions, CheckTellsWhatWouldHappenAndTouchesNothing) {
             std::string::npos);
   EXPECT_EQ(host.Everything(), before);
 
-  // A database file in use, and a missing one, fail the check.
+  // Another update running on the folder fails the check.
+  {
+    zorellz::TFolderLock running;
+    ASSERT_EQ(running.Acquire(host.Data(), ".tessaline-update.lock"),
+              zorellz::TFolderLock::TResult::kLocked);
+    const TUpdateRun busy = host.Run(Arguments({"--check"}));
+    EXPECT_EQ(busy.ExitCode, 1) << Describe(busy);
+    EXPECT_EQ(busy.ErrorMessages,
+              TMessages{"Error: Another update is running on " + host.Data().string() + "."});
+  }
+
+  // A database file in use fails the check.
   THeldOpen held(host.Data() / "ITEMS.DAT");
   ASSERT_TRUE(held.Started());
   const TUpdateRun locked = host.Run(Arguments({"--check"}));
@@ -284,18 +297,26 @@ TEST(UpdatePerformance, UnattendedRunOfManySmallFilesKeepsPaceWithExtraction) {
     host.AddToData("F" + std::to_string(i) + ".DAT", "old " + std::to_string(i));
   }
   ASSERT_TRUE(host.BuildUpdateOfPayload());
-  QProcess extract;
-  QElapsedTimer clock;
-  clock.start();
-  extract.start(
-      QStringLiteral(ZORELLZ_TOOL),
-      {QStringLiteral("extract"), QString::fromStdString(host.Update().string()),
-       QString::fromStdString((host.Root() / "extracted").string()), QStringLiteral("--quiet")});
-  ASSERT_TRUE(extract.waitForFinished(120000) && extract.exitCode() == 0);
-  const qint64 extract_ms = clock.elapsed();
-  const TUpdateRun run = host.Run();
-  ASSERT_EQ(run.Messages, TMessages{kCompleted}) << Describe(run);
-  EXPECT_LE(run.ElapsedMs, 2 * extract_ms + 500) << "extract took " << extract_ms << " ms";
+  // The faster of two runs of each, so that a moment of load on the machine
+  // does not decide.
+  std::int64_t extract_ms = 0;
+  std::int64_t update_ms = 0;
+  for (int round = 0; round < 2; ++round) {
+    QProcess extract;
+    QElapsedTimer clock;
+    clock.start();
+    extract.start(
+        QStringLiteral(ZORELLZ_TOOL),
+        {QStringLiteral("extract"), QString::fromStdString(host.Update().string()),
+         QString::fromStdString((host.Root() / "extracted").string()), QStringLiteral("--quiet")});
+    ASSERT_TRUE(extract.waitForFinished(120000) && extract.exitCode() == 0);
+    extract_ms = round == 0 ? clock.elapsed() : std::min<std::int64_t>(extract_ms, clock.elapsed());
+    fs::remove_all(host.Root() / "extracted");
+    const TUpdateRun run = host.Run();
+    ASSERT_EQ(run.Messages, TMessages{kCompleted}) << Describe(run);
+    update_ms = round == 0 ? run.ElapsedMs : std::min(update_ms, run.ElapsedMs);
+  }
+  EXPECT_LE(update_ms, 2 * extract_ms + 500) << "extract took " << extract_ms << " ms";
 }
 
 }  // namespace
