@@ -5,6 +5,7 @@
 
 #include "platform/File.h"
 #include "platform/Names.h"
+#include "platform/Ownership.h"
 #include "platform/System.h"
 
 namespace tessaline {
@@ -48,6 +49,12 @@ std::string MoveHelpPage(const fs::path& destination, const fs::path& source) {
   std::string cause;
   const fs::path temporary = CopyBeside(destination, source, cause);
   if (temporary.empty()) return cause;
+  // The page takes the owner and permissions of the page it replaces.
+  cause = zorellz::TakeOwnershipFrom(destination, temporary);
+  if (!cause.empty()) {
+    zorellz::DeleteFileNative(temporary);
+    return cause;
+  }
   errno = 0;
   if (!zorellz::ReplaceFileNative(temporary, destination)) {
     cause = CauseOfErrno(errno);

@@ -12,7 +12,8 @@ namespace tessaline {
 bool IsHelpPageName(const std::string& name);
 
 // Moves the page `source` to `destination`: the copy is made beside the
-// destination and replaces an existing page only when it is complete; the
+// destination, takes the owner, group and permissions of the page it
+// replaces (TakeOwnershipFrom), and replaces it only when it is complete; the
 // source is deleted only after that.  When both name the same file nothing
 // happens.  Returns "" on success, else the cause (the source and any old
 // page then stay as they were).  A source that cannot be deleted once the

@@ -2,9 +2,9 @@
 // installation records its folders.  On Windows this is the registry below
 // HKEY_LOCAL_MACHINE.  Elsewhere it is the system-scope settings file of the
 // organisation and application the key names: "Software\Orv\Tessaline" is
-// <first absolute folder of XDG_CONFIG_DIRS, default /etc/xdg>/Orv/Tessaline.conf,
-// an INI file whose values live in its [General] section.  Nothing is ever
-// created or written.
+// <folder>/Orv/Tessaline.conf in the first absolute folder of XDG_CONFIG_DIRS
+// (default /etc/xdg) that has one, an INI file whose values live in its
+// [General] section.  Nothing is ever created or written.
 #pragma once
 
 #include <functional>
@@ -25,7 +25,9 @@ class TRegistryKey {
   virtual ~TRegistryKey() = default;
   // The string value `name`: empty when it is missing; the text up to its
   // first NUL character; environment references are not expanded.  A value
-  // of another type (a list, a number, binary data) raises ERegistryException.
+  // of another type (a list, a number, binary data), or one that the settings
+  // file would cut short at an unquoted comment character, raises
+  // ERegistryException.
   virtual std::string ReadString(const std::string& name) = 0;
 };
 

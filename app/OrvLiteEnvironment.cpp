@@ -7,17 +7,34 @@
 
 namespace tessaline {
 
+namespace {
+
+TFolderOverrides& Overrides() {
+  static TFolderOverrides overrides;
+  return overrides;
+}
+
+}  // namespace
+
+void SetFolderOverrides(TFolderOverrides overrides) {
+  Overrides() = std::move(overrides);
+}
+
 TOrvLiteEnvironmentObject::TOrvLiteEnvironmentObject()
-    : TOrvLiteEnvironmentObject(OpenMachineKeyReadOnly) {}
+    : TOrvLiteEnvironmentObject(OpenMachineKeyReadOnly) {
+  overrides_ = Overrides();
+}
 
 TOrvLiteEnvironmentObject::TOrvLiteEnvironmentObject(TRegistryKeyOpener open_key)
     : open_key_(open_key ? std::move(open_key) : TRegistryKeyOpener(OpenMachineKeyReadOnly)) {}
 
 std::string TOrvLiteEnvironmentObject::GetDataDirectory() {
+  if (overrides_.DataDirectory) return AppendBackslash(*overrides_.DataDirectory);
   return Lookup("DataDirectory", FDataDirectory);
 }
 
 std::string TOrvLiteEnvironmentObject::GetHelpDirectory() {
+  if (overrides_.HelpDirectory) return AppendBackslash(*overrides_.HelpDirectory);
   return Lookup("HelpDirectory", FHelpDirectory);
 }
 

@@ -7,6 +7,7 @@
 // ERegistryException, and nothing is kept.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/MachineSettings.h"
@@ -14,6 +15,15 @@
 namespace tessaline {
 
 inline constexpr char kTessalineKey[] = "Software\\Orv\\Tessaline";
+
+// Folders given on the command line (--data-dir, --help-dir) that take the
+// place of the stored values for every object made afterwards with the
+// machine's settings; an empty optional keeps the stored value.
+struct TFolderOverrides {
+  std::optional<std::string> DataDirectory;
+  std::optional<std::string> HelpDirectory;
+};
+void SetFolderOverrides(TFolderOverrides overrides);
 
 class TOrvLiteEnvironmentObject {
  public:
@@ -34,6 +44,7 @@ class TOrvLiteEnvironmentObject {
   std::string Lookup(const char* value_name, std::string& cached);
 
   TRegistryKeyOpener open_key_;
+  TFolderOverrides overrides_;
   std::string FDataDirectory;
   std::string FHelpDirectory;
 };

@@ -3,10 +3,14 @@
 #include <QByteArray>
 #include <cstdio>
 
+#include "platform/Console.h"
 #include "ui/KolvaneMessageDlg.h"
 
 namespace tessaline {
 namespace {
+
+bool unattended_mode = false;
+bool quiet_mode = false;
 
 QString KindName(TMessageKind kind) {
   switch (kind) {
@@ -36,7 +40,19 @@ QString OnOneLine(QString text) {
 }  // namespace
 
 bool UnattendedModeRequested() {
-  return qgetenv("TESSALINE_UNATTENDED") == "1";
+  return unattended_mode || qgetenv("TESSALINE_UNATTENDED") == "1";
+}
+
+void SetUnattendedMode(bool unattended) {
+  unattended_mode = unattended;
+}
+
+void SetQuietMode(bool quiet) {
+  quiet_mode = quiet;
+}
+
+bool QuietModeRequested() {
+  return quiet_mode;
 }
 
 QString UnattendedMessageLine(TMessageKind kind, const QString& message) {
@@ -45,11 +61,28 @@ QString UnattendedMessageLine(TMessageKind kind, const QString& message) {
 
 void InstallUnattendedMessages() {
   SetMessageRecorder([](const TMessageRecord& record) -> std::optional<int> {
+    const bool error = record.kind == TMessageKind::Error;
+    if (!error && quiet_mode) return kModalResultOk;
+    ShowUnattendedProgress(0, 0, 0, true);
     const QByteArray line = UnattendedMessageLine(record.kind, record.message).toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
-    std::fflush(stdout);
+    std::FILE* stream = error ? stderr : stdout;
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stream);
+    std::fflush(stream);
     return kModalResultOk;
   });
+}
+
+void ShowUnattendedProgress(int file, int total, long long bytes, bool done) {
+  static bool line_open = false;
+  if (!UnattendedModeRequested() || quiet_mode || !zorellz::StandardErrorIsTerminal()) return;
+  if (done) {
+    if (line_open) std::fputs("\n", stderr);
+    line_open = false;
+    return;
+  }
+  std::fprintf(stderr, "\rfile %d of %d, %lld bytes", file, total, bytes);
+  std::fflush(stderr);
+  line_open = true;
 }
 
 }  // namespace tessaline

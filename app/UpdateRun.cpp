@@ -4,24 +4,30 @@
 #include <QString>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "app/DatabaseFiles.h"
 #include "app/HelpPages.h"
 #include "app/MessagePump.h"
 #include "app/StagedUpdate.h"
 #include "app/Unattended.h"
+#include "app/UpdateJournal.h"
+#include "app/UpdateLog.h"
+#include "app/UpdateMessages.h"
 #include "app/uMainDBDistribution.h"
 #include "archive/engine/ResultText.h"
 #include "platform/File.h"
 #include "platform/FileInUse.h"
 #include "platform/Names.h"
 #include "platform/System.h"
-#include "ui/AppStrings.h"
+#include "platform/Termination.h"
 
 namespace tessaline {
 namespace {
@@ -32,6 +38,14 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+QString Message(TUpdateMessage id) {
+  return UpdateMessage(id);
+}
+
+std::string CauseOfErrno(int error) {
+  return std::generic_category().message(error != 0 ? error : EIO);
+}
+
 // A message of the library as a sentence of ours.
 QString AsSentence(const std::string& text) {
   QString sentence = Text(text).trimmed();
@@ -39,12 +53,6 @@ QString AsSentence(const std::string& text) {
     sentence += u'.';
   }
   return sentence;
-}
-
-// The database files of the host: ".DAT" and ".IDX", in any case.
-bool IsDatabaseFile(const std::string& path) {
-  const std::string extension = zorellz::UpperCaseAscii(zorellz::ExtractFileExt(path));
-  return extension == ".DAT" || extension == ".IDX";
 }
 
 // While alive, the command an extraction would start is kept in `command`
@@ -96,15 +104,19 @@ void TfrmDatabaseDist::ExtractTimerTimer() {
   if (close_requested_) close();
 }
 
+// Whatever update this start carries, an interrupted run on the same data
+// folder is dealt with first, under the folder's lock.
 void TfrmDatabaseDist::RunGuarded() {
   std::string data_folder;
   if (!CheckDataFolder(data_folder)) return;
+  if (!LockDataFolder(data_folder)) return;
+  if (!RecoverInterruptedRun(data_folder)) return;
   if (!CheckUpdateViewed()) return;
   if (!CheckLocks(data_folder)) return;
+  if (!CheckNotInterrupted()) return;
   if (!ExtractIntoPlace(data_folder)) return;
-  const bool pages_moved = MoveHelpPages(data_folder);
-  ShowMessage(AppString(TAppString::kUpdateCompleted), TMessageKind::Confirmation);
-  Finish(pages_moved ? TRunOutcome::kCompleted : TRunOutcome::kHelpPagesLeft);
+  ShowMessage(Message(TUpdateMessage::kUpdateCompleted), TMessageKind::Confirmation);
+  Finish(FPagesMoved ? TRunOutcome::kCompleted : TRunOutcome::kHelpPagesLeft);
 }
 
 // The window stays open to show what happened, unless nobody is there to
@@ -116,40 +128,105 @@ void TfrmDatabaseDist::StopOnException(const std::string& what) {
     // Nothing more can be told; the outcome still records the stop.
   }
   outcome_ = TRunOutcome::kException;
+  FStaging.reset();
+  FUpdateLock.Release();
   emit runFinished();
   if (UnattendedModeRequested()) close();
 }
 
 bool TfrmDatabaseDist::CheckDataFolder(std::string& data_folder) {
   data_folder = FEnvironment->GetDataDirectory();
-  if (!data_folder.empty()) return true;
-  ShowMessage(AppString(TAppString::kDataFolderNotFound), TMessageKind::Information);
-  Finish(TRunOutcome::kNoDataFolder);
+  if (data_folder.empty()) {
+    ShowMessage(Message(TUpdateMessage::kDataFolderNotFound), TMessageKind::Information);
+    Finish(TRunOutcome::kNoDataFolder);
+    return false;
+  }
+  if (zorellz::DirectoryExistsNative(data_folder)) return true;
+  ShowMessage(Message(TUpdateMessage::kDataFolderMissing).arg(FolderText(data_folder)),
+              TMessageKind::Error);
+  Finish(TRunOutcome::kDataFolderMissing);
+  return false;
+}
+
+bool TfrmDatabaseDist::LockDataFolder(const std::string& data_folder) {
+  int error = 0;
+  switch (FUpdateLock.Acquire(data_folder, kUpdateLockName, &error)) {
+    case zorellz::TFolderLock::TResult::kLocked:
+      return true;
+    case zorellz::TFolderLock::TResult::kHeldElsewhere:
+      ShowMessage(Message(TUpdateMessage::kAnotherUpdateRunning).arg(FolderText(data_folder)),
+                  TMessageKind::Error);
+      Finish(TRunOutcome::kAnotherUpdateRunning);
+      return false;
+    case zorellz::TFolderLock::TResult::kFailed:
+      break;
+  }
+  ShowMessage(Message(TUpdateMessage::kUpdateLockFailed)
+                  .arg(FolderText(data_folder), Text(CauseOfErrno(error))),
+              TMessageKind::Error);
+  Finish(TRunOutcome::kFailed);
+  return false;
+}
+
+bool TfrmDatabaseDist::RecoverInterruptedRun(const std::string& data_folder) {
+  std::string detail;
+  const auto help_folder = [this] { return fs::path(FEnvironment->GetHelpDirectory()); };
+  switch (RecoverInterruptedUpdate(data_folder, help_folder, detail)) {
+    case TRecovery::kNothingToDo:
+      return true;
+    case TRecovery::kRolledForward:
+      ShowMessage(Message(TUpdateMessage::kRolledForward).arg(FolderText(data_folder)),
+                  TMessageKind::Information);
+      return true;
+    case TRecovery::kRolledBack:
+      ShowMessage(Message(TUpdateMessage::kRolledBack).arg(FolderText(data_folder)),
+                  TMessageKind::Information);
+      return true;
+    case TRecovery::kFailed:
+      break;
+  }
+  ShowMessage(Message(TUpdateMessage::kRecoveryFailed).arg(FolderText(data_folder), Text(detail)),
+              TMessageKind::Error);
+  Finish(TRunOutcome::kRecoveryFailed);
+  return false;
+}
+
+// A termination request before the first change simply ends the run.
+bool TfrmDatabaseDist::CheckNotInterrupted() {
+  const int request = zorellz::PendingTerminationRequest();
+  if (request == 0) return true;
+  ShowMessage(
+      Message(TUpdateMessage::kInterrupted).arg(Text(zorellz::TerminationRequestName(request))),
+      TMessageKind::Error);
+  Finish(TRunOutcome::kInterrupted);
   return false;
 }
 
 // Without the update's list of entries the lock check would pass unseen.
 bool TfrmDatabaseDist::CheckUpdateViewed() {
   if (!view_failure_) return true;
-  ShowMessage(AppString(TAppString::kUpdateNotReadable).arg(update_file_, Text(*view_failure_)),
+  ShowMessage(Message(TUpdateMessage::kUpdateNotReadable).arg(update_file_, Text(*view_failure_)),
               TMessageKind::Error);
   Finish(TRunOutcome::kFailed);
   return false;
 }
 
+// One checker for the whole list, so that the open files of the other
+// processes are read at most once.
 bool TfrmDatabaseDist::CheckLocks(const std::string& data_folder) {
+  zorellz::TFileUseChecker checker;
   for (const std::string& name : FArchiveNames) {
     const std::string path = data_folder + zorellz::ArchivePathToNative(name).string();
     if (!IsDatabaseFile(path)) continue;
-    switch (zorellz::CheckFileInUse(path)) {
+    switch (checker.Check(path)) {
       case zorellz::TFileUse::kNotInUse:
         break;
       case zorellz::TFileUse::kInUse:
-        ShowMessage(AppString(TAppString::kFileLocked).arg(Text(path)), TMessageKind::Error);
+        ShowMessage(Message(TUpdateMessage::kFileLocked).arg(Text(path)), TMessageKind::Error);
         Finish(TRunOutcome::kFileLocked);
         return false;
       case zorellz::TFileUse::kUnreadable:
-        ShowMessage(AppString(TAppString::kLockCheckFailed).arg(Text(path)), TMessageKind::Error);
+        ShowMessage(Message(TUpdateMessage::kLockCheckFailed).arg(Text(path)), TMessageKind::Error);
         Finish(TRunOutcome::kLockCheckFailed);
         return false;
     }
@@ -160,6 +237,15 @@ bool TfrmDatabaseDist::CheckLocks(const std::string& data_folder) {
 bool TfrmDatabaseDist::ExtractIntoPlace(const std::string& data_folder) {
   std::string command;
   if (const std::optional<QString> failure = InstallUpdate(data_folder, command)) {
+    FStaging.reset();
+    const int request = zorellz::PendingTerminationRequest();
+    if (request != 0) {
+      ShowMessage(
+          Message(TUpdateMessage::kInterrupted).arg(Text(zorellz::TerminationRequestName(request))),
+          TMessageKind::Error);
+      Finish(TRunOutcome::kInterrupted);
+      return false;
+    }
     ShowMessage(*failure, TMessageKind::Error);
     Finish(TRunOutcome::kFailed);
     return false;
@@ -168,28 +254,83 @@ bool TfrmDatabaseDist::ExtractIntoPlace(const std::string& data_folder) {
   return true;
 }
 
-// The staging folder is gone when this returns, whichever way.
+// On failure the staging folder is gone when the caller drops FStaging; on
+// success it is gone already, and the help pages have moved.
 std::optional<QString> TfrmDatabaseDist::InstallUpdate(const std::string& data_folder,
                                                        std::string& command) {
-  std::unique_ptr<TStagedUpdate> staging;
   try {
-    staging = std::make_unique<TStagedUpdate>(fs::path(data_folder));
+    FStaging = std::make_unique<TStagedUpdate>(fs::path(data_folder));
   } catch (const EStagedUpdateError& error) {
-    return AppString(TAppString::kUpdateFailed)
+    return Message(TUpdateMessage::kUpdateFailed)
         .arg(Text(error.File().string()) + QStringLiteral(": ") + AsSentence(error.Cause()));
   }
   const std::string staging_folder =
-      zorellz::IncludeTrailingSeparator(staging->StagingFolder().string());
+      zorellz::IncludeTrailingSeparator(FStaging->StagingFolder().string());
   if (std::optional<QString> failure = ExtractStaged(staging_folder, data_folder, command)) {
     return failure;
   }
+  if (zorellz::PendingTerminationRequest() != 0) return QString();
+  return CommitStaged(data_folder);
+}
+
+// Each database file is checked again just before it is replaced, and
+// watched until it is; a file opened meanwhile stops the commit.  Every
+// move goes to the log.
+std::optional<QString> TfrmDatabaseDist::CommitStaged(const std::string& data_folder) {
+  const std::string help_folder = FEnvironment->GetHelpDirectory();
+  if (!help_folder.empty()) FStaging->SetHelpPages(help_folder, TopLevelHelpPages());
+  zorellz::TFileUseChecker checker;
+  TStagedUpdate::TMoveGuard guard;
+  guard.BeforeMove = [&checker](const TJournalMove& move) {
+    const int request = zorellz::PendingTerminationRequest();
+    if (request != 0) {
+      throw EStagedUpdateError(move.Target,
+                               "interrupted by " + zorellz::TerminationRequestName(request));
+    }
+    if (move.Aside.empty() || !IsDatabaseFile(move.Target.string())) return;
+    int error = 0;
+    switch (checker.CheckAndHold(move.Target, &error)) {
+      case zorellz::TFileUse::kNotInUse:
+        return;
+      case zorellz::TFileUse::kInUse:
+        throw EStagedUpdateError(move.Target,
+                                 Message(TUpdateMessage::kFileInUseAtCommit).toStdString());
+      case zorellz::TFileUse::kUnreadable:
+        throw EStagedUpdateError(move.Target, CauseOfErrno(error));
+    }
+  };
+  guard.AfterMove = [&checker](const TJournalMove& move) {
+    const bool opened = checker.HeldFileOpened();
+    checker.Release();
+    if (opened) {
+      throw EStagedUpdateError(move.Target,
+                               Message(TUpdateMessage::kFileOpenedAtCommit).toStdString());
+    }
+    LogLine((move.Aside.empty() ? QStringLiteral("added ") : QStringLiteral("replaced ")) +
+            Text(move.Target.string()));
+  };
+  guard.AfterMoves = [this, &data_folder] { FPagesMoved = MoveHelpPages(data_folder); };
+  FStaging->SetMoveGuard(std::move(guard));
   try {
-    staging->Commit();
+    FStaging->Commit();
   } catch (const EStagedUpdateError& error) {
-    return AppString(TAppString::kUpdateInstallFailed)
+    checker.Release();
+    return Message(TUpdateMessage::kUpdateInstallFailed)
         .arg(Text(error.File().string()), Text(error.Cause()));
   }
   return std::nullopt;
+}
+
+// The update's pages that land in the data folder itself, by their names
+// there.
+std::vector<std::string> TfrmDatabaseDist::TopLevelHelpPages() const {
+  std::vector<std::string> pages;
+  for (const std::string& name : FArchiveNames) {
+    if (name.find('\\') != std::string::npos || name.find('/') != std::string::npos) continue;
+    const std::string native = zorellz::Cp1252ToUtf8(name);
+    if (IsHelpPageName(native)) pages.push_back(native);
+  }
+  return pages;
 }
 
 std::optional<QString> TfrmDatabaseDist::ExtractStaged(const std::string& staging_folder,
@@ -202,11 +343,14 @@ std::optional<QString> TfrmDatabaseDist::ExtractStaged(const std::string& stagin
     const TCommandCapture capture(command);
     const TTargetFolderScope target(Extract, staging_folder, data_folder);
     result = Extract.DecompressSFXArchive();
+  } catch (const TExtractionInterrupted&) {
+    return QString();
   } catch (const std::exception& error) {
-    return AppString(TAppString::kUpdateFailed).arg(AsSentence(error.what()));
+    return Message(TUpdateMessage::kUpdateFailed).arg(AsSentence(error.what()));
   }
+  ShowUnattendedProgress(0, 0, 0, true);
   if (!report_error_.empty()) {
-    return AppString(TAppString::kUpdateFailed).arg(AsSentence(report_error_));
+    return Message(TUpdateMessage::kUpdateFailed).arg(AsSentence(report_error_));
   }
   if (result < 0) return ExtractionFailure(result, staging_folder, data_folder);
   return std::nullopt;
@@ -218,7 +362,7 @@ QString TfrmDatabaseDist::ExtractionFailure(std::int32_t result, const std::stri
                                             const std::string& data_folder) const {
   const QString cause = Text(zorellz::LZReadResultCause(result));
   if (failed_entry_.empty()) {
-    return AppString(TAppString::kUpdateNotReadable).arg(update_file_, cause);
+    return Message(TUpdateMessage::kUpdateNotReadable).arg(update_file_, cause);
   }
   // The engine reports the target path below the expanded staging folder.
   const std::string expanded =
@@ -229,13 +373,19 @@ QString TfrmDatabaseDist::ExtractionFailure(std::int32_t result, const std::stri
   } else if (entry.starts_with(staging_folder)) {
     entry = data_folder + entry.substr(staging_folder.size());
   }
-  return AppString(TAppString::kUpdateFileFailed).arg(Text(entry), cause);
+  return Message(TUpdateMessage::kUpdateFileFailed).arg(Text(entry), cause);
 }
 
 bool TfrmDatabaseDist::MoveHelpPages(const std::string& data_folder) {
   // Without a help folder the pages would go to the current folder.
   const std::string help_folder = FEnvironment->GetHelpDirectory();
-  if (help_folder.empty()) return true;
+  if (help_folder.empty()) {
+    LogLine(Message(TUpdateMessage::kNoHelpFolder));
+    if (UnattendedModeRequested()) {
+      ShowMessage(Message(TUpdateMessage::kNoHelpFolder), TMessageKind::Information);
+    }
+    return true;
+  }
 
   std::vector<QString> update_names;
   for (const std::string& name : FArchiveNames) {
@@ -254,10 +404,13 @@ bool TfrmDatabaseDist::MoveHelpPages(const std::string& data_folder) {
     const std::string source = data_folder + entry.Name;
     const std::string destination = help_folder + entry.Name;
     const std::string cause = MoveHelpPage(destination, source);
-    if (cause.empty()) continue;
-    ShowMessage(
-        AppString(TAppString::kHelpPageNotCopied).arg(Text(source), Text(destination), Text(cause)),
-        TMessageKind::Error);
+    if (cause.empty()) {
+      LogLine(QStringLiteral("moved ") + Text(source) + QStringLiteral(" to ") + Text(destination));
+      continue;
+    }
+    ShowMessage(Message(TUpdateMessage::kHelpPageNotCopied)
+                    .arg(Text(source), Text(destination), Text(cause)),
+                TMessageKind::Error);
     all_moved = false;
   }
   return all_moved;

@@ -16,9 +16,13 @@
 
 #include "app/Banner.h"
 #include "app/MessagePump.h"
+#include "app/Unattended.h"
+#include "app/UpdateLog.h"
+#include "app/UpdateMessages.h"
 #include "archive/component/PropertyStream.h"
 #include "archive/engine/ResultText.h"
 #include "platform/Names.h"
+#include "platform/Termination.h"
 #include "ui/AppStrings.h"
 #include "ui/UiColor.h"
 
@@ -193,7 +197,8 @@ TfrmDatabaseDist::TfrmDatabaseDist(QWidget* parent, const QString& update_file)
   ExtractTimer = new QTimer(this);
   ExtractTimer->setObjectName(QStringLiteral("ExtractTimer"));
   ExtractTimer->setTimerType(Qt::PreciseTimer);
-  ExtractTimer->setInterval(kTimerInterval);
+  // Nobody watches an unattended run start: it starts at once.
+  ExtractTimer->setInterval(UnattendedModeRequested() ? 0 : kTimerInterval);
   connect(ExtractTimer, &QTimer::timeout, this, &TfrmDatabaseDist::ExtractTimerTimer);
   ExtractTimer->start();
 
@@ -224,8 +229,9 @@ void TfrmDatabaseDist::FormCreate() {
   } catch (const std::exception& error) {
     // Whatever stopped creation also kept the update from being viewed.
     view_failure_ = error.what();
-    ShowMessage(AppString(TAppString::kCreateFailed).arg(QString::fromStdString(error.what())),
-                TMessageKind::Error);
+    ShowMessage(
+        UpdateMessage(TUpdateMessage::kCreateFailed).arg(QString::fromStdString(error.what())),
+        TMessageKind::Error);
   }
   FFilesReported = 0;
   FFileTotal = 0;
@@ -252,6 +258,9 @@ std::int32_t TfrmDatabaseDist::ExtractViewArchive(zorellz::TZorelLZObj& sender,
 std::int32_t TfrmDatabaseDist::ExtractProgressReport(zorellz::TZorelLZObj& /*sender*/,
                                                      const zorellz::TLZReportRec& current_record,
                                                      std::int32_t number) {
+  // A termination request ends the extraction into the staging folder,
+  // which the run then discards.
+  if (zorellz::PendingTerminationRequest() != 0) throw TExtractionInterrupted{};
   // The engine is in the middle of writing; an exception here would leave
   // its operation half done, so it is kept for the run to report.
   try {
@@ -261,12 +270,17 @@ std::int32_t TfrmDatabaseDist::ExtractProgressReport(zorellz::TZorelLZObj& /*sen
         break;
       case zorellz::kLZReportFileBegins: {
         if (current_record.FileName.empty()) break;
-        Delay(kPauseBeforeFile);
+        // The pauses keep a window responsive; without one there is
+        // nothing to wait for.
+        const bool window_shown = !UnattendedModeRequested();
+        if (window_shown) Delay(kPauseBeforeFile);
         const QString name = ReportedNameText(NamePart(current_record.FileName));
         lblFileName->setText(name);
         ++FFilesReported;
+        FBytesReported += current_record.UncompressedSize;
+        ShowUnattendedProgress(FFilesReported, FFileTotal, FBytesReported);
         emit fileReported(name);
-        Delay(kPauseAfterFile);
+        if (window_shown) Delay(kPauseAfterFile);
         break;
       }
       case zorellz::kLZCRCMismatch:
@@ -293,11 +307,14 @@ void TfrmDatabaseDist::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmDatabaseDist::ShowMessage(const QString& text, TMessageKind kind) {
+  LogLine(UnattendedMessageLine(kind, text));
   QMMsgDlg->Execute(text, kind, {TMessageButton::OK}, 0, kMessageBackground);
 }
 
 void TfrmDatabaseDist::Finish(TRunOutcome outcome) {
   outcome_ = outcome;
+  FStaging.reset();
+  FUpdateLock.Release();
   emit runFinished();
   close();
 }

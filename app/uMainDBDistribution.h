@@ -25,10 +25,16 @@
 #include <vector>
 
 #include "app/OrvLiteEnvironment.h"
+#include "app/StagedUpdate.h"
 #include "archive/component/ZRLLZSS.h"
+#include "platform/FolderLock.h"
 #include "ui/KolvaneMessageDlg.h"
 
 namespace tessaline {
+
+// Raised through the archive engine to end an extraction early when a
+// termination request arrives.
+struct TExtractionInterrupted {};
 
 // How the run ended, for the program's exit status and for tests.
 enum class TRunOutcome {
@@ -37,6 +43,10 @@ enum class TRunOutcome {
   kCompleted,      // everything extracted and moved into place
   kHelpPagesLeft,  // completed, but a help page could not be copied and stayed
   kNoDataFolder,
+  kDataFolderMissing,     // the data folder named by the settings is not there
+  kAnotherUpdateRunning,  // another updater holds the data folder's lock
+  kRecoveryFailed,        // an interrupted update could not be completed or taken back
+  kInterrupted,           // a termination request stopped the run; nothing changed
   kFileLocked,
   kLockCheckFailed,
   kFailed,     // the update could not be read, extracted or put in place
@@ -100,6 +110,9 @@ class TfrmDatabaseDist : public QWidget {
  private:
   // Each step answers false when the run must stop (its message shown).
   bool CheckDataFolder(std::string& data_folder);
+  bool LockDataFolder(const std::string& data_folder);
+  bool RecoverInterruptedRun(const std::string& data_folder);
+  bool CheckNotInterrupted();
   bool CheckUpdateViewed();
   bool CheckLocks(const std::string& data_folder);
   bool ExtractIntoPlace(const std::string& data_folder);
@@ -114,12 +127,20 @@ class TfrmDatabaseDist : public QWidget {
   // message to show when that failed.  `command` receives the command the
   // update carries, to be started once the data is in place.
   std::optional<QString> InstallUpdate(const std::string& data_folder, std::string& command);
+  std::optional<QString> CommitStaged(const std::string& data_folder);
+  std::vector<std::string> TopLevelHelpPages() const;
   std::optional<QString> ExtractStaged(const std::string& staging_folder,
                                        const std::string& data_folder, std::string& command);
   QString ExtractionFailure(std::int32_t result, const std::string& staging_folder,
                             const std::string& data_folder) const;
 
   std::unique_ptr<TOrvLiteEnvironmentObject> FEnvironment;
+  // Held from the data-folder check to the end of the run.
+  zorellz::TFolderLock FUpdateLock;
+  // The update being staged and committed.
+  std::unique_ptr<TStagedUpdate> FStaging;
+  long long FBytesReported = 0;
+  bool FPagesMoved = true;
   std::int32_t FFilesReported = 0;
   std::int32_t FFileTotal = 0;
   std::vector<std::string> FArchiveNames;

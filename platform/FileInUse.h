@@ -7,7 +7,9 @@
 // instead.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 
 namespace zorellz {
 
@@ -25,6 +27,36 @@ enum class TFileUse {
 // Processes whose open files cannot be seen (those of other users, without
 // privileges) count as not having the file open.
 TFileUse CheckFileInUse(const std::filesystem::path& path, int* error = nullptr);
+
+// Checks many files in one pass.  Where a lease cannot answer, the open files
+// of every visible process are read once, at the first file that needs
+// them, and kept for the life of the checker: a check of n files reads them
+// once rather than n times.  Make a new checker for a later pass.
+class TFileUseChecker {
+ public:
+  TFileUseChecker();
+  ~TFileUseChecker();
+  TFileUseChecker(const TFileUseChecker&) = delete;
+  TFileUseChecker& operator=(const TFileUseChecker&) = delete;
+
+  // As CheckFileInUse.
+  TFileUse Check(const std::filesystem::path& path, int* error = nullptr);
+
+  // As Check; a file found not in use stays under this checker's watch,
+  // where the system allows it (a write lease on Linux), until Release or
+  // the next CheckAndHold: another process that opens it meanwhile waits
+  // for the release and is noticed by HeldFileOpened.  The file may be
+  // renamed meanwhile; the watch follows the file, not its name.
+  TFileUse CheckAndHold(const std::filesystem::path& path, int* error = nullptr);
+  // True when another process has opened the watched file since
+  // CheckAndHold (false when nothing is watched).
+  bool HeldFileOpened() const;
+  void Release();
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+};
 
 // Whether CheckFileInUse tries a lease first (the default) or goes straight
 // to comparing the processes' open files, so that tests can reach that path

@@ -212,5 +212,56 @@ TEST(FileInUseLease, SurvivesOpensDuringProbe) {
   EXPECT_EQ(answers, 20000);
 }
 
+// One checker answers for many files as the single check does, held files
+// and mapped ones included, whichever way it looks.
+TEST_P(FileInUse, CheckerOfManyFilesAnswersAsTheSingleCheck) {
+  const std::string mapped = scratch_.File("ORDERS.IDX");
+  const std::string free_file = scratch_.File("FREE.DAT");
+  WriteFileBytes(mapped, test::Text("index"));
+  WriteFileBytes(free_file, test::Text("free"));
+  THolder held(path_, THold::kWrite);
+  THolder map_only(mapped, THold::kMapOnly);
+  ASSERT_TRUE(held.Held() && map_only.Held());
+  TFileUseChecker checker;
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(checker.Check(path_), TFileUse::kInUse);
+    EXPECT_EQ(checker.Check(mapped), TFileUse::kInUse);
+    EXPECT_EQ(checker.Check(free_file), TFileUse::kNotInUse);
+    int error = 0;
+    EXPECT_EQ(checker.Check(scratch_.File("MISSING.DAT"), &error), TFileUse::kUnreadable);
+    EXPECT_EQ(error, ENOENT);
+  }
+}
+
+// A file held after its check: another process that opens it meanwhile is
+// noticed (and waits until the hold ends), and the hold follows the file
+// through a rename.
+TEST(FileUseHold, OpenByAnotherProcessDuringTheHoldIsNoticed) {
+  TScratchDir scratch;
+  const std::string path = scratch.File("CUSTOMER.DAT");
+  WriteFileBytes(path, test::Text("database"));
+  TFileUseChecker checker;
+  ASSERT_EQ(checker.CheckAndHold(path), TFileUse::kNotInUse);
+  ASSERT_EQ(rename(path.c_str(), scratch.File("ASIDE.DAT").c_str()), 0);
+  EXPECT_FALSE(checker.HeldFileOpened());
+  const pid_t opener = fork();
+  if (opener == 0) {
+    const int fd = open(scratch.File("ASIDE.DAT").c_str(), O_RDONLY);
+    _exit(fd >= 0 ? 0 : 1);
+  }
+  ASSERT_GT(opener, 0);
+  bool noticed = false;
+  for (int wait = 0; wait < 200 && !noticed; ++wait) {
+    usleep(10000);
+    noticed = checker.HeldFileOpened();
+  }
+  checker.Release();
+  int status = 0;
+  waitpid(opener, &status, 0);
+  EXPECT_TRUE(noticed);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(checker.HeldFileOpened());
+}
+
 }  // namespace
 }  // namespace zorellz

@@ -42,36 +42,6 @@ QString AppString(TAppString id) {
       return QStringLiteral("Database update");
     case TAppString::kCurrentFileLabel:
       return QStringLiteral("Current file");
-    case TAppString::kCreateFailed:
-      return QStringLiteral("Error occurred during create: %1");
-    case TAppString::kDataFolderNotFound:
-      return QStringLiteral("The Tessaline Data Folder could not be located.");
-    case TAppString::kFileLocked:
-      return QStringLiteral(
-          "The Database Distribution Package could not complete. The file %1 is locked.");
-    case TAppString::kLockCheckFailed:
-      return QStringLiteral("Error occurred during file lock check: %1");
-    case TAppString::kUpdateCompleted:
-      return QStringLiteral("The Tessaline Update has completed.");
-    case TAppString::kUpdateNotReadable:
-      return QStringLiteral(
-          "The Database Distribution Package could not complete. The update %1 cannot be read: "
-          "%2. Nothing has been changed.");
-    case TAppString::kUpdateFileFailed:
-      return QStringLiteral(
-          "The Database Distribution Package could not complete. The file %1 of the update could "
-          "not be extracted: %2. The data folder has been left as it was.");
-    case TAppString::kUpdateInstallFailed:
-      return QStringLiteral(
-          "The Database Distribution Package could not complete. The file %1 could not be put in "
-          "place: %2. The data folder has been left as it was.");
-    case TAppString::kUpdateFailed:
-      return QStringLiteral(
-          "The Database Distribution Package could not complete. %1 The data folder has been "
-          "left as it was.");
-    case TAppString::kHelpPageNotCopied:
-      return QStringLiteral(
-          "The help page %1 could not be copied to %2: %3. It has been left in the data folder.");
   }
   return QString();
 }

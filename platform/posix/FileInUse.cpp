@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -65,10 +66,11 @@ enum class TLeaseAnswer { kGranted, kRefused, kUnavailable };
 // breaks it, and the kernel tells the holder with SIGIO, whose default
 // action ends the process; SIGURG is ignored unless handled, so the instant
 // the lease is held cannot cost the caller its life.
-TLeaseAnswer TryWriteLease(int fd) {
+// With `hold` a granted lease is kept.
+TLeaseAnswer TryWriteLease(int fd, bool hold) {
   if (fcntl(fd, F_SETSIG, SIGURG) != 0) return TLeaseAnswer::kUnavailable;
   if (fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
-    fcntl(fd, F_SETLEASE, F_UNLCK);
+    if (!hold) fcntl(fd, F_SETLEASE, F_UNLCK);
     return TLeaseAnswer::kGranted;
   }
   // EACCES and EPERM: another owner's file, without CAP_LEASE; EINVAL: no
@@ -135,11 +137,54 @@ bool AnyProcessHasOpen(const TProbe& file) {
   return false;
 }
 
-}  // namespace
+using TIdentitySet = std::set<std::pair<dev_t, ino_t>>;
 
-TFileUse CheckFileInUse(const std::filesystem::path& path, int* error) {
+void AddOpenDescriptors(const std::string& process, TIdentitySet& open_files) {
+  TDirHandle fds(opendir((process + "/fd").c_str()));
+  if (!fds) return;
+  while (const dirent* entry = readdir(fds.get())) {
+    struct stat st;
+    if (fstatat(dirfd(fds.get()), entry->d_name, &st, 0) != 0) continue;
+    if (S_ISREG(st.st_mode)) open_files.emplace(st.st_dev, st.st_ino);
+  }
+}
+
+void AddMappings(const std::string& process, TIdentitySet& open_files) {
+  std::ifstream maps(process + "/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    unsigned major_number = 0;
+    unsigned minor_number = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(line.c_str(), "%*s %*s %*s %x:%x %llu", &major_number, &minor_number, &inode) ==
+            3 &&
+        inode != 0) {
+      open_files.emplace(makedev(major_number, minor_number), static_cast<ino_t>(inode));
+    }
+  }
+}
+
+// Every regular file that a visible process has open or mapped, in one
+// pass over /proc.
+TIdentitySet OpenFilesOfAllProcesses() {
+  TIdentitySet open_files;
+  TDirHandle proc(opendir("/proc"));
+  if (!proc) return open_files;
+  while (const dirent* entry = readdir(proc.get())) {
+    if (!IsProcessId(entry->d_name)) continue;
+    const std::string process = std::string("/proc/") + entry->d_name;
+    AddOpenDescriptors(process, open_files);
+    AddMappings(process, open_files);
+  }
+  return open_files;
+}
+
+// The lease test, and else the answer of `scan` about the closed probe.
+// With `hold`, a granted lease stays on the probe for the caller.
+template <typename TScan>
+TFileUse CheckWith(TProbe& probe, const std::filesystem::path& path, int* error, bool hold,
+                   TScan&& scan) {
   if (error != nullptr) *error = 0;
-  TProbe probe;
   const int cause = probe.Open(path);
   // Only a process that has the file open can hold a lease that refuses us.
   if (cause == EWOULDBLOCK) return TFileUse::kInUse;
@@ -148,7 +193,7 @@ TFileUse CheckFileInUse(const std::filesystem::path& path, int* error) {
     return TFileUse::kUnreadable;
   }
   if (lease_probe_enabled.load()) {
-    switch (TryWriteLease(probe.Fd())) {
+    switch (TryWriteLease(probe.Fd(), hold)) {
       case TLeaseAnswer::kGranted:
         return TFileUse::kNotInUse;
       case TLeaseAnswer::kRefused:
@@ -159,7 +204,62 @@ TFileUse CheckFileInUse(const std::filesystem::path& path, int* error) {
   }
   // The probe itself must not be found by the scan.
   probe.Close();
-  return AnyProcessHasOpen(probe) ? TFileUse::kInUse : TFileUse::kNotInUse;
+  return scan(probe) ? TFileUse::kInUse : TFileUse::kNotInUse;
+}
+
+}  // namespace
+
+TFileUse CheckFileInUse(const std::filesystem::path& path, int* error) {
+  TProbe probe;
+  return CheckWith(probe, path, error, false, AnyProcessHasOpen);
+}
+
+struct TFileUseChecker::TState {
+  // Whether a process has `file` open, from the one scan of this checker.
+  bool OpenElsewhere(const TProbe& file);
+
+  bool Scanned = false;
+  TIdentitySet OpenFiles;
+  TProbe Held;
+};
+
+TFileUseChecker::TFileUseChecker() : state_(std::make_unique<TState>()) {}
+
+TFileUseChecker::~TFileUseChecker() {
+  Release();
+}
+
+bool TFileUseChecker::TState::OpenElsewhere(const TProbe& file) {
+  if (!Scanned) OpenFiles = OpenFilesOfAllProcesses();
+  Scanned = true;
+  return OpenFiles.count({file.Device(), file.Inode()}) != 0;
+}
+
+TFileUse TFileUseChecker::Check(const std::filesystem::path& path, int* error) {
+  TProbe probe;
+  return CheckWith(probe, path, error, false,
+                   [this](const TProbe& file) { return state_->OpenElsewhere(file); });
+}
+
+TFileUse TFileUseChecker::CheckAndHold(const std::filesystem::path& path, int* error) {
+  Release();
+  const TFileUse use = CheckWith(state_->Held, path, error, true, [this](const TProbe& file) {
+    return state_->OpenElsewhere(file);
+  });
+  if (use != TFileUse::kNotInUse) Release();
+  return use;
+}
+
+// While a lease is being broken the kernel reports the type it is being
+// broken to, no longer a write lease.
+bool TFileUseChecker::HeldFileOpened() const {
+  if (state_->Held.Fd() < 0) return false;
+  return fcntl(state_->Held.Fd(), F_GETLEASE) != F_WRLCK;
+}
+
+void TFileUseChecker::Release() {
+  if (state_->Held.Fd() >= 0) fcntl(state_->Held.Fd(), F_SETLEASE, F_UNLCK);
+  state_->Held.Close();
 }
 
 bool SetFileLeaseProbeForTesting(bool enabled) {

@@ -45,29 +45,78 @@ bool BuildUpdate(const fs::path& folder, const fs::path& update) {
 }
 
 TUpdateRun RunUpdate(const fs::path& update, const fs::path& config_dir, int timeout_ms) {
-  QProcess process;
+  TRunOptions options;
+  options.TimeoutMs = timeout_ms;
+  return RunUpdate(update, config_dir, options);
+}
+
+namespace {
+
+bool IsMessageLine(const QString& line) {
+  for (const char* kind : {"Error: ", "Warning: ", "Information: ", "Confirmation: ", "Custom: "}) {
+    if (line.startsWith(QLatin1String(kind))) return true;
+  }
+  return false;
+}
+
+QProcessEnvironment RunEnvironment(const fs::path& config_dir, const TRunOptions& options) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("XDG_CONFIG_DIRS"),
                      QString::fromStdString(config_dir.string()));
-  environment.insert(QStringLiteral("TESSALINE_UNATTENDED"), QStringLiteral("1"));
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  process.setProcessEnvironment(environment);
+  if (options.UnattendedEnvironment) {
+    environment.insert(QStringLiteral("TESSALINE_UNATTENDED"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  } else {
+    for (const char* name :
+         {"TESSALINE_UNATTENDED", "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+      environment.remove(QString::fromLatin1(name));
+    }
+  }
+  for (const std::string& entry : options.Environment) {
+    const QString text = QString::fromStdString(entry);
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    environment.insert(text.left(equals), text.mid(equals + 1));
+  }
+  return environment;
+}
+
+}  // namespace
+
+// Sorts the lines of one stream into messages and other output.
+void SortLines(const QByteArray& bytes, std::vector<std::string>& messages, std::string& other) {
+  for (const QString& line :
+       QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    if (IsMessageLine(line)) {
+      messages.push_back(line.toStdString());
+    } else {
+      other += line.toStdString() + "\n";
+    }
+  }
+}
+
+TUpdateRun RunUpdate(const fs::path& update, const fs::path& config_dir,
+                     const TRunOptions& options) {
+  QProcess process;
+  process.setProcessEnvironment(RunEnvironment(config_dir, options));
+  QStringList arguments;
+  for (const std::string& argument : options.Arguments) {
+    arguments << QString::fromStdString(argument);
+  }
   TUpdateRun run;
   QElapsedTimer clock;
   clock.start();
-  process.start(QString::fromStdString(update.string()), {});
-  run.Finished = process.waitForFinished(timeout_ms);
+  process.start(QString::fromStdString(update.string()), arguments);
+  run.Finished = process.waitForFinished(options.TimeoutMs);
   run.ElapsedMs = clock.elapsed();
   if (!run.Finished) {
     process.kill();
     process.waitForFinished();
   }
   run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  const QString out = QString::fromUtf8(process.readAllStandardOutput());
-  for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-    run.Messages.push_back(line.toStdString());
-  }
-  run.StdErr = process.readAllStandardError().toStdString();
+  if (process.exitStatus() != QProcess::NormalExit) run.Signal = process.exitCode();
+  SortLines(process.readAllStandardOutput(), run.Messages, run.StdOut);
+  SortLines(process.readAllStandardError(), run.ErrorMessages, run.StdErr);
+  run.Messages.insert(run.Messages.end(), run.ErrorMessages.begin(), run.ErrorMessages.end());
   return run;
 }
 

@@ -24,16 +24,34 @@ void UseConfigDir(const std::filesystem::path& config_dir);
 bool BuildUpdate(const std::filesystem::path& folder, const std::filesystem::path& update);
 
 struct TUpdateRun {
-  int ExitCode = -1;
+  int ExitCode = -1;  // -1 when it did not exit normally
+  int Signal = 0;     // the signal that ended it, if one did
   bool Finished = false;
-  std::vector<std::string> Messages;  // the lines printed in unattended mode
-  std::string StdErr;
+  // The message lines printed in unattended mode ("Kind: text"): those of
+  // standard output, then those of standard error (ErrorMessages).
+  std::vector<std::string> Messages;
+  std::vector<std::string> ErrorMessages;
+  std::string StdOut;  // every line of standard output that is not a message
+  std::string StdErr;  // every line of standard error that is not a message
   std::int64_t ElapsedMs = 0;
 };
-// Runs `update` unattended and offscreen, with XDG_CONFIG_DIRS = config_dir,
-// and waits up to `timeout_ms`.
+
+struct TRunOptions {
+  std::vector<std::string> Arguments;
+  // TESSALINE_UNATTENDED=1 and the offscreen platform, as a script would
+  // run it; false: neither, and no display either.
+  bool UnattendedEnvironment = true;
+  // Extra "NAME=value" entries of the environment.
+  std::vector<std::string> Environment;
+  int TimeoutMs = 60000;
+};
+
+// Runs `update` with XDG_CONFIG_DIRS = config_dir and waits up to
+// `timeout_ms`.
 TUpdateRun RunUpdate(const std::filesystem::path& update, const std::filesystem::path& config_dir,
                      int timeout_ms = 60000);
+TUpdateRun RunUpdate(const std::filesystem::path& update, const std::filesystem::path& config_dir,
+                     const TRunOptions& options);
 
 // Writes `text` into `path`, creating its folders.
 void WriteTextFile(const std::filesystem::path& path, const std::string& text);

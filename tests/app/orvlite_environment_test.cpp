@@ -143,6 +143,36 @@ TEST_F(MachineSettings, ValueOfAnotherTypeRaisesNamingValueAndFile) {
   }
 }
 
+// Qt reads an unquoted ';' as the start of a comment and hands back the
+// path cut short, which could name another existing folder: such a value
+// is refused as an unquoted comma is, and the same value quoted is read.
+TEST_F(MachineSettings, UnquotedCommentCharacterIsRefused) {
+  for (const std::string raw : {"/srv/data;2024", "/srv/data ;old", "/srv/#1/data"}) {
+    WriteRaw("[General]\nDataDirectory=" + raw + "\nHelpDirectory=/srv/help\n");
+    const std::unique_ptr<TRegistryKey> key = OpenMachineKeyReadOnly(kTessalineKey);
+    ASSERT_TRUE(key);
+    try {
+      key->ReadString("DataDirectory");
+      ADD_FAILURE() << raw << " was read";
+    } catch (const ERegistryException& error) {
+      const std::string message = error.what();
+      EXPECT_NE(message.find("'DataDirectory' in " + SettingsFile().string() + ": "),
+                std::string::npos)
+          << message;
+      EXPECT_NE(message.find("a path that contains a comma must be written in double quotes"),
+                std::string::npos)
+          << message;
+    }
+    EXPECT_EQ(key->ReadString("HelpDirectory"), "/srv/help");
+    WriteRaw("[General]\nDataDirectory=\"" + raw + "\"\n");
+    EXPECT_EQ(ReadData(), raw);
+  }
+  // A comment line, or a value in another section, is no concern.
+  WriteRaw(
+      "; DataDirectory=/x;y\n[General]\nDataDirectory=/srv/data\n[Other]\nDataDirectory=a;b\n");
+  EXPECT_EQ(ReadData(), "/srv/data");
+}
+
 // Qt parses a file again only when its size or time stamp has changed; a
 // rewrite of the same size within the same millisecond must still be seen.
 TEST_F(MachineSettings, SeesFileRewrittenBetweenOpens) {
@@ -233,13 +263,18 @@ TEST_F(OrvLiteEnvironment, ValueOfAnotherTypeRaisesAndIsNotKept) {
   EXPECT_EQ(environment.GetDataDirectory(), "/srv/a,b/");
 }
 
-TEST_F(OrvLiteEnvironment, UsesOnlyFirstOfSeveralConfigFolders) {
+// The folders are searched in order: the first one that has the file wins,
+// and a later one is used when the earlier ones have none.
+TEST_F(OrvLiteEnvironment, FirstOfSeveralConfigFoldersWithTheFileWins) {
   zorellz::test::TScratchDir second;
   WriteHostSettings(config_.Path(), {{"DataDirectory", "/srv/first"}});
   WriteHostSettings(second.Path(), {{"DataDirectory", "/srv/second"}});
   setenv("XDG_CONFIG_DIRS", (config_.Path().string() + ":" + second.Path().string()).c_str(), 1);
   EXPECT_EQ(TOrvLiteEnvironmentObject().GetDataDirectory(), "/srv/first/");
   fs::remove(SettingsFile());
+  EXPECT_EQ(TOrvLiteEnvironmentObject().GetDataDirectory(), "/srv/second/");
+  EXPECT_EQ(MachineKeyLocation(kTessalineKey), (second.Path() / "Orv" / "Tessaline.conf").string());
+  fs::remove(second.Path() / "Orv" / "Tessaline.conf");
   EXPECT_EQ(TOrvLiteEnvironmentObject().GetDataDirectory(), "");
 }
 

@@ -11,6 +11,8 @@
 
 #include "app/HelpPages.h"
 #include "app/StagedUpdate.h"
+#include "platform/File.h"
+#include "platform/System.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -324,6 +326,52 @@ TEST(HelpPage, SameFileIsLeftAlone) {
     EXPECT_EQ(FolderContents(folders.data),
               (std::map<std::string, std::string>{{"page.html", "new page"}}));
   }
+}
+
+}  // namespace
+}  // namespace tessaline
+
+namespace tessaline {
+namespace {
+
+// A data sub-folder on another file system (here a link to a folder on the
+// memory file system): its files are staged beside it, so that every move
+// is still a rename, and a failure takes them back there too.
+TEST(StagedUpdate, SubFolderOnAnotherFileSystemIsUpdatedByRenames) {
+  const fs::path shm = "/dev/shm";
+  zorellz::TFileIdentity here, there;
+  TScratchDir data;
+  if (!zorellz::GetFileIdentity(shm, there) || !zorellz::GetFileIdentity(data.Path(), here) ||
+      here.Device == there.Device) {
+    GTEST_SKIP() << "no second file system at " << shm;
+  }
+  const fs::path elsewhere = zorellz::CreateUniqueDirectory(shm, "tessaline-test-");
+  ASSERT_FALSE(elsewhere.empty());
+  WriteTextFile(elsewhere / "a.dat", "old a");
+  fs::create_directory_symlink(elsewhere, data.Path() / "sub");
+  for (const bool fail : {true, false}) {
+    SCOPED_TRACE(fail ? "failed commit" : "commit");
+    TFailingMove failing(fail ? 3 : 0);
+    {
+      TStagedUpdate update(data.Path());
+      WriteTextFile(update.StagingFolder() / "top.dat", "new top");
+      WriteTextFile(update.StagingFolder() / "sub" / "a.dat", "new a");
+      WriteTextFile(update.StagingFolder() / "sub" / "deeper" / "b.dat", "new b");
+      if (fail) {
+        EXPECT_THROW(update.Commit(), EStagedUpdateError);
+      } else {
+        update.Commit();
+      }
+    }
+    const std::map<std::string, std::string> expected =
+        fail ? std::map<std::string, std::string>{{"a.dat", "old a"}}
+             : std::map<std::string, std::string>{
+                   {"a.dat", "new a"}, {"deeper/", ""}, {"deeper/b.dat", "new b"}};
+    EXPECT_EQ(FolderContents(elsewhere), expected);
+    EXPECT_EQ(fs::exists(data.Path() / "top.dat"), !fail);
+    EXPECT_FALSE(HasHiddenFolders(data.Path()));
+  }
+  fs::remove_all(elsewhere);
 }
 
 }  // namespace

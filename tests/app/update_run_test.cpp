@@ -3,6 +3,7 @@
 // the help pages and the messages it shows.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QString>
 #include <algorithm>
 #include <filesystem>
@@ -11,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "app/StagedUpdate.h"
+#include "app/UpdateMessages.h"
 #include "app/uMainDBDistribution.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/System.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppTestSupport.h"
-#include "ui/AppStrings.h"
 
 namespace tessaline {
 namespace {
@@ -99,7 +101,7 @@ class UpdateRun : public testing::Test {
 };
 
 QString Completed() {
-  return AppString(TAppString::kUpdateCompleted);
+  return UpdateMessage(TUpdateMessage::kUpdateCompleted);
 }
 
 // The trailer of an archive is its last 83 bytes; the header copies it.
@@ -196,7 +198,7 @@ TEST_F(UpdateRun, NoDataFolderIsAllThatHappens) {
   EXPECT_EQ(Run(), TRunOutcome::kNoDataFolder);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].kind, TMessageKind::Information);
-  EXPECT_EQ(messages_[0].message, AppString(TAppString::kDataFolderNotFound));
+  EXPECT_EQ(messages_[0].message, UpdateMessage(TUpdateMessage::kDataFolderNotFound));
   EXPECT_TRUE(FolderContents(Data()).empty());
 }
 
@@ -207,7 +209,7 @@ TEST_F(UpdateRun, UnreadableUpdateStopsAfterTheDataFolderCheck) {
   EXPECT_EQ(Run(), TRunOutcome::kFailed);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].kind, TMessageKind::Error);
-  const QString prefix = AppString(TAppString::kUpdateNotReadable)
+  const QString prefix = UpdateMessage(TUpdateMessage::kUpdateNotReadable)
                              .arg(QString::fromStdString(Update().string()), QString())
                              .section(QStringLiteral(": "), 0, 0);
   EXPECT_TRUE(messages_[0].message.startsWith(prefix)) << messages_[0].message.toStdString();
@@ -221,7 +223,7 @@ TEST_F(UpdateRun, MissingDatabaseFileStopsTheLockCheckWithItsFullPath) {
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0].kind, TMessageKind::Error);
   EXPECT_EQ(messages_[0].message,
-            AppString(TAppString::kLockCheckFailed)
+            UpdateMessage(TUpdateMessage::kLockCheckFailed)
                 .arg(QString::fromStdString(DataFolder() + "caf\xC3\xA9.DAT")));
   EXPECT_TRUE(FolderContents(Data()).empty());
 }
@@ -292,6 +294,38 @@ TEST_F(UpdateRun, ExceptionIsShownAndTheWindowStaysUnlessAskedToClose) {
     EXPECT_EQ(messages_[0].kind, TMessageKind::Error);
     EXPECT_FALSE(messages_[0].message.isEmpty());
   }
+}
+
+// A database file opened by another process after the lock check stops the
+// commit when its turn comes, and the files already moved go back.
+TEST_F(UpdateRun, FileOpenedAfterTheLockCheckStopsTheCommitAndIsNamed) {
+  UseBothFolders();
+  MakeUpdate({{"A.DAT", "new a"}, {"B.DAT", "new b"}, {"C.DAT", "new c"}});
+  WriteTextFile(Data() / "A.DAT", "old a");
+  WriteTextFile(Data() / "B.DAT", "old b");
+  WriteTextFile(Data() / "C.DAT", "old c");
+  const auto before = FolderContents(Data());
+  QProcess holder;
+  TStagedUpdate::SetMoveHookForTesting([&](const fs::path& target) {
+    if (target.filename() == "A.DAT" && holder.state() == QProcess::NotRunning) {
+      holder.setStandardInputFile(QString::fromStdString((Data() / "C.DAT").string()));
+      holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+      holder.waitForStarted(10000);
+    }
+    return true;
+  });
+  const TRunOutcome outcome = Run();
+  TStagedUpdate::SetMoveHookForTesting(nullptr);
+  holder.kill();
+  holder.waitForFinished(10000);
+
+  EXPECT_EQ(outcome, TRunOutcome::kFailed);
+  ASSERT_EQ(Texts(TMessageKind::Error).size(), 1u);
+  EXPECT_EQ(Texts(TMessageKind::Error)[0],
+            UpdateMessage(TUpdateMessage::kUpdateInstallFailed)
+                .arg(QString::fromStdString((Data() / "C.DAT").string()),
+                     UpdateMessage(TUpdateMessage::kFileInUseAtCommit)));
+  EXPECT_EQ(FolderContents(Data()), before);
 }
 
 }  // namespace
