@@ -24,11 +24,6 @@ namespace {
 
 enum class TDirection { kEncode, kDecode };
 
-[[noreturn]] void Fail(const std::string& subject, const std::string& cause) {
-  ReportError(subject, cause);
-  throw TExitStatus{1};
-}
-
 // Runs one stream of a method from `input` to `output`.
 using TStreamCoder = void (*)(TFile& input, TFile& output, TDirection direction);
 
@@ -65,9 +60,9 @@ void CodeLZH(TFile& input, TFile& output, TDirection direction) {
   const std::int64_t result =
       direction == TDirection::kEncode ? LZHCompress(input, output) : LZHDecompress(input, output);
   if (result == kLZHTruncated) {
-    Fail(input.Path().string(), "compressed data ends before its end code");
+    FailCommand(input.Path().string(), "compressed data ends before its end code");
   }
-  if (result == kLZHOutOfMemory) Fail(input.Path().string(), "not enough memory to code it");
+  if (result == kLZHOutOfMemory) FailCommand(input.Path().string(), "not enough memory to code it");
 }
 
 struct TMethod {
@@ -123,7 +118,7 @@ std::filesystem::path OutputTarget(const std::string& name) {
   if (error) target = name;
   const auto status = std::filesystem::status(target, error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    Fail(name, "is not a regular file");
+    FailCommand(name, "is not a regular file");
   }
   return target;
 }
@@ -133,26 +128,26 @@ void RunCodec(const TCodecRequest& request) {
   TFile input;
   int error = 0;
   if (!input.Open(request.Input, TFile::TMode::kReadDenyWrite, &error)) {
-    Fail(request.Input, std::strerror(error));
+    FailCommand(request.Input, SystemCause(error));
   }
   if (IsSameFile(request.Input, request.Output)) {
-    Fail(request.Output, "is the input file as well");
+    FailCommand(request.Output, "is the input file as well");
   }
   TCodecScope codec(method.Level);
-  if (!codec.Ready()) Fail(request.Method, LZMessageText(kMsgInitFailed));
+  if (!codec.Ready()) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
   TPendingFile output;
   if (!output.Create(OutputTarget(request.Output), &error)) {
-    Fail(request.Output,
-         "cannot create a temporary file beside it: " + std::string(std::strerror(error)));
+    FailCommand(request.Output,
+                "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
   }
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
     method.Code(input, output.File(), direction);
-    if (!output.Commit(&error)) Fail(request.Output, std::strerror(error));
+    if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
   } catch (const EInOutError& failure) {
     const bool writing = failure.ErrorCode == kInOutWriteFailed;
-    Fail(writing ? request.Output : request.Input, failure.what());
+    FailCommand(writing ? request.Output : request.Input, failure.what());
   }
 }
 

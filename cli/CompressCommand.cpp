@@ -59,21 +59,20 @@ std::int32_t Compress(const TCompressRequest& request) {
     case kLZSameInputOutput:
       FailCommand(output, "is the input file as well");
     case kLZInputMissing:
-      FailCommand(request.Input, "no such file");
+      FailCommand(request.Input, MissingFileCause(request.Input));
     case kLZDeclinedOverwrite:
       FailCommand(output, "already exists (--force replaces it)");
     default:
       break;
   }
-  std::string cause = CommonResultCause(result);
-  if (cause.empty()) cause = "failed with result " + std::to_string(result);
-  FailCommand(result == kLZCannotCreateOutput ? output : request.Input, cause);
+  if (result == kLZCannotCreateOutput) FailCommand(output, CannotCreateCause(output));
+  FailCommand(request.Input, ResultCause(result, true));
 }
 
 void RunCompress(const TCompressRequest& request) {
   std::error_code error;
   if (std::filesystem::is_directory(request.Input, error)) {
-    FailCommand(request.Input, "is a folder");
+    FailCommand(request.Input, MissingFileCause(request.Input));
   }
   ProgressStart(request.Quiet);
   const std::int32_t result = Compress(request);

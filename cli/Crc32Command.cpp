@@ -24,7 +24,7 @@ bool FileCRC32(const std::string& name, std::uint32_t& crc) {
   TFile file;
   int error = 0;
   if (!file.Open(name, TFile::TMode::kReadDenyWrite, &error)) {
-    ReportError(name, std::strerror(error));
+    ReportError(name, SystemCause(error));
     return false;
   }
   auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
@@ -52,7 +52,7 @@ void RunCrc32(const std::vector<std::string>& files) {
     std::printf("%08x  %s\n", crc, name.c_str());
   }
   std::fflush(stdout);
-  if (!all_read) throw TExitStatus{1};
+  if (!all_read) throw TExitStatus{kExitFailure};
 }
 
 }  // namespace
@@ -62,10 +62,6 @@ void RegisterCrc32Command(CLI::App& app) {
   auto files = std::make_shared<std::vector<std::string>>();
   command->add_option("FILE", *files, "Files to check")->required();
   command->callback([files] { RunCrc32(*files); });
-}
-
-void ReportError(const std::string& subject, const std::string& cause) {
-  std::fprintf(stderr, "zorellz: %s: %s\n", subject.c_str(), cause.c_str());
 }
 
 }  // namespace zorellz::cli

@@ -10,6 +10,7 @@
 // on stderr and end the command with status 2.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -97,27 +98,25 @@ class TCreateScope {
   int left_out_ = 0;
 };
 
-[[noreturn]] void FailMissing(const std::string& name, const char* missing) {
-  std::error_code error;
-  FailCommand(name, std::filesystem::is_directory(name, error) ? "is a folder" : missing);
-}
-
 // Mistakes that the engine would report only as a bare code, or not at all:
 // a wildcard in a folder that does not exist makes an empty archive.
 void CheckFileSpecs(const std::string& file_specs) {
   const std::string list_file = ListFileOf(file_specs);
   if (!list_file.empty()) {
-    if (!FileExists(list_file)) FailMissing(list_file, "no such file");
+    if (!FileExists(list_file)) FailCommand(list_file, MissingFileCause(list_file));
     return;
   }
   std::filesystem::path folder = std::filesystem::path(file_specs).parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) FailCommand(folder, "no such folder");
+  if (!std::filesystem::is_directory(folder, error)) {
+    FailCommand(folder.string(),
+                SystemCause(std::filesystem::exists(folder, error) ? ENOTDIR : ENOENT));
+  }
 }
 
 void CheckStub(const TCreateRequest& request) {
-  if (!FileExists(request.Stub)) FailMissing(request.Stub, "no such file");
+  if (!FileExists(request.Stub)) FailCommand(request.Stub, MissingFileCause(request.Stub));
   if (IsSameFile(request.Stub, request.Archive)) {
     FailCommand(request.Archive, "is the stub as well");
   }
@@ -132,9 +131,7 @@ void CheckStub(const TCreateRequest& request) {
   if (result == kLZCannotCreateOutput) {
     FailCommand(request.Archive, CannotCreateCause(request.Archive));
   }
-  std::string cause = CommonResultCause(result);
-  if (cause.empty()) cause = "failed with result " + std::to_string(result);
-  FailCommand(request.Archive, cause);
+  FailCommand(request.Archive, ResultCause(result, true));
 }
 
 std::int32_t Create(const TCreateRequest& request) {
@@ -196,7 +193,7 @@ void RunCreate(const TCreateRequest& request) {
   } else {
     CreateInPlace(request, stub_size);
   }
-  if (scope.LeftOut() > 0) throw TExitStatus{2};
+  if (scope.LeftOut() > 0) throw TExitStatus{kExitPartial};
 }
 
 // The parser refuses a size that names no disk before anything is built.

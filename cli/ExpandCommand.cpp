@@ -78,7 +78,7 @@ std::string AnswerSubject(const TExpandRequest& request, std::string& cause) {
                   "damaged: the size or CRC-32 of its data is not the one "
                   "recorded; nothing was written");
     default:
-      FailCommand(request.Input, LZReadResultCause(result));
+      FailCommand(request.Input, ResultCause(result));
   }
 }
 
@@ -144,7 +144,7 @@ void RunSfxExtract(const TSfxExtractRequest& request) {
       RunReadOperation([&] { return LZExtractArchiveFromSFX(request.Sfx, archive); },
                        TEngineFiles{archive, request.Sfx});
   if (result == kLZCannotCreateOutput) FailCommand(archive, "cannot be written");
-  if (result < 0) FailCommand(request.Sfx, LZReadResultCause(result));
+  if (result < 0) FailCommand(request.Sfx, ResultCause(result));
   std::printf("%s: %lld bytes, the archive of %s\n", archive.c_str(),
               static_cast<long long>(result), request.Sfx.c_str());
   std::fflush(stdout);
@@ -180,7 +180,7 @@ void RunComment(const TCommentRequest& request) {
   if (result == kLZCRCMismatch) {
     FailCommand(request.Archive, "its comment is damaged; it was not written");
   }
-  if (result < 0) FailCommand(request.Archive, LZReadResultCause(result));
+  if (result < 0) FailCommand(request.Archive, ResultCause(result));
   if (result == 0) {
     std::printf("%s: no comment\n", request.Archive.c_str());
   } else {

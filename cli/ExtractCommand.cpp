@@ -76,7 +76,7 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
                 "cannot be written (not writable, or outside the target folder); " + done);
   }
   std::string cause = "the size or CRC-32 of its data is not the one recorded";
-  if (result != kLZCRCMismatch) cause = LZReadResultCause(result);
+  if (result != kLZCRCMismatch) cause = ResultCause(result);
   FailCommand(request.Archive, "entry " + ShownTarget(request, failed) + " is damaged (" + cause +
                                    "); it was not written, " + done);
 }

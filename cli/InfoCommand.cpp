@@ -69,14 +69,9 @@ void RunInfo(const std::string& name) {
   TInspectionScope scope;
   TLZArchiveHeader header;
   std::int32_t located = LZLocateArchive(name, header);
-  if (located == kLZNoFile) {
-    ReportError(name, "no such file");
-    throw TExitStatus{1};
-  }
-  if (located < 0) {
-    ReportError(name, "no archive found (neither at the start nor through a trailer)");
-    throw TExitStatus{1};
-  }
+  if (located == kLZNoFile) FailCommand(name, MissingFileCause(name));
+  if (located < 0)
+    FailCommand(name, "no archive found (neither at the start nor through a trailer)");
   std::printf("archive    %s\n", name.c_str());
   if (located == 0) {
     std::printf("found      at offset 0\n");
@@ -91,10 +86,7 @@ void RunInfo(const std::string& name) {
   std::int32_t loaded = LZLoadDirectory(name, directory);
   std::printf("directory  %s\n", DirectoryVerdict(loaded, directory).c_str());
   std::fflush(stdout);
-  if (loaded != 0) {
-    ReportError(name, "directory " + DirectoryVerdict(loaded, directory));
-    throw TExitStatus{1};
-  }
+  if (loaded != 0) FailCommand(name, "directory " + DirectoryVerdict(loaded, directory));
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TZorelLZArchiveHeader LoadDirectory(const std::string& archive, const TArchiveLo
   if (result == kLZReadDirectoryFailed && location.Spanned()) {
     FailCommand(archive, "the directory goes on in part 2, which only extract and test read");
   }
-  if (result < 0) FailCommand(archive, LZReadResultCause(result));
+  if (result < 0) FailCommand(archive, ResultCause(result));
   return directory;
 }
 

@@ -76,7 +76,7 @@ class TExtractionSettingsScope {
 std::int64_t RunReadOperation(const std::function<std::int64_t()>& operation,
                               const TEngineFiles& files);
 
-// "no such file" or "is a folder" unless `name` is an existing file.
+// Fails the command, in the system's words, unless `name` is an existing file.
 void RequireFile(const std::string& name);
 
 }  // namespace zorellz::cli

@@ -1,5 +1,6 @@
 #include "cli/SpanCreate.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -190,7 +191,7 @@ void CheckSpanTarget(const std::string& archive) {
   if (!std::filesystem::is_directory(folder, error)) {
     FailCommand(archive, "its folder does not exist");
   }
-  if (std::filesystem::is_directory(archive, error)) FailCommand(archive, "is a folder");
+  if (std::filesystem::is_directory(archive, error)) FailCommand(archive, SystemCause(EISDIR));
 }
 
 std::int32_t CreateSpanned(const TSpanCreateRequest& request, TSpanPlacement& placement) {

@@ -43,7 +43,7 @@ void RunTest(const TTestRequest& request) {
   }
   if (result < 0 && tally.Failed.empty()) FailOnArchiveResult(request.Archive, result);
   ReadProgressSummary(request.Archive, tally.Files, "sound");
-  if (!tally.Failed.empty()) throw TExitStatus{1};
+  if (!tally.Failed.empty()) throw TExitStatus{kExitFailure};
 }
 
 }  // namespace
