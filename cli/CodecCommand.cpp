@@ -1,6 +1,7 @@
 // zorellz codec encode|decode --method METHOD INPUT OUTPUT: one raw codec
-// stream (no header) from INPUT to OUTPUT.  OUTPUT is written beside its
-// final place and replaces it only once the whole stream is in.
+// stream (no header) from INPUT to OUTPUT, either of which may be "-" for
+// standard input or output.  OUTPUT is written beside its final place and
+// replaces it only once the whole stream is in.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include "archive/codec/ZrlLZH.h"
 #include "archive/codec/ZrlLZSS.h"
 #include "cli/Commands.h"
+#include "cli/Streams.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 #include "platform/PendingFile.h"
@@ -125,18 +127,22 @@ std::filesystem::path OutputTarget(const std::string& name) {
 
 void RunCodec(const TCodecRequest& request) {
   const TMethod& method = FindMethod(request.Method);
+  TWorkFolder work;
+  const std::string input_name = InputFile(request.Input, work);
+  const bool to_stdout = IsStdStream(request.Output);
+  const std::string output_name = to_stdout ? work.File("stdout").string() : request.Output;
   TFile input;
   int error = 0;
-  if (!input.Open(request.Input, TFile::TMode::kReadDenyWrite, &error)) {
+  if (!input.Open(input_name, TFile::TMode::kReadDenyWrite, &error)) {
     FailCommand(request.Input, SystemCause(error));
   }
-  if (IsSameFile(request.Input, request.Output)) {
+  if (IsSameFile(input_name, output_name)) {
     FailCommand(request.Output, "is the input file as well");
   }
   TCodecScope codec(method.Level);
   if (!codec.Ready()) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
   TPendingFile output;
-  if (!output.Create(OutputTarget(request.Output), &error)) {
+  if (!output.Create(OutputTarget(output_name), &error)) {
     FailCommand(request.Output,
                 "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
   }
@@ -145,6 +151,7 @@ void RunCodec(const TCodecRequest& request) {
   try {
     method.Code(input, output.File(), direction);
     if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
+    if (to_stdout) CopyToStdout(output_name);
   } catch (const EInOutError& failure) {
     const bool writing = failure.ErrorCode == kInOutWriteFailed;
     FailCommand(writing ? request.Output : request.Input, failure.what());
@@ -163,8 +170,9 @@ void RegisterCodecCommand(CLI::App& app) {
   command->add_option("--method", request->Method, "Codec")
       ->required()
       ->check(CLI::IsMember(MethodNames()));
-  command->add_option("INPUT", request->Input, "File to read")->required();
-  command->add_option("OUTPUT", request->Output, "File to write")->required();
+  command->add_option("INPUT", request->Input, "File to read, - for standard input")->required();
+  command->add_option("OUTPUT", request->Output, "File to write, - for standard output")
+      ->required();
   command->callback([request] { RunCodec(*request); });
 }
 

@@ -1,4 +1,5 @@
-// zorellz crc32 FILE...: the CRC-32 of each file, one line per file.
+// zorellz crc32 FILE...: the CRC-32 of each file, one line per file; "-"
+// is standard input.
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 
 #include "archive/codec/ZrlCRC.h"
 #include "cli/Commands.h"
+#include "cli/Streams.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 
@@ -20,7 +22,23 @@ namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
 
 // False (with the error reported) when the file cannot be read.
+// Standard input is read as it comes.
+bool StdinCRC32(std::uint32_t& crc) {
+  auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
+  InitCRC32(crc);
+  for (std::size_t got; (got = std::fread(buffer.get(), 1, kBlockSize, stdin)) > 0;) {
+    UpdateCRC32(crc, buffer.get(), got);
+  }
+  if (std::ferror(stdin) != 0) {
+    ReportError("-", "standard input cannot be read: " + SystemCause(errno));
+    return false;
+  }
+  crc = FinalCRC32(crc);
+  return true;
+}
+
 bool FileCRC32(const std::string& name, std::uint32_t& crc) {
+  if (IsStdStream(name)) return StdinCRC32(crc);
   TFile file;
   int error = 0;
   if (!file.Open(name, TFile::TMode::kReadDenyWrite, &error)) {

@@ -25,6 +25,7 @@
 #include "cli/Progress.h"
 #include "cli/SpanCreate.h"
 #include "cli/SpanText.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 
 namespace zorellz::cli {
@@ -39,7 +40,7 @@ struct TCreateRequest {
   std::string Span;  // empty: one archive file, written in place
   bool Yes = false;
   bool Protect = false;
-  bool Quiet = false;
+  TReporting Reporting;
 };
 
 TLZRecurse RecurseByName(const std::string& name) {
@@ -186,7 +187,7 @@ void RunCreate(const TCreateRequest& request) {
   if (!request.Stub.empty()) CheckStub(request);
   if (spanned) CheckSpanTarget(request.Archive);
   const std::int64_t stub_size = request.Stub.empty() ? 0 : GetFileSizeOf(request.Stub);
-  ProgressStart(request.Quiet);
+  ProgressStart(request.Reporting);
   TCreateScope scope(request.Protect);
   if (spanned) {
     CreateOnDisks(request, stub_size);
@@ -231,7 +232,8 @@ void RegisterCreateCommand(CLI::App& app) {
       ->add_flag("--yes", request->Yes,
                  "Go on at every disk prompt without asking (stop when a part does not fit)")
       ->needs(span);
-  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  AddReportingOptions(*command, request->Reporting, "No progress and no summary",
+                      "A line for each file as it goes in");
   command->callback([request] { RunCreate(*request); });
 }
 

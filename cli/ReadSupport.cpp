@@ -63,15 +63,16 @@ void RequireFile(const std::string& name) {
   FailCommand(name, MissingFileCause(name));
 }
 
-TArchiveLocation LocateArchiveOrFail(const std::string& name) {
-  RequireFile(name);
+TArchiveLocation LocateArchiveOrFail(const std::string& name, const std::string& shown) {
+  const std::string& subject = shown.empty() ? name : shown;
+  if (!FileExists(name)) FailCommand(subject, MissingFileCause(name));
   TArchiveLocation location;
   std::int32_t located;
   {
     const TProtectionScope inspection(true);
     located = LZLocateArchive(name, location.Header);
   }
-  if (located < 0) FailCommand(name, ResultCause(kLZNotAnArchive));
+  if (located < 0) FailCommand(subject, ResultCause(kLZNotAnArchive));
   location.ThroughTrailer = located > 0;
   location.Offset =
       location.ThroughTrailer ? location.Header.Trailer.ArchiveOffset : LZSetHeaderOffset(-1);

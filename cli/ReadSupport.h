@@ -26,8 +26,8 @@ struct TArchiveLocation {
 
 // Finds the archive of `name`, protected or not, at the start of the file or
 // through its trailer; a missing file or one without an archive fails the
-// command.
-TArchiveLocation LocateArchiveOrFail(const std::string& name);
+// command, naming `shown` (the name the user gave) when it is not empty.
+TArchiveLocation LocateArchiveOrFail(const std::string& name, const std::string& shown = {});
 
 // Fails the command for a protected archive unless `accept`.
 void CheckProtection(const std::string& name, const TArchiveLocation& location, bool accept);

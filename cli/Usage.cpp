@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/Failure.h"
+#include "cli/Progress.h"
 
 namespace zorellz::cli {
 namespace {
@@ -103,6 +104,12 @@ void RegisterHelpCommand(CLI::App& app) {
     PrintHelp(app, *name);
     std::fflush(stdout);
   });
+}
+
+void AddReportingOptions(CLI::App& command, TReporting& reporting, const std::string& quiet,
+                         const std::string& verbose) {
+  auto* quiet_flag = command.add_flag("-q,--quiet", reporting.Quiet, quiet);
+  command.add_flag("-v,--verbose", reporting.Verbose, verbose)->excludes(quiet_flag);
 }
 
 int ReportUsageError(CLI::App& app, const CLI::ParseError& error) {

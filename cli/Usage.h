@@ -14,6 +14,8 @@ class ParseError;
 
 namespace zorellz::cli {
 
+struct TReporting;
+
 // The meanings of the exit statuses, for the foot of `zorellz --help`.
 std::string ExitStatusText();
 
@@ -27,6 +29,11 @@ void CheckCommandName(CLI::App& app, int argc, char** argv);
 
 // `zorellz help [COMMAND]`: the help of the tool or of one command.
 void RegisterHelpCommand(CLI::App& app);
+
+// --quiet and --verbose on `command` (one excludes the other); `quiet` and
+// `verbose` say what they do for this command.
+void AddReportingOptions(CLI::App& command, TReporting& reporting, const std::string& quiet,
+                         const std::string& verbose);
 
 // Prints what the parser refused (or the help and version it was asked
 // for) and returns the exit status: 0 for help and version, 2 otherwise.
