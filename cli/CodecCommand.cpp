@@ -15,8 +15,11 @@
 #include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlLZH.h"
 #include "archive/codec/ZrlLZSS.h"
+#include "archive/codec/ZrlUtils.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
 #include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 #include "platform/PendingFile.h"
@@ -110,6 +113,7 @@ struct TCodecRequest {
   std::string Method;
   std::string Input;
   std::string Output;
+  TReporting Reporting;
 };
 
 // The file that `name` stands for, links followed.  It is replaced by a new
@@ -152,6 +156,12 @@ void RunCodec(const TCodecRequest& request) {
     method.Code(input, output.File(), direction);
     if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
     if (to_stdout) CopyToStdout(output_name);
+    if (request.Reporting.Verbose) {
+      std::FILE* out = ReportStream(TReporting{false, true, to_stdout});
+      std::fprintf(out, "%s: %lld -> %lld bytes\n", request.Output.c_str(),
+                   static_cast<long long>(input.Size()),
+                   static_cast<long long>(GetFileSizeOf(output_name)));
+    }
   } catch (const EInOutError& failure) {
     const bool writing = failure.ErrorCode == kInOutWriteFailed;
     FailCommand(writing ? request.Output : request.Input, failure.what());
@@ -173,6 +183,8 @@ void RegisterCodecCommand(CLI::App& app) {
   command->add_option("INPUT", request->Input, "File to read, - for standard input")->required();
   command->add_option("OUTPUT", request->Output, "File to write, - for standard output")
       ->required();
+  AddReportingOptions(*command, request->Reporting, "Print nothing but errors (the default)",
+                      "A line with the sizes read and written");
   command->callback([request] { RunCodec(*request); });
 }
 

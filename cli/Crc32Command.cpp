@@ -12,7 +12,9 @@
 
 #include "archive/codec/ZrlCRC.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
 #include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 
@@ -59,15 +61,20 @@ bool FileCRC32(const std::string& name, std::uint32_t& crc) {
   return true;
 }
 
-void RunCrc32(const std::vector<std::string>& files) {
+struct TCrc32Request {
+  std::vector<std::string> Files;
+  TReporting Reporting;
+};
+
+void RunCrc32(const TCrc32Request& request) {
   bool all_read = true;
-  for (const auto& name : files) {
+  for (const auto& name : request.Files) {
     std::uint32_t crc = 0;
     if (!FileCRC32(name, crc)) {
       all_read = false;
       continue;
     }
-    std::printf("%08x  %s\n", crc, name.c_str());
+    if (!request.Reporting.Quiet) std::printf("%08x  %s\n", crc, name.c_str());
   }
   std::fflush(stdout);
   if (!all_read) throw TExitStatus{kExitFailure};
@@ -77,9 +84,11 @@ void RunCrc32(const std::vector<std::string>& files) {
 
 void RegisterCrc32Command(CLI::App& app) {
   auto* command = app.add_subcommand("crc32", "Print the CRC-32 of each file");
-  auto files = std::make_shared<std::vector<std::string>>();
-  command->add_option("FILE", *files, "Files to check")->required();
-  command->callback([files] { RunCrc32(*files); });
+  auto request = std::make_shared<TCrc32Request>();
+  command->add_option("FILE", request->Files, "Files to check, - for standard input")->required();
+  AddReportingOptions(*command, request->Reporting, "Print nothing; the status tells",
+                      "A line for each file (the default)");
+  command->callback([request] { RunCrc32(*request); });
 }
 
 }  // namespace zorellz::cli

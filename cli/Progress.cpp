@@ -38,6 +38,7 @@ struct TProgress {
   std::int64_t CurrentFileBytes = 0;  // the size of the file being read
   std::int64_t InputBytes = 0;        // uncompressed size of the finished files
   std::string Current;
+  std::string CurrentPath;  // as the engine named it when the file began
   // Once the archive is built and being written to its place.
   bool Writing = false;
   std::string WritingLabel;
@@ -131,13 +132,15 @@ void FileBegins(const TLZReportRec& record) {
   progress.BytesBeforeFile = progress.BytesDone;
   progress.CurrentFileBytes = record.UncompressedSize;
   progress.Current = std::filesystem::path(record.FileName).filename().string();
+  progress.CurrentPath = record.FileName;
   DrawNowAndThen();
 }
 
 // A compressed file taken over ends with the size it had before it was
 // compressed: that counts for the summary, its own size for the bar.
 void FileDone(const TLZReportRec& record) {
-  ProgressVerbose(record.FileName);
+  // Not every operation names the file again at its end.
+  ProgressVerbose(record.FileName.empty() ? progress.CurrentPath : record.FileName);
   ++progress.FilesDone;
   progress.InputBytes += record.UncompressedSize;
   progress.BytesDone = progress.BytesBeforeFile + progress.CurrentFileBytes;
