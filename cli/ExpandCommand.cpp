@@ -133,11 +133,11 @@ void RunExpand(TExpandRequest request) {
   const std::int64_t result = Expand(request, files, overwrite.Policy);
   ProgressStop();
   if (result == kLZDeclinedOverwrite) {
-    std::string cause =
-        overwrite.ByDefault ? "exists; kept (--overwrite always replaces it)" : "exists; kept";
+    std::string cause = overwrite.NamesKeptFiles() ? "exists; kept (--overwrite always replaces it)"
+                                                   : "exists; kept";
     const std::string subject = AnswerSubject(request, cause);
     ReportError(subject, cause);
-    if (overwrite.ByDefault) throw TExitStatus{kExitPartial};
+    if (overwrite.NamesKeptFiles()) throw TExitStatus{kExitPartial};
     return;
   }
   if (result < 0) FailOnExpandResult(request, result);
@@ -185,7 +185,7 @@ void RunSfxExtract(const TSfxExtractRequest& request) {
       case TReplaceAnswer::kReplace:
         break;
       case TReplaceAnswer::kKeep:
-        if (overwrite.ByDefault) ReportKeptFiles({archive});
+        if (overwrite.NamesKeptFiles()) ReportKeptFiles({archive});
         ReportError(archive, "exists; kept");
         return;
       case TReplaceAnswer::kCancel:

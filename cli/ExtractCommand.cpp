@@ -121,7 +121,7 @@ void Finish(const TExtractRequest& request, const TOverwrite& overwrite, std::in
   }
   ReadProgressSummary(request.Archive, extracted,
                       request.Unexpanded ? "extracted unexpanded" : "extracted");
-  if (overwrite.ByDefault) ReportKeptFiles(ReadTally().KeptNames);
+  if (overwrite.NamesKeptFiles()) ReportKeptFiles(ReadTally().KeptNames);
 }
 
 void RunExtract(const TExtractRequest& request) {

@@ -74,7 +74,7 @@ std::string ResultCause(std::int64_t result, bool creating) {
     if (!cause.empty()) return cause;
   }
   if (result == kLZArchiveMissing) return SystemCause(ENOENT);
-  return ResultCause(result);
+  return LZReadResultCause(result);
 }
 
 }  // namespace zorellz::cli

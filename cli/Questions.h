@@ -21,6 +21,9 @@ struct TOverwrite {
   // No --overwrite was given: files kept by the default "never" are named on
   // stderr and make the status 2.
   bool ByDefault = false;
+
+  // Files kept under this policy are named, with status 2.
+  bool NamesKeptFiles() const { return ByDefault && Policy == TOverwritePolicy::kNever; }
 };
 
 // "always", "never", "ask"; an empty name means ask when stdin is a

@@ -189,7 +189,7 @@ void CheckSpanTarget(const std::string& archive) {
   if (folder.empty()) folder = ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    FailCommand(archive, "its folder does not exist");
+    FailCommand(archive, SystemCause(ENOENT));
   }
   if (std::filesystem::is_directory(archive, error)) FailCommand(archive, SystemCause(EISDIR));
 }
