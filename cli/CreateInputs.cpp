@@ -11,6 +11,7 @@
 #include "cli/CreateSupport.h"
 #include "cli/Failure.h"
 #include "cli/Streams.h"
+#include "cli/Usage.h"
 
 namespace zorellz::cli {
 namespace {
@@ -62,11 +63,7 @@ void AddSpec(const std::string& spec, TLZRecurse recurse, std::vector<std::strin
     return;
   }
   if (recurse != LZNoRecurse) {
-    std::fprintf(stderr,
-                 "zorellz: %s: a folder or a mask with --recurse must be the only FILESPEC\n"
-                 "Try 'zorellz create --help' for more information.\n",
-                 spec.c_str());
-    throw TExitStatus{kExitUsage};
+    FailUsage(spec + ": a folder or a mask with --recurse must be the only FILESPEC", "create");
   }
   if (folder) {
     AddMatches(path, "*", lines);

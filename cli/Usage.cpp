@@ -35,10 +35,17 @@ std::vector<std::string> CommandNames(CLI::App& app) {
   return names;
 }
 
-[[noreturn]] void UsageFailure(const std::string& message, const std::string& help_for) {
+void PrintUsageFailure(const std::string& message, const std::string& help_for) {
   std::fflush(stdout);
   std::fprintf(stderr, "zorellz: %s\nTry 'zorellz %s--help' for more information.\n",
                message.c_str(), help_for.c_str());
+}
+
+[[noreturn]] void FailUnknownCommand(CLI::App& app, const std::string& typed) {
+  const std::string nearest = NearestName(typed, CommandNames(app));
+  PrintUsageFailure("unknown command '" + typed + "'" +
+                        (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"),
+                    "");
   throw TExitStatus{kExitUsage};
 }
 
@@ -51,12 +58,7 @@ void PrintHelp(CLI::App& app, const std::string& command) {
   for (CLI::App* candidate : app.get_subcommands({})) {
     if (candidate->get_name() == command) found = candidate;
   }
-  if (found == nullptr) {
-    const std::string nearest = NearestName(command, CommandNames(app));
-    UsageFailure("unknown command '" + command + "'" +
-                     (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"),
-                 "");
-  }
+  if (found == nullptr) FailUnknownCommand(app, command);
   std::printf("%s", found->help("zorellz").c_str());
 }
 
@@ -69,6 +71,11 @@ std::string ExitStatusText() {
          "  2  a wrong command line (nothing was done); or done, but inputs were left out\n"
          "     of the archive (create) or existing files were kept (extract, expand,\n"
          "     sfx-extract, create --overwrite never): each is named on stderr\n";
+}
+
+void FailUsage(const std::string& message, const std::string& command) {
+  PrintUsageFailure(message, command + " ");
+  throw TExitStatus{kExitUsage};
 }
 
 std::string NearestName(std::string_view typed, const std::vector<std::string>& known) {
@@ -90,10 +97,7 @@ void CheckCommandName(CLI::App& app, int argc, char** argv) {
   if (first.empty() || first[0] == '-') return;
   const std::vector<std::string> names = CommandNames(app);
   if (std::find(names.begin(), names.end(), first) != names.end()) return;
-  const std::string nearest = NearestName(first, names);
-  UsageFailure("unknown command '" + first + "'" +
-                   (nearest.empty() ? "" : " (did you mean '" + nearest + "'?)"),
-               "");
+  FailUnknownCommand(app, first);
 }
 
 void RegisterHelpCommand(CLI::App& app) {
@@ -125,11 +129,8 @@ int ReportUsageError(CLI::App& app, const CLI::ParseError& error) {
   }
   std::string help_for;
   for (const CLI::App* command : app.get_subcommands()) help_for = command->get_name() + " ";
-  try {
-    UsageFailure(message, help_for);
-  } catch (const TExitStatus& usage) {
-    return usage.Code;
-  }
+  PrintUsageFailure(message, help_for);
+  return kExitUsage;
 }
 
 }  // namespace zorellz::cli

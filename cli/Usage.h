@@ -27,6 +27,10 @@ std::string NearestName(std::string_view typed, const std::vector<std::string>& 
 // "zorellz: unknown command 'lsit' (did you mean 'list'?)".
 void CheckCommandName(CLI::App& app, int argc, char** argv);
 
+// A usage error found after parsing: the line, the pointer to the help of
+// `command`, status 2.
+[[noreturn]] void FailUsage(const std::string& message, const std::string& command);
+
 // `zorellz help [COMMAND]`: the help of the tool or of one command.
 void RegisterHelpCommand(CLI::App& app);
 
