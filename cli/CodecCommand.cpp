@@ -1,6 +1,7 @@
 // zorellz codec encode|decode --method METHOD INPUT OUTPUT: one raw codec
-// stream (no header) from INPUT to OUTPUT.  OUTPUT is written beside its
-// final place and replaces it only once the whole stream is in.
+// stream (no header) from INPUT to OUTPUT, either of which may be "-" for
+// standard input or output.  OUTPUT is written beside its final place and
+// replaces it only once the whole stream is in.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -14,7 +15,11 @@
 #include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlLZH.h"
 #include "archive/codec/ZrlLZSS.h"
+#include "archive/codec/ZrlUtils.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 #include "platform/PendingFile.h"
@@ -23,11 +28,6 @@ namespace zorellz::cli {
 namespace {
 
 enum class TDirection { kEncode, kDecode };
-
-[[noreturn]] void Fail(const std::string& subject, const std::string& cause) {
-  ReportError(subject, cause);
-  throw TExitStatus{1};
-}
 
 // Runs one stream of a method from `input` to `output`.
 using TStreamCoder = void (*)(TFile& input, TFile& output, TDirection direction);
@@ -65,9 +65,9 @@ void CodeLZH(TFile& input, TFile& output, TDirection direction) {
   const std::int64_t result =
       direction == TDirection::kEncode ? LZHCompress(input, output) : LZHDecompress(input, output);
   if (result == kLZHTruncated) {
-    Fail(input.Path().string(), "compressed data ends before its end code");
+    FailCommand(input.Path().string(), "compressed data ends before its end code");
   }
-  if (result == kLZHOutOfMemory) Fail(input.Path().string(), "not enough memory to code it");
+  if (result == kLZHOutOfMemory) FailCommand(input.Path().string(), "not enough memory to code it");
 }
 
 struct TMethod {
@@ -113,6 +113,7 @@ struct TCodecRequest {
   std::string Method;
   std::string Input;
   std::string Output;
+  TReporting Reporting;
 };
 
 // The file that `name` stands for, links followed.  It is replaced by a new
@@ -123,36 +124,47 @@ std::filesystem::path OutputTarget(const std::string& name) {
   if (error) target = name;
   const auto status = std::filesystem::status(target, error);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    Fail(name, "is not a regular file");
+    FailCommand(name, "is not a regular file");
   }
   return target;
 }
 
 void RunCodec(const TCodecRequest& request) {
   const TMethod& method = FindMethod(request.Method);
+  TWorkFolder work;
+  const std::string input_name = InputFile(request.Input, work);
+  const bool to_stdout = IsStdStream(request.Output);
+  const std::string output_name = to_stdout ? work.File("stdout").string() : request.Output;
   TFile input;
   int error = 0;
-  if (!input.Open(request.Input, TFile::TMode::kReadDenyWrite, &error)) {
-    Fail(request.Input, std::strerror(error));
+  if (!input.Open(input_name, TFile::TMode::kReadDenyWrite, &error)) {
+    FailCommand(request.Input, SystemCause(error));
   }
-  if (IsSameFile(request.Input, request.Output)) {
-    Fail(request.Output, "is the input file as well");
+  if (IsSameFile(input_name, output_name)) {
+    FailCommand(request.Output, "is the input file as well");
   }
   TCodecScope codec(method.Level);
-  if (!codec.Ready()) Fail(request.Method, LZMessageText(kMsgInitFailed));
+  if (!codec.Ready()) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
   TPendingFile output;
-  if (!output.Create(OutputTarget(request.Output), &error)) {
-    Fail(request.Output,
-         "cannot create a temporary file beside it: " + std::string(std::strerror(error)));
+  if (!output.Create(OutputTarget(output_name), &error)) {
+    FailCommand(request.Output,
+                "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
   }
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
     method.Code(input, output.File(), direction);
-    if (!output.Commit(&error)) Fail(request.Output, std::strerror(error));
+    if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
+    if (to_stdout) CopyToStdout(output_name);
+    if (request.Reporting.Verbose) {
+      std::FILE* out = ReportStream(TReporting{false, true, to_stdout});
+      std::fprintf(out, "%s: %lld -> %lld bytes\n", request.Output.c_str(),
+                   static_cast<long long>(input.Size()),
+                   static_cast<long long>(GetFileSizeOf(output_name)));
+    }
   } catch (const EInOutError& failure) {
     const bool writing = failure.ErrorCode == kInOutWriteFailed;
-    Fail(writing ? request.Output : request.Input, failure.what());
+    FailCommand(writing ? request.Output : request.Input, failure.what());
   }
 }
 
@@ -168,8 +180,11 @@ void RegisterCodecCommand(CLI::App& app) {
   command->add_option("--method", request->Method, "Codec")
       ->required()
       ->check(CLI::IsMember(MethodNames()));
-  command->add_option("INPUT", request->Input, "File to read")->required();
-  command->add_option("OUTPUT", request->Output, "File to write")->required();
+  command->add_option("INPUT", request->Input, "File to read, - for standard input")->required();
+  command->add_option("OUTPUT", request->Output, "File to write, - for standard output")
+      ->required();
+  AddReportingOptions(*command, request->Reporting, "Print nothing but errors (the default)",
+                      "A line with the sizes read and written");
   command->callback([request] { RunCodec(*request); });
 }
 

@@ -1,21 +1,16 @@
-// The commands of the zorellz tool.  Each returns the process exit status:
-// 0 success, 1 failure (one line on stderr naming the file and the cause),
-// 2 an archive was made but inputs named on stderr were left out of it.
+// The subcommands of the zorellz tool.  Each registers itself on the parser
+// and runs from the parser's callback; it ends by returning (status 0) or by
+// throwing TExitStatus (cli/Failure.h), after naming on stderr what failed,
+// what was left out or what was kept.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "cli/Failure.h"
 
 namespace CLI {
 class App;
 }
 
 namespace zorellz::cli {
-
-// Thrown by a command that ends with a non-zero exit status.
-struct TExitStatus {
-  int Code;
-};
 
 // Register the subcommands on `app`; a command runs while `app` parses.
 void RegisterCrc32Command(CLI::App& app);
@@ -29,8 +24,5 @@ void RegisterTestCommand(CLI::App& app);
 void RegisterExpandCommand(CLI::App& app);
 void RegisterSfxExtractCommand(CLI::App& app);
 void RegisterCommentCommand(CLI::App& app);
-
-// One line on stderr: "zorellz: <subject>: <cause>".
-void ReportError(const std::string& subject, const std::string& cause);
 
 }  // namespace zorellz::cli

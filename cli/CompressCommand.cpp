@@ -1,7 +1,10 @@
-// zorellz compress INPUT [OUTPUT] [--level store|fast|max] [--force] [--quiet]
+// zorellz compress INPUT [OUTPUT] [--level store|fast|max] [-c|--stdout]
+//                  [--overwrite ask|always|never] [--force] [--quiet|--verbose]
 // One file into a single compressed file; without OUTPUT the name is
-// INPUT's with the last character of its extension made a tilde.  An
-// existing OUTPUT is replaced only with --force, and only once the new file
+// INPUT's with the last character of its extension made a tilde.  "-" is
+// standard input or output; standard input without OUTPUT goes to standard
+// output.  An existing OUTPUT is replaced only with --force (or
+// --overwrite always, or a yes on the terminal), and only once the new file
 // is complete.
 #include <CLI/CLI.hpp>
 
@@ -15,6 +18,10 @@
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/Progress.h"
+#include "cli/Questions.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
+#include "platform/File.h"
 
 namespace zorellz::cli {
 namespace {
@@ -23,8 +30,19 @@ struct TCompressRequest {
   std::string Input;
   std::string Output;  // empty: the tilde name
   std::string Level;   // empty: the maximum, as for the tilde name
+  std::string Overwrite;
   bool Force = false;
-  bool Quiet = false;
+  bool ToStdout = false;
+  TReporting Reporting;
+};
+
+// The files the engine reads and writes: standard input and output stand in
+// as work files.
+struct TCompressFiles {
+  std::string Input;
+  std::string Output;
+  std::string ShownOutput;  // as the user named it
+  bool OutputToStdout = false;
 };
 
 std::uint8_t ReplaceExisting(const TLZReportRec&, const TLZReportRec&) {
@@ -35,50 +53,82 @@ std::uint8_t KeepExisting(const TLZReportRec&, const TLZReportRec&) {
   return 0;
 }
 
-std::string OutputName(const TCompressRequest& request) {
-  return request.Output.empty() ? LZCompressedAutoName(request.Input) : request.Output;
+TCompressFiles EngineFiles(const TCompressRequest& request, TWorkFolder& work) {
+  TCompressFiles files;
+  files.Input = InputFile(request.Input, work);
+  files.OutputToStdout = request.ToStdout || IsStdStream(request.Output) ||
+                         (IsStdStream(request.Input) && request.Output.empty());
+  if (files.OutputToStdout) {
+    files.Output = work.File("stdout").string();
+    files.ShownOutput = "-";
+  } else {
+    files.Output = request.Output.empty() ? LZCompressedAutoName(request.Input) : request.Output;
+    files.ShownOutput = files.Output;
+  }
+  return files;
 }
 
-std::int32_t Compress(const TCompressRequest& request) {
-  const TLZQuestionProc confirm = request.Force ? ReplaceExisting : KeepExisting;
-  const std::string output = OutputName(request);
-  const TEngineFiles files{output, request.Input};
-  if (request.Output.empty() && request.Level.empty()) {
+std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& files, bool replace) {
+  const TLZQuestionProc confirm = replace ? ReplaceExisting : KeepExisting;
+  const TEngineFiles engine_files{files.ShownOutput, request.Input};
+  if (request.Output.empty() && request.Level.empty() && !files.OutputToStdout) {
     return RunEngineOperation(
-        [&] { return LZCompressFileAutoName(request.Input, confirm, ProgressReport); }, files);
+        [&] { return LZCompressFileAutoName(files.Input, confirm, ProgressReport); }, engine_files);
   }
   const TLZCompressionChoices level =
       request.Level.empty() ? LZMaxCompression : LevelByName(request.Level);
   return RunEngineOperation(
-      [&] { return LZCompressFile(request.Input, output, confirm, level, ProgressReport); }, files);
+      [&] { return LZCompressFile(files.Input, files.Output, confirm, level, ProgressReport); },
+      engine_files);
 }
 
-[[noreturn]] void FailOnResult(const TCompressRequest& request, std::int32_t result) {
-  const std::string output = OutputName(request);
+[[noreturn]] void FailOnResult(const TCompressRequest& request, const TCompressFiles& files,
+                               std::int32_t result) {
   switch (result) {
     case kLZSameInputOutput:
-      FailCommand(output, "is the input file as well");
+      FailCommand(files.ShownOutput, "is the input file as well");
     case kLZInputMissing:
-      FailCommand(request.Input, "no such file");
+      FailCommand(request.Input, MissingFileCause(request.Input));
     case kLZDeclinedOverwrite:
-      FailCommand(output, "already exists (--force replaces it)");
+      FailCommand(files.ShownOutput, "already exists (--force replaces it)");
+    case kLZCannotCreateOutput:
+      FailCommand(files.ShownOutput, CannotCreateCause(files.Output));
     default:
-      break;
+      FailCommand(request.Input, ResultCause(result, true));
   }
-  std::string cause = CommonResultCause(result);
-  if (cause.empty()) cause = "failed with result " + std::to_string(result);
-  FailCommand(result == kLZCannotCreateOutput ? output : request.Input, cause);
 }
 
-void RunCompress(const TCompressRequest& request) {
+// gzip's rule: an existing output is kept unless replacing it was asked for.
+bool MayReplace(const TCompressRequest& request, const TCompressFiles& files) {
+  if (files.OutputToStdout || !FileExists(files.Output)) return true;
+  TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
+  if (request.Force) overwrite.Policy = TOverwritePolicy::kAlways;
+  QuestionsStart(files.Output, false);
+  switch (DecideReplace(overwrite, "\"" + files.Output + "\" already exists.\n")) {
+    case TReplaceAnswer::kReplace:
+      return true;
+    case TReplaceAnswer::kKeep:
+      return false;
+    case TReplaceAnswer::kCancel:
+      break;
+  }
+  FailCommand(files.Output, "exists; stopped at your request");
+}
+
+void RunCompress(TCompressRequest request) {
   std::error_code error;
   if (std::filesystem::is_directory(request.Input, error)) {
-    FailCommand(request.Input, "is a folder");
+    FailCommand(request.Input, MissingFileCause(request.Input));
   }
-  ProgressStart(request.Quiet);
-  const std::int32_t result = Compress(request);
-  if (result < 0) FailOnResult(request, result);
-  ProgressSummary(OutputName(request), 1, result);
+  TWorkFolder work;
+  const TCompressFiles files = EngineFiles(request, work);
+  const bool replace = MayReplace(request, files);
+  request.Reporting.DataOnStdout = files.OutputToStdout;
+  ProgressStart(request.Reporting);
+  const std::int32_t result = Compress(request, files, replace);
+  if (result < 0) FailOnResult(request, files, result);
+  if (files.OutputToStdout) CopyToStdout(files.Output);
+  ProgressSummary(files.ShownOutput, 1, result);
 }
 
 }  // namespace
@@ -86,13 +136,20 @@ void RunCompress(const TCompressRequest& request) {
 void RegisterCompressCommand(CLI::App& app) {
   auto* command = app.add_subcommand("compress", "Compress one file into a compressed file");
   auto request = std::make_shared<TCompressRequest>();
-  command->add_option("INPUT", request->Input, "File to compress")->required();
+  command->add_option("INPUT", request->Input, "File to compress, - for standard input")
+      ->required();
   command->add_option("OUTPUT", request->Output,
-                      "Compressed file (default: INPUT with a tilde ending its extension)");
+                      "Compressed file (default: INPUT with a tilde ending its extension), - "
+                      "for standard output");
   command->add_option("--level", request->Level, "Compression level (default max)")
       ->check(CLI::IsMember(LevelNames()));
-  command->add_flag("--force", request->Force, "Replace an existing OUTPUT");
-  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  command->add_flag("-c,--stdout", request->ToStdout, "Write to standard output");
+  auto* overwrite = command->add_option("--overwrite", request->Overwrite, OverwriteHelp("never"))
+                        ->check(CLI::IsMember({"always", "never", "ask"}));
+  command->add_flag("-f,--force", request->Force, "Replace an existing OUTPUT (--overwrite always)")
+      ->excludes(overwrite);
+  AddReportingOptions(*command, request->Reporting, "No progress and no summary",
+                      "A line for the file when it is done");
   command->callback([request] { RunCompress(*request); });
 }
 

@@ -1,4 +1,5 @@
-// zorellz crc32 FILE...: the CRC-32 of each file, one line per file.
+// zorellz crc32 FILE...: the CRC-32 of each file, one line per file; "-"
+// is standard input.
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -11,6 +12,9 @@
 
 #include "archive/codec/ZrlCRC.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 
@@ -20,11 +24,27 @@ namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
 
 // False (with the error reported) when the file cannot be read.
+// Standard input is read as it comes.
+bool StdinCRC32(std::uint32_t& crc) {
+  auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
+  InitCRC32(crc);
+  for (std::size_t got; (got = std::fread(buffer.get(), 1, kBlockSize, stdin)) > 0;) {
+    UpdateCRC32(crc, buffer.get(), got);
+  }
+  if (std::ferror(stdin) != 0) {
+    ReportError("-", "standard input cannot be read: " + SystemCause(errno));
+    return false;
+  }
+  crc = FinalCRC32(crc);
+  return true;
+}
+
 bool FileCRC32(const std::string& name, std::uint32_t& crc) {
+  if (IsStdStream(name)) return StdinCRC32(crc);
   TFile file;
   int error = 0;
   if (!file.Open(name, TFile::TMode::kReadDenyWrite, &error)) {
-    ReportError(name, std::strerror(error));
+    ReportError(name, SystemCause(error));
     return false;
   }
   auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
@@ -41,31 +61,34 @@ bool FileCRC32(const std::string& name, std::uint32_t& crc) {
   return true;
 }
 
-void RunCrc32(const std::vector<std::string>& files) {
+struct TCrc32Request {
+  std::vector<std::string> Files;
+  TReporting Reporting;
+};
+
+void RunCrc32(const TCrc32Request& request) {
   bool all_read = true;
-  for (const auto& name : files) {
+  for (const auto& name : request.Files) {
     std::uint32_t crc = 0;
     if (!FileCRC32(name, crc)) {
       all_read = false;
       continue;
     }
-    std::printf("%08x  %s\n", crc, name.c_str());
+    if (!request.Reporting.Quiet) std::printf("%08x  %s\n", crc, name.c_str());
   }
   std::fflush(stdout);
-  if (!all_read) throw TExitStatus{1};
+  if (!all_read) throw TExitStatus{kExitFailure};
 }
 
 }  // namespace
 
 void RegisterCrc32Command(CLI::App& app) {
   auto* command = app.add_subcommand("crc32", "Print the CRC-32 of each file");
-  auto files = std::make_shared<std::vector<std::string>>();
-  command->add_option("FILE", *files, "Files to check")->required();
-  command->callback([files] { RunCrc32(*files); });
-}
-
-void ReportError(const std::string& subject, const std::string& cause) {
-  std::fprintf(stderr, "zorellz: %s: %s\n", subject.c_str(), cause.c_str());
+  auto request = std::make_shared<TCrc32Request>();
+  command->add_option("FILE", request->Files, "Files to check, - for standard input")->required();
+  AddReportingOptions(*command, request->Reporting, "Print nothing; the status tells",
+                      "A line for each file (the default)");
+  command->callback([request] { RunCrc32(*request); });
 }
 
 }  // namespace zorellz::cli

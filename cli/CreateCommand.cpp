@@ -1,8 +1,11 @@
-// zorellz create ARCHIVE FILESPEC [--level store|fast|max]
+// zorellz create ARCHIVE FILESPEC... [--level store|fast|max]
 //                [--recurse none|once|full] [--stub STUB] [--protect]
-//                [--span SIZE [--yes]] [--quiet]
-// An archive of the files that FILESPEC names (a path whose last component
-// is a wildcard mask, or /F=LISTFILE); with --stub a self-extracting file.
+//                [--span SIZE [--yes]] [--overwrite always|never|ask]
+//                [--quiet|--verbose]
+// An archive of the files that the FILESPECs name (files, folders, paths
+// whose last component is a wildcard mask, /F=LISTFILE: see
+// cli/CreateInputs.h); with --stub a self-extracting file.  An existing
+// ARCHIVE is replaced, as tar -cf does, unless --overwrite says otherwise.
 // The engine builds it beside its place and moves it there only when it is
 // complete; with --span it builds it in the temporary folder and writes it
 // to disks of SIZE bytes, in parts when it does not fit on one (see
@@ -10,20 +13,26 @@
 // on stderr and end the command with status 2.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
+#include "cli/CreateInputs.h"
 #include "cli/CreateSupport.h"
 #include "cli/Progress.h"
+#include "cli/Questions.h"
 #include "cli/SpanCreate.h"
 #include "cli/SpanText.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 
 namespace zorellz::cli {
@@ -31,14 +40,16 @@ namespace {
 
 struct TCreateRequest {
   std::string Archive;
-  std::string FileSpecs;
+  std::vector<std::string> Specs;
+  std::string FileSpecs;  // what the engine is given for Specs
+  std::string Overwrite = "always";
   std::string Level = "max";
   std::string Recurse = "none";
   std::string Stub;
   std::string Span;  // empty: one archive file, written in place
   bool Yes = false;
   bool Protect = false;
-  bool Quiet = false;
+  TReporting Reporting;
 };
 
 TLZRecurse RecurseByName(const std::string& name) {
@@ -97,27 +108,25 @@ class TCreateScope {
   int left_out_ = 0;
 };
 
-[[noreturn]] void FailMissing(const std::string& name, const char* missing) {
-  std::error_code error;
-  FailCommand(name, std::filesystem::is_directory(name, error) ? "is a folder" : missing);
-}
-
 // Mistakes that the engine would report only as a bare code, or not at all:
 // a wildcard in a folder that does not exist makes an empty archive.
 void CheckFileSpecs(const std::string& file_specs) {
   const std::string list_file = ListFileOf(file_specs);
   if (!list_file.empty()) {
-    if (!FileExists(list_file)) FailMissing(list_file, "no such file");
+    if (!FileExists(list_file)) FailCommand(list_file, MissingFileCause(list_file));
     return;
   }
   std::filesystem::path folder = std::filesystem::path(file_specs).parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) FailCommand(folder, "no such folder");
+  if (!std::filesystem::is_directory(folder, error)) {
+    FailCommand(folder.string(),
+                SystemCause(std::filesystem::exists(folder, error) ? ENOTDIR : ENOENT));
+  }
 }
 
 void CheckStub(const TCreateRequest& request) {
-  if (!FileExists(request.Stub)) FailMissing(request.Stub, "no such file");
+  if (!FileExists(request.Stub)) FailCommand(request.Stub, MissingFileCause(request.Stub));
   if (IsSameFile(request.Stub, request.Archive)) {
     FailCommand(request.Archive, "is the stub as well");
   }
@@ -132,9 +141,7 @@ void CheckStub(const TCreateRequest& request) {
   if (result == kLZCannotCreateOutput) {
     FailCommand(request.Archive, CannotCreateCause(request.Archive));
   }
-  std::string cause = CommonResultCause(result);
-  if (cause.empty()) cause = "failed with result " + std::to_string(result);
-  FailCommand(request.Archive, cause);
+  FailCommand(request.Archive, ResultCause(result, true));
 }
 
 std::int32_t Create(const TCreateRequest& request) {
@@ -183,20 +190,42 @@ void CreateOnDisks(const TCreateRequest& request, std::int64_t stub_size) {
                   PlacementText(placement.Written));
 }
 
-void RunCreate(const TCreateRequest& request) {
+// False when an existing archive is to be kept.
+bool MayReplace(const TCreateRequest& request) {
+  if (!FileExists(request.Archive)) return true;
+  const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kAlways);
+  QuestionsStart(request.Archive, false);
+  switch (DecideReplace(overwrite, "\"" + request.Archive + "\" already exists.\n")) {
+    case TReplaceAnswer::kReplace:
+      return true;
+    case TReplaceAnswer::kKeep:
+      return false;
+    case TReplaceAnswer::kCancel:
+      break;
+  }
+  FailCommand(request.Archive, "exists; stopped at your request");
+}
+
+void RunCreate(TCreateRequest request) {
   const bool spanned = !request.Span.empty();
-  CheckFileSpecs(request.FileSpecs);
+  TWorkFolder work;
+  request.FileSpecs = EngineFileSpecs(request.Specs, RecurseByName(request.Recurse), work);
+  if (request.Specs.size() == 1) CheckFileSpecs(request.FileSpecs);
+  if (!MayReplace(request)) {
+    ReportError(request.Archive, "exists; kept");
+    throw TExitStatus{kExitPartial};
+  }
   if (!request.Stub.empty()) CheckStub(request);
   if (spanned) CheckSpanTarget(request.Archive);
   const std::int64_t stub_size = request.Stub.empty() ? 0 : GetFileSizeOf(request.Stub);
-  ProgressStart(request.Quiet);
+  ProgressStart(request.Reporting);
   TCreateScope scope(request.Protect);
   if (spanned) {
     CreateOnDisks(request, stub_size);
   } else {
     CreateInPlace(request, stub_size);
   }
-  if (scope.LeftOut() > 0) throw TExitStatus{2};
+  if (scope.LeftOut() > 0) throw TExitStatus{kExitPartial};
 }
 
 // The parser refuses a size that names no disk before anything is built.
@@ -213,8 +242,9 @@ void RegisterCreateCommand(CLI::App& app) {
   auto request = std::make_shared<TCreateRequest>();
   command->add_option("ARCHIVE", request->Archive, "Archive to write")->required();
   command
-      ->add_option("FILESPEC", request->FileSpecs,
-                   "Folder path ending in a wildcard mask (data/*.DAT), or /F=LISTFILE")
+      ->add_option("FILESPEC", request->Specs,
+                   "Files, folders (all their files), a folder path ending in a wildcard mask "
+                   "(data/*.DAT), or /F=LISTFILE; several are taken as one list of files")
       ->required();
   command->add_option("--level", request->Level, "Compression level")
       ->check(CLI::IsMember(LevelNames()))
@@ -228,13 +258,21 @@ void RegisterCreateCommand(CLI::App& app) {
       command
           ->add_option("--span", request->Span,
                        "Write to disks of SIZE bytes, in parts when the archive does not fit "
-                       "on one: a byte count, or 1440, 720, 2880, 360, 1200, zip")
+                       "on one: a byte count with an optional k, M or G (1024-based: 1440k, "
+                       "100M, 2G), or 1440, 720, 2880, 360, 1200, zip")
           ->check(SpanSizeValidator());
   command
       ->add_flag("--yes", request->Yes,
                  "Go on at every disk prompt without asking (stop when a part does not fit)")
       ->needs(span);
-  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  command
+      ->add_option("--overwrite", request->Overwrite,
+                   "An existing ARCHIVE: always replace it once the new one is complete, never, "
+                   "or ask")
+      ->check(CLI::IsMember({"always", "never", "ask"}))
+      ->capture_default_str();
+  AddReportingOptions(*command, request->Reporting, "No progress and no summary",
+                      "A line for each file as it goes in");
   command->callback([request] { RunCreate(*request); });
 }
 

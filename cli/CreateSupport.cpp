@@ -5,12 +5,9 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ZrlTypes.h"
-#include "cli/Commands.h"
-#include "cli/Progress.h"
 #include "platform/InOutError.h"
 
 namespace zorellz::cli {
@@ -90,12 +87,6 @@ std::string ListFileOf(const std::string& file_specs) {
   return {};
 }
 
-void FailCommand(const std::string& subject, const std::string& cause) {
-  ProgressStop();
-  ReportError(subject, cause);
-  throw TExitStatus{1};
-}
-
 std::int32_t RunEngineOperation(const std::function<std::int32_t()>& operation,
                                 const TEngineFiles& files) {
   try {
@@ -111,32 +102,6 @@ std::int32_t RunEngineOperation(const std::function<std::int32_t()>& operation,
                 error.code().message());
   } catch (const std::exception& error) {
     FailCommand(files.Output, error.what());
-  }
-}
-
-std::string CannotCreateCause(const std::string& name) {
-  std::error_code error;
-  std::filesystem::path folder = std::filesystem::path(name).parent_path();
-  if (folder.empty()) folder = ".";
-  if (!std::filesystem::is_directory(folder, error)) return "its folder does not exist";
-  if (std::filesystem::is_directory(name, error)) return "is a folder";
-  return "cannot be created (is its folder writable?)";
-}
-
-std::string CommonResultCause(std::int32_t result) {
-  switch (result) {
-    case kLZNoFile:
-      return "the codec is not ready, or the output cannot be positioned";
-    case kLZCannotCreateOutput:
-      return "cannot be created";
-    case kLZWriteDirectoryFailed:
-      return "cannot write the archive's directory";
-    case kLZNoCodecMemory:
-      return "not enough memory for the codec";
-    case kLZInputEndedEarly:
-      return "an input ended before its expected size";
-    default:
-      return {};
   }
 }
 

@@ -1,6 +1,6 @@
 // What the creating commands (create, compress) share: the names of the
-// compression levels, and how the engine's failures become one line,
-// "zorellz: <file>: <cause>", and exit status 1.
+// compression levels, and the engine's exceptions turned into the one
+// failure line of cli/Failure.h.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/engine/ZrlTypes.h"
+#include "cli/Failure.h"
 
 namespace zorellz::cli {
 
@@ -27,21 +28,10 @@ struct TEngineFiles {
 // case, wherever it stands); empty for a wildcard mask.
 std::string ListFileOf(const std::string& file_specs);
 
-// Removes the progress bar, reports the line and ends the command.
-[[noreturn]] void FailCommand(const std::string& subject, const std::string& cause);
-
 // Runs one engine operation; the exceptions it raises (the EZorelLZError
 // family, input/output errors, lack of memory) end the command with a line
 // naming the file they concern.  Returns the operation's result.
 std::int32_t RunEngineOperation(const std::function<std::int32_t()>& operation,
                                 const TEngineFiles& files);
-
-// Why `name` cannot be created: its folder is missing, it is a folder, or
-// the folder is not writable.
-std::string CannotCreateCause(const std::string& name);
-
-// The cause of a negative result that any creating operation may return;
-// empty for the results that only one operation knows.
-std::string CommonResultCause(std::int32_t result);
 
 }  // namespace zorellz::cli

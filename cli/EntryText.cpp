@@ -1,16 +1,15 @@
 #include "cli/EntryText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/DosTime.h"
 #include "platform/Names.h"
 
 namespace zorellz::cli {
 namespace {
-
-// Each line of the overwrite question is held to this length.
-constexpr std::size_t kLongestQuestionLine = 255;
 
 bool IsLeapYear(int year) {
   return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -61,9 +60,13 @@ bool SteersTerminal(char32_t code) {
   return code < 0x20 || (code >= 0x7F && code <= 0x9F);
 }
 
-std::string Cut(std::string line) {
-  if (line.size() > kLongestQuestionLine) line.resize(kLongestQuestionLine);
-  return line + "\n";
+// "1 byte", "1,456,389 bytes".
+std::string GroupedBytes(std::int64_t count) {
+  std::string digits = std::to_string(count);
+  for (std::size_t at = digits.size(); at > 3 && digits[at - 4] != '-'; at -= 3) {
+    digits.insert(at - 3, ",");
+  }
+  return digits + (count == 1 ? " byte" : " bytes");
 }
 
 }  // namespace
@@ -103,6 +106,18 @@ int CompressionRatio(std::int64_t compressed, std::int64_t uncompressed) {
   return static_cast<int>(std::nearbyint(saved));
 }
 
+std::string SavedText(std::int64_t compressed, std::int64_t uncompressed) {
+  return std::to_string(CompressionRatio(compressed, uncompressed)) + "% saved";
+}
+
+std::string NativeText(std::string_view utf8_path) {
+  std::string path = Printable(utf8_path);
+  if constexpr (std::filesystem::path::preferred_separator == '/') {
+    std::replace(path.begin(), path.end(), '\\', '/');
+  }
+  return path;
+}
+
 std::string FilesText(std::int64_t count) {
   return std::to_string(count) + (count == 1 ? " file" : " files");
 }
@@ -113,15 +128,15 @@ std::string CrcText(std::uint32_t crc) {
   return text;
 }
 
-std::string MethodName(std::uint8_t method, bool is_folder) {
+std::string MethodName(std::uint8_t method, bool is_folder, bool compressed) {
   if (is_folder) return "folder";
   switch (method) {
     case kLZMethodStored:
-      return "stored";
+      return compressed ? "fast, stored as is" : "stored";
     case kLZMethodLZSS:
-      return "lzss";
+      return "fast";
     case kLZMethodLZH:
-      return "lzh";
+      return "max";
     default:
       return std::to_string(method);
   }
@@ -154,19 +169,11 @@ std::string ArchiveText(std::string_view cp1252) {
 }
 
 std::string OverwriteQuestionText(const TLZReportRec& current, const TLZReportRec& existing) {
-  std::string text = "The file \"" + Printable(existing.FileName) + "\" already exists:\n\n";
-  text += Cut("File Name : " + Printable(current.FileName));
-  text += Cut("Compressed Size  : " + std::to_string(current.CompressedSize) + " bytes");
-  text += Cut("Uncompressed Size: " + std::to_string(current.UncompressedSize) + " bytes");
-  text += Cut("File Attributes: " + AttributeFlags(current.FileAttr) + "  (" +
-              std::to_string(current.FileAttr) + ")");
-  text += Cut("File Version : " + ArchiveText(std::string_view(current.FileVersion).substr(0, 8)));
-  text += Cut("32-bit CRC: " + CrcText(current.FileCRC));
-  text +=
-      Cut("Compression ratio: " +
-          std::to_string(CompressionRatio(current.CompressedSize, current.UncompressedSize)) + "%");
-  text += "\nShould I overwrite the existing file?";
-  return text;
+  const auto described = [](const TLZReportRec& file) {
+    return GroupedBytes(file.UncompressedSize) + ", " + DosDateText(file.FileDate);
+  };
+  return "\"" + Printable(existing.FileName) + "\" already exists (" + described(existing) +
+         "); the new one has " + described(current) + ".\n";
 }
 
 }  // namespace zorellz::cli

@@ -20,6 +20,13 @@ std::string DosDateText(std::int32_t dos);
 // (hidden 0x02, read-only 0x01, system 0x04, archive 0x20).
 std::string AttributeFlags(std::int32_t attributes);
 
+// "35% saved": the share that compression saved, with its label.
+std::string SavedText(std::int64_t compressed, std::int64_t uncompressed);
+
+// A path of the archive's or the engine's with the native separator ('/'
+// where the system uses it), safe for the terminal.
+std::string NativeText(std::string_view utf8_path);
+
 // The share of the original size that compression saved, in whole percent,
 // halves rounded to even: 0 when nothing was saved or the file is empty,
 // negative when it grew.
@@ -31,8 +38,11 @@ std::string FilesText(std::int64_t count);
 // Exactly eight upper-case hexadecimal digits.
 std::string CrcText(std::uint32_t crc);
 
-// "folder", "stored", "lzss", "lzh", or the method's number.
-std::string MethodName(std::uint8_t method, bool is_folder);
+// How an entry's data are held: "folder", "stored", "fast" (the LZSS
+// codec), "max" (the adaptive Huffman LZ codec), "fast, stored as is" (a
+// stored entry whose data are a compressed file taken over unchanged,
+// coded by LZSS), or the method's number.
+std::string MethodName(std::uint8_t method, bool is_folder, bool compressed);
 
 // The entry is the archive comment: the volume-label bit and, besides it,
 // at most read-only.
@@ -46,8 +56,11 @@ std::string Printable(std::string_view utf8);
 // A Windows-1252 text of an archive (name, path, version) for the terminal.
 std::string ArchiveText(std::string_view cp1252);
 
-// The detailed overwrite question: what the existing file is about to be
-// replaced with, ending in the question itself (lines end in "\n").
+// The first line of the overwrite question: the existing file and the one
+// that would replace it, each by size and date (ends in "\n").
 std::string OverwriteQuestionText(const TLZReportRec& current, const TLZReportRec& existing);
+
+// The second line: the answers, each by its first letter or in full.
+inline constexpr const char* kReplaceChoices = "Replace it? [y]es, [n]o, [a]ll, [N]one, [c]ancel: ";
 
 }  // namespace zorellz::cli

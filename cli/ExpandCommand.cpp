@@ -1,9 +1,12 @@
 // The reading commands around single files:
-//   zorellz expand INPUT [OUTPUT] [--overwrite always|never|ask] [--no-crc-check] [--quiet]
+//   zorellz expand INPUT [OUTPUT] [-c|--stdout] [--overwrite always|never|ask]
+//                  [--no-crc-check] [--quiet|--verbose]
 //     a single compressed file back into the file it holds: OUTPUT, or by
 //     default the name stored in it, in INPUT's folder (a missing INPUT is
-//     looked for under its compressed name: report.txt as report.tx~);
-//   zorellz sfx-extract SFX [ARCHIVE]
+//     looked for under its compressed name: report.txt as report.tx~); "-"
+//     is standard input or output, and standard input goes to standard
+//     output unless OUTPUT is named;
+//   zorellz sfx-extract SFX [ARCHIVE] [--overwrite always|never|ask]
 //     the archive appended to a self-extracting file, copied out into a plain
 //     archive; ARCHIVE defaults to SFX with the extension ".LZA" when SFX's
 //     extension is upper case, ".lza" otherwise (also without an extension);
@@ -28,6 +31,8 @@
 #include "cli/Questions.h"
 #include "cli/ReadProgress.h"
 #include "cli/ReadSupport.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/File.h"
 #include "platform/Names.h"
 
@@ -39,10 +44,28 @@ namespace {
 struct TExpandRequest {
   std::string Input;
   std::string Output;     // empty: the name stored in the input
-  std::string Overwrite;  // empty: ask on a terminal, always otherwise
+  std::string Overwrite;  // empty: ask on a terminal, never otherwise
   bool NoCrcCheck = false;
-  bool Quiet = false;
+  bool ToStdout = false;
+  TReporting Reporting;
 };
+
+// Standard input and output stand in as work files for the engine; the
+// request keeps the names the user gave, for the messages.
+struct TExpandFiles {
+  std::string Input;
+  std::string Output;  // empty: the name stored in the input
+  bool OutputToStdout = false;
+};
+
+TExpandFiles ExpandFiles(const TExpandRequest& request, TWorkFolder& work) {
+  TExpandFiles files;
+  files.Input = InputFile(request.Input, work);
+  files.OutputToStdout = request.ToStdout || IsStdStream(request.Output) ||
+                         (IsStdStream(request.Input) && request.Output.empty());
+  files.Output = files.OutputToStdout ? work.File("stdout").string() : request.Output;
+  return files;
+}
 
 // The file written: OUTPUT, or the name that the engine gave it.
 std::string ExpandedOutput(const TExpandRequest& request) {
@@ -78,37 +101,50 @@ std::string AnswerSubject(const TExpandRequest& request, std::string& cause) {
                   "damaged: the size or CRC-32 of its data is not the one "
                   "recorded; nothing was written");
     default:
-      FailCommand(request.Input, LZReadResultCause(result));
+      FailCommand(request.Input, ResultCause(result));
   }
 }
 
-std::int64_t Expand(const TExpandRequest& request) {
-  const TLZQuestionProc question = OverwriteQuestion(OverwritePolicyByName(request.Overwrite));
-  const TEngineFiles files{request.Output.empty() ? request.Input : request.Output, request.Input};
-  if (request.Output.empty()) {
-    return RunReadOperation(
-        [&] { return LZExpandFile(request.Input, question, ReadProgressReport); }, files);
+std::int64_t Expand(const TExpandRequest& request, const TExpandFiles& files,
+                    TOverwritePolicy policy) {
+  const TLZQuestionProc question = OverwriteQuestion(policy);
+  const TEngineFiles shown{request.Output.empty() ? request.Input : request.Output, request.Input};
+  if (files.Output.empty()) {
+    return RunReadOperation([&] { return LZExpandFile(files.Input, question, ReadProgressReport); },
+                            shown);
   }
   return RunReadOperation(
-      [&] { return LZDecompressFile(request.Input, request.Output, question, ReadProgressReport); },
-      files);
+      [&] { return LZDecompressFile(files.Input, files.Output, question, ReadProgressReport); },
+      shown);
 }
 
-void RunExpand(const TExpandRequest& request) {
+void RunExpand(TExpandRequest request) {
   // A missing input is expanded from its compressed form when that exists.
-  if (!FileExists(LZCompressedName(request.Input))) RequireFile(request.Input);
+  if (!IsStdStream(request.Input) && !FileExists(LZCompressedName(request.Input))) {
+    RequireFile(request.Input);
+  }
+  TWorkFolder work;
+  const TExpandFiles files = ExpandFiles(request, work);
   const TExtractionSettingsScope settings(!request.NoCrcCheck, LZGetDearchiveMask());
+  const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
   QuestionsStart(request.Input, false);
-  ReadProgressStart(request.Quiet);
-  const std::int64_t result = Expand(request);
+  request.Reporting.DataOnStdout = files.OutputToStdout;
+  ReadProgressStart(request.Reporting);
+  const std::int64_t result = Expand(request, files, overwrite.Policy);
   ProgressStop();
   if (result == kLZDeclinedOverwrite) {
-    std::string cause = "exists; kept";
+    std::string cause = overwrite.NamesKeptFiles() ? "exists; kept (--overwrite always replaces it)"
+                                                   : "exists; kept";
     const std::string subject = AnswerSubject(request, cause);
     ReportError(subject, cause);
+    if (overwrite.NamesKeptFiles()) throw TExitStatus{kExitPartial};
     return;
   }
   if (result < 0) FailOnExpandResult(request, result);
+  if (files.OutputToStdout) {
+    CopyToStdout(files.Output);
+    request.Output = "-";
+  }
   ReadProgressSummary(ExpandedOutput(request), 1, "expanded");
 }
 
@@ -116,7 +152,9 @@ void RunExpand(const TExpandRequest& request) {
 
 struct TSfxExtractRequest {
   std::string Sfx;
-  std::string Archive;  // empty: SFX with the extension .lza or .LZA
+  std::string Archive;    // empty: SFX with the extension .lza or .LZA
+  std::string Overwrite;  // empty: ask on a terminal, never otherwise
+  TReporting Reporting;
 };
 
 bool IsUpperCaseExtension(const std::string& extension) {
@@ -140,11 +178,26 @@ void RunSfxExtract(const TSfxExtractRequest& request) {
   if (IsSameFile(request.Sfx, archive) || ExpandFileName(request.Sfx) == ExpandFileName(archive)) {
     FailCommand(archive, "is the self-extracting file itself");
   }
+  if (FileExists(archive)) {
+    const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
+    QuestionsStart(archive, false);
+    switch (DecideReplace(overwrite, "\"" + archive + "\" already exists.\n")) {
+      case TReplaceAnswer::kReplace:
+        break;
+      case TReplaceAnswer::kKeep:
+        if (overwrite.NamesKeptFiles()) ReportKeptFiles({archive});
+        ReportError(archive, "exists; kept");
+        return;
+      case TReplaceAnswer::kCancel:
+        FailCommand(archive, "exists; stopped at your request");
+    }
+  }
   const std::int64_t result =
       RunReadOperation([&] { return LZExtractArchiveFromSFX(request.Sfx, archive); },
                        TEngineFiles{archive, request.Sfx});
-  if (result == kLZCannotCreateOutput) FailCommand(archive, "cannot be written");
-  if (result < 0) FailCommand(request.Sfx, LZReadResultCause(result));
+  if (result == kLZCannotCreateOutput) FailCommand(archive, CannotCreateCause(archive));
+  if (result < 0) FailCommand(request.Sfx, ResultCause(result));
+  if (request.Reporting.Quiet) return;
   std::printf("%s: %lld bytes, the archive of %s\n", archive.c_str(),
               static_cast<long long>(result), request.Sfx.c_str());
   std::fflush(stdout);
@@ -156,6 +209,7 @@ struct TCommentRequest {
   std::string Archive;
   std::string Target;  // empty: the current folder
   bool AcceptProtected = false;
+  TReporting Reporting;
 };
 
 void RunComment(const TCommentRequest& request) {
@@ -180,7 +234,8 @@ void RunComment(const TCommentRequest& request) {
   if (result == kLZCRCMismatch) {
     FailCommand(request.Archive, "its comment is damaged; it was not written");
   }
-  if (result < 0) FailCommand(request.Archive, LZReadResultCause(result));
+  if (result < 0) FailCommand(request.Archive, ResultCause(result));
+  if (request.Reporting.Quiet) return;
   if (result == 0) {
     std::printf("%s: no comment\n", request.Archive.c_str());
   } else {
@@ -194,16 +249,16 @@ void RunComment(const TCommentRequest& request) {
 void RegisterExpandCommand(CLI::App& app) {
   auto* command = app.add_subcommand("expand", "Expand a single compressed file");
   auto request = std::make_shared<TExpandRequest>();
-  command->add_option("INPUT", request->Input, "Compressed file")->required();
+  command->add_option("INPUT", request->Input, "Compressed file, - for standard input")->required();
   command->add_option("OUTPUT", request->Output,
-                      "File to write (default: the name stored in INPUT, in its folder)");
-  command
-      ->add_option("--overwrite", request->Overwrite,
-                   "An existing file: always replace, never, or ask (default: ask on a "
-                   "terminal, always otherwise)")
+                      "File to write (default: the name stored in INPUT, in its folder; "
+                      "standard output for standard input), - for standard output");
+  command->add_flag("-c,--stdout", request->ToStdout, "Write to standard output");
+  command->add_option("--overwrite", request->Overwrite, OverwriteHelp("never"))
       ->check(CLI::IsMember({"always", "never", "ask"}));
   command->add_flag("--no-crc-check", request->NoCrcCheck, "Do not check the CRC-32");
-  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  AddReportingOptions(*command, request->Reporting, "No progress and no summary",
+                      "A line for the file when it is done");
   command->callback([request] { RunExpand(*request); });
 }
 
@@ -215,6 +270,10 @@ void RegisterSfxExtractCommand(CLI::App& app) {
   command->add_option("ARCHIVE", request->Archive,
                       "Archive to write (default: SFX with the extension .lza, or .LZA when "
                       "SFX's extension is upper case)");
+  command->add_option("--overwrite", request->Overwrite, OverwriteHelp("never"))
+      ->check(CLI::IsMember({"always", "never", "ask"}));
+  AddReportingOptions(*command, request->Reporting, "No line when the archive is written",
+                      "The line that names the archive written (the default)");
   command->callback([request] { RunSfxExtract(*request); });
 }
 
@@ -225,6 +284,8 @@ void RegisterCommentCommand(CLI::App& app) {
   command->add_option("TARGET", request->Target, "Folder to extract into (default: current)");
   command->add_flag("--accept-protected", request->AcceptProtected,
                     "Read an archive marked as protected");
+  AddReportingOptions(*command, request->Reporting, "Print nothing; the status tells",
+                      "The path of the comment, or that there is none (the default)");
   command->callback([request] { RunComment(*request); });
 }
 

@@ -5,7 +5,8 @@
 // (its parts joined first) into TARGET, the current folder by default.  Each
 // file replaces an existing one only when it is complete and its CRC-32
 // checks; a damaged entry ends the command and leaves the old file as it was.
-// Existing files kept at the user's answer and entries whose target is the
+// Existing files are asked about on a terminal and kept otherwise (named,
+// status 2, unless --overwrite says what to do); entries whose target is the
 // archive itself are skipped without failing the command.
 #include <CLI/CLI.hpp>
 
@@ -22,6 +23,7 @@
 #include "cli/Questions.h"
 #include "cli/ReadProgress.h"
 #include "cli/ReadSupport.h"
+#include "cli/Usage.h"
 #include "platform/Names.h"
 
 namespace zorellz::cli {
@@ -32,13 +34,13 @@ struct TExtractRequest {
   std::string Target;  // empty: the current folder
   std::string Mask;
   std::int32_t Entry = 0;  // 0: none chosen
-  std::string Overwrite;   // empty: ask on a terminal, always otherwise
+  std::string Overwrite;   // empty: ask on a terminal, never otherwise
   bool Flat = false;
   bool NoCrcCheck = false;
   bool Unexpanded = false;
   bool Yes = false;
   bool AcceptProtected = false;
-  bool Quiet = false;
+  TReporting Reporting;
 };
 
 std::string DearchiveMask(const TExtractRequest& request) {
@@ -76,7 +78,7 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
                 "cannot be written (not writable, or outside the target folder); " + done);
   }
   std::string cause = "the size or CRC-32 of its data is not the one recorded";
-  if (result != kLZCRCMismatch) cause = LZReadResultCause(result);
+  if (result != kLZCRCMismatch) cause = ResultCause(result);
   FailCommand(request.Archive, "entry " + ShownTarget(request, failed) + " is damaged (" + cause +
                                    "); it was not written, " + done);
 }
@@ -93,8 +95,8 @@ void ReportSparedTargets() {
   }
 }
 
-std::int64_t Extract(const TExtractRequest& request) {
-  const TLZQuestionProc question = OverwriteQuestion(OverwritePolicyByName(request.Overwrite));
+std::int64_t Extract(const TExtractRequest& request, const TOverwrite& overwrite) {
+  const TLZQuestionProc question = OverwriteQuestion(overwrite.Policy);
   return RunReadOperation(
       [&] {
         return LZDecompressArchive(request.Archive, request.Target, question, ReadProgressReport,
@@ -105,7 +107,7 @@ std::int64_t Extract(const TExtractRequest& request) {
 
 // What a successful run leaves to say: a stop at the user's answer, or a
 // choice that selected no file, fails the command.
-void Finish(const TExtractRequest& request, std::int64_t result) {
+void Finish(const TExtractRequest& request, const TOverwrite& overwrite, std::int64_t result) {
   const auto extracted =
       static_cast<std::int32_t>(result - static_cast<std::int64_t>(SparedArchiveTargets().size()));
   if (OverwriteCancelled()) {
@@ -119,6 +121,7 @@ void Finish(const TExtractRequest& request, std::int64_t result) {
   }
   ReadProgressSummary(request.Archive, extracted,
                       request.Unexpanded ? "extracted unexpanded" : "extracted");
+  if (overwrite.NamesKeptFiles()) ReportKeptFiles(ReadTally().KeptNames);
 }
 
 void RunExtract(const TExtractRequest& request) {
@@ -129,12 +132,13 @@ void RunExtract(const TExtractRequest& request) {
   const TExtractionSettingsScope settings(!request.NoCrcCheck, DearchiveMask(request));
   const TDiskPromptScope disk_prompt;
   QuestionsStart(request.Archive, request.Yes);
-  ReadProgressStart(request.Quiet);
-  const std::int64_t result = Extract(request);
+  ReadProgressStart(request.Reporting);
+  const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
+  const std::int64_t result = Extract(request, overwrite);
   ProgressStop();
   ReportSparedTargets();
   if (result < 0) FailOnResult(request, result);
-  Finish(request, result);
+  Finish(request, overwrite, result);
 }
 
 }  // namespace
@@ -155,17 +159,15 @@ void RegisterExtractCommand(CLI::App& app) {
   command->add_flag("--no-crc-check", request->NoCrcCheck, "Do not check each file's CRC-32");
   command->add_flag("--unexpanded", request->Unexpanded,
                     "Leave compressed entries compressed, as single compressed files");
-  command
-      ->add_option("--overwrite", request->Overwrite,
-                   "Existing files: always replace, never, or ask (default: ask on a terminal, "
-                   "always otherwise)")
+  command->add_option("--overwrite", request->Overwrite, OverwriteHelp("never"))
       ->check(CLI::IsMember({"always", "never", "ask"}));
   command->add_flag("--yes", request->Yes,
                     "Answer the disk prompts of a spanned archive; skip entries that would "
                     "replace the archive itself");
   command->add_flag("--accept-protected", request->AcceptProtected,
                     "Extract an archive marked as protected");
-  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  AddReportingOptions(*command, request->Reporting, "No progress and no summary",
+                      "A line for each file as it is written");
   command->callback([request] { RunExtract(*request); });
 }
 

@@ -2,6 +2,7 @@
 // fields, and whether its directory loads.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -9,6 +10,8 @@
 
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
+#include "cli/Progress.h"
+#include "cli/Usage.h"
 #include "platform/Names.h"
 
 namespace zorellz::cli {
@@ -65,17 +68,22 @@ std::string DirectoryVerdict(std::int32_t result, const TZorelLZArchiveHeader& d
   return "cannot be read (code " + std::to_string(result) + ")";
 }
 
-void RunInfo(const std::string& name) {
+struct TInfoRequest {
+  std::string Archive;
+  TReporting Reporting;
+};
+
+void RunInfo(const TInfoRequest& request) {
+  const std::string& name = request.Archive;
   TInspectionScope scope;
   TLZArchiveHeader header;
   std::int32_t located = LZLocateArchive(name, header);
-  if (located == kLZNoFile) {
-    ReportError(name, "no such file");
-    throw TExitStatus{1};
-  }
-  if (located < 0) {
-    ReportError(name, "no archive found (neither at the start nor through a trailer)");
-    throw TExitStatus{1};
+  if (located == kLZNoFile) FailCommand(name, MissingFileCause(name));
+  if (located < 0)
+    FailCommand(name, "no archive found (neither at the start nor through a trailer)");
+  // Quiet: the status alone tells whether the directory loads.
+  if (request.Reporting.Quiet && std::freopen("/dev/null", "w", stdout) == nullptr) {
+    FailCommand("/dev/null", SystemCause(errno));
   }
   std::printf("archive    %s\n", name.c_str());
   if (located == 0) {
@@ -91,19 +99,18 @@ void RunInfo(const std::string& name) {
   std::int32_t loaded = LZLoadDirectory(name, directory);
   std::printf("directory  %s\n", DirectoryVerdict(loaded, directory).c_str());
   std::fflush(stdout);
-  if (loaded != 0) {
-    ReportError(name, "directory " + DirectoryVerdict(loaded, directory));
-    throw TExitStatus{1};
-  }
+  if (loaded != 0) FailCommand(name, "directory " + DirectoryVerdict(loaded, directory));
 }
 
 }  // namespace
 
 void RegisterInfoCommand(CLI::App& app) {
   auto* command = app.add_subcommand("info", "Show where an archive lies and its header");
-  auto name = std::make_shared<std::string>();
-  command->add_option("ARCHIVE", *name, "Archive or self-extracting file")->required();
-  command->callback([name] { RunInfo(*name); });
+  auto request = std::make_shared<TInfoRequest>();
+  command->add_option("ARCHIVE", request->Archive, "Archive or self-extracting file")->required();
+  AddReportingOptions(*command, request->Reporting, "Print nothing; the status tells",
+                      "Every field (the default)");
+  command->callback([request] { RunInfo(*request); });
 }
 
 }  // namespace zorellz::cli

@@ -1,9 +1,11 @@
-// zorellz list ARCHIVE [--json]
+// zorellz list ARCHIVE [--json] [--quiet|--verbose]
 // The entries of an archive: a plain one, one appended to a program (found
 // through its trailer) or the first part of a spanned archive, whose
-// directory part 1 holds alone.  A table and a summary line, or one JSON
-// object with every header field and every entry.  Listing only inspects,
-// so a protected archive is listed as well.
+// directory part 1 holds alone; "-" reads it from standard input, spooled
+// into a work file first.  A table and a summary line, or one JSON object
+// (format 1, described in the README) with every header field and every
+// entry.  Paths are shown with the native separator.  Listing only
+// inspects, so a protected archive is listed as well.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -17,7 +19,10 @@
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
+#include "cli/Progress.h"
 #include "cli/ReadSupport.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
 #include "platform/Names.h"
 
 namespace zorellz::cli {
@@ -28,12 +33,18 @@ using json = nlohmann::ordered_json;
 struct TListRequest {
   std::string Archive;
   bool Json = false;
+  TReporting Reporting;
 };
+
+// The version of the JSON object's layout; it grows when a field changes
+// meaning or goes, not when one is added.
+constexpr int kJsonFormat = 1;
 
 // A run command whose first character is this byte means "no command".
 constexpr std::uint8_t kNoRunCommand = 0xFF;
 
-TZorelLZArchiveHeader LoadDirectory(const std::string& archive, const TArchiveLocation& location) {
+TZorelLZArchiveHeader LoadDirectory(const std::string& archive, const std::string& shown,
+                                    const TArchiveLocation& location) {
   const TProtectionScope inspection(true);
   const THeaderOffsetScope offset(location.Offset);
   TZorelLZArchiveHeader directory;
@@ -43,9 +54,9 @@ TZorelLZArchiveHeader LoadDirectory(const std::string& archive, const TArchiveLo
         return 0;  // the whole directory is in hand
       });
   if (result == kLZReadDirectoryFailed && location.Spanned()) {
-    FailCommand(archive, "the directory goes on in part 2, which only extract and test read");
+    FailCommand(shown, "the directory goes on in part 2, which only extract and test read");
   }
-  if (result < 0) FailCommand(archive, LZReadResultCause(result));
+  if (result < 0) FailCommand(shown, ResultCause(result));
   return directory;
 }
 
@@ -55,21 +66,39 @@ std::string EntryPath(const TZorelLZArchiveHeader& directory, std::int32_t k) {
   return path;
 }
 
+std::string EntryMethod(const TLZFileEntry& entry) {
+  return MethodName(entry.Method, entry.IsFolder != 0, entry.Compressed != 0);
+}
+
 // ---- Table ----
 
+// "0", "-" and nothing are what the engine records for an entry without a
+// version.
+bool HasVersion(const TLZFileEntry& entry) {
+  const std::string version = entry.FileVersion.Get();
+  return !version.empty() && version != "0" && version != "-";
+}
+
 void PrintTable(const TZorelLZArchiveHeader& directory) {
-  std::printf("%5s  %-6s  %10s  %10s  %5s  %-19s  %-4s  %-8s  %-8s  %s\n", "#", "Method", "Packed",
-              "Size", "Ratio", "Date", "Attr", "CRC", "Version", "Path");
+  bool versions = false;
+  for (const TLZFileEntry& entry : directory.Entries) versions = versions || HasVersion(entry);
+  const auto version_column = [versions](const std::string& text) {
+    if (!versions) return std::string();
+    std::string shown = ArchiveText(text);
+    if (shown.size() < 8) shown.resize(8, ' ');
+    return shown + "  ";
+  };
+  std::printf("%5s  %-18s  %10s  %10s  %5s  %-19s  %-4s  %-8s  %s%s\n", "#", "Method", "Packed",
+              "Size", "Saved", "Date", "Attr", "CRC", version_column("Version").c_str(), "Path");
   for (std::int32_t k = 1; k <= directory.Count; ++k) {
     const TLZFileEntry& entry = directory.Entry(k);
     const std::string comment = IsCommentEntry(entry) ? "  [comment]" : "";
-    std::printf("%5d  %-6s  %10d  %10d  %4d%%  %-19s  %-4s  %-8s  %-8s  %s%s\n", k,
-                MethodName(entry.Method, entry.IsFolder != 0).c_str(), entry.CompressedSize,
-                entry.UncompressedSize,
+    std::printf("%5d  %-18s  %10d  %10d  %4d%%  %-19s  %-4s  %-8s  %s%s%s\n", k,
+                EntryMethod(entry).c_str(), entry.CompressedSize, entry.UncompressedSize,
                 CompressionRatio(entry.CompressedSize, entry.UncompressedSize),
                 DosDateText(entry.FileDate).c_str(), AttributeFlags(entry.FileAttr).c_str(),
-                CrcText(entry.FileCRC).c_str(), ArchiveText(entry.FileVersion.Get()).c_str(),
-                ArchiveText(EntryPath(directory, k)).c_str(), comment.c_str());
+                CrcText(entry.FileCRC).c_str(), version_column(entry.FileVersion.Get()).c_str(),
+                NativeText(Cp1252ToUtf8(EntryPath(directory, k))).c_str(), comment.c_str());
   }
 }
 
@@ -93,11 +122,11 @@ void PrintSummary(const std::string& archive, const TArchiveLocation& location,
     packed += entry.CompressedSize;
     size += entry.UncompressedSize;
   }
-  std::printf("%s: %s, %s, %lld -> %lld bytes (ratio %d%%)%s\n", archive.c_str(),
+  std::printf("%s: %s, %s, %lld -> %lld bytes (%s)%s\n", archive.c_str(),
               FilesText(directory.Count - folders).c_str(),
               (std::to_string(folders) + (folders == 1 ? " folder" : " folders")).c_str(),
               static_cast<long long>(size), static_cast<long long>(packed),
-              CompressionRatio(packed, size), WhereFound(location).c_str());
+              SavedText(packed, size).c_str(), WhereFound(location).c_str());
 }
 
 // ---- JSON ----
@@ -156,13 +185,13 @@ json HeaderJson(const TArchiveLocation& location) {
 json EntryJson(const TZorelLZArchiveHeader& directory, std::int32_t k) {
   const TLZFileEntry& entry = directory.Entry(k);
   return {{"number", k},
-          {"path", Cp1252ToUtf8(EntryPath(directory, k))},
+          {"path", NativeText(Cp1252ToUtf8(EntryPath(directory, k)))},
           {"name", Cp1252ToUtf8(directory.Name(k))},
-          {"is_folder", entry.IsFolder},
+          {"is_folder", entry.IsFolder != 0},
           {"folder_index", entry.FolderIndex},
           {"parent_index", entry.ParentIndex},
           {"file_version", Cp1252ToUtf8(entry.FileVersion.Get())},
-          {"compressed", entry.Compressed},
+          {"compressed", entry.Compressed != 0},
           {"compressed_size", entry.CompressedSize},
           {"uncompressed_size", entry.UncompressedSize},
           {"file_date", entry.FileDate},
@@ -174,7 +203,8 @@ json EntryJson(const TZorelLZArchiveHeader& directory, std::int32_t k) {
           {"name_length", entry.NameLength},
           {"archive_id", entry.ArchiveID},
           {"method", entry.Method},
-          {"method_name", MethodName(entry.Method, entry.IsFolder != 0)},
+          {"method_name", EntryMethod(entry)},
+          {"saved_percent", CompressionRatio(entry.CompressedSize, entry.UncompressedSize)},
           {"comment", IsCommentEntry(entry)}};
 }
 
@@ -182,15 +212,20 @@ void PrintJson(const std::string& archive, const TArchiveLocation& location,
                const TZorelLZArchiveHeader& directory) {
   json entries = json::array();
   for (std::int32_t k = 1; k <= directory.Count; ++k) entries.push_back(EntryJson(directory, k));
-  const json listing = {
-      {"archive", archive}, {"header", HeaderJson(location)}, {"entries", std::move(entries)}};
+  const json listing = {{"format", kJsonFormat},
+                        {"archive", archive},
+                        {"header", HeaderJson(location)},
+                        {"entries", std::move(entries)}};
   // A file name given on the command line need not be UTF-8.
   std::printf("%s\n", listing.dump(2, ' ', false, json::error_handler_t::replace).c_str());
 }
 
 void RunList(const TListRequest& request) {
-  const TArchiveLocation location = LocateArchiveOrFail(request.Archive);
-  const TZorelLZArchiveHeader directory = LoadDirectory(request.Archive, location);
+  TWorkFolder work;
+  const std::string archive = InputFile(request.Archive, work);
+  const TArchiveLocation location = LocateArchiveOrFail(archive, request.Archive);
+  const TZorelLZArchiveHeader directory = LoadDirectory(archive, request.Archive, location);
+  if (request.Reporting.Quiet) return;
   if (request.Json) {
     PrintJson(request.Archive, location, directory);
   } else {
@@ -205,9 +240,14 @@ void RunList(const TListRequest& request) {
 void RegisterListCommand(CLI::App& app) {
   auto* command = app.add_subcommand("list", "List the entries of an archive");
   auto request = std::make_shared<TListRequest>();
-  command->add_option("ARCHIVE", request->Archive, "Archive, self-extracting file or part 1")
+  command
+      ->add_option("ARCHIVE", request->Archive,
+                   "Archive, self-extracting file or part 1; - for standard input")
       ->required();
   command->add_flag("--json", request->Json, "One JSON object: the header and every entry");
+  AddReportingOptions(*command, request->Reporting,
+                      "Print nothing; the status tells whether the directory loads",
+                      "The table and the summary (the default)");
   command->callback([request] { RunList(*request); });
 }
 

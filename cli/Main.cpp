@@ -1,35 +1,45 @@
-// zorellz: the command-line archiver.
+// zorellz: the command-line archiver.  The command line follows the GNU
+// conventions: `--help`, `--version`, `help [COMMAND]`, every message
+// prefixed with "zorellz:", status 2 for a command line that is wrong.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "cli/Commands.h"
+#include "cli/Usage.h"
 
 int main(int argc, char** argv) {
+  using namespace zorellz::cli;
   CLI::App app{
-      "zorellz - archives of the ZrlLZ format: creation, extraction, checksums, inspection"};
+      "zorellz - archives of the ZrlLZ format: creation, extraction, checksums, inspection",
+      "zorellz"};
   app.require_subcommand(1);
-  zorellz::cli::RegisterCrc32Command(app);
-  zorellz::cli::RegisterInfoCommand(app);
-  zorellz::cli::RegisterCodecCommand(app);
-  zorellz::cli::RegisterCreateCommand(app);
-  zorellz::cli::RegisterCompressCommand(app);
-  zorellz::cli::RegisterListCommand(app);
-  zorellz::cli::RegisterExtractCommand(app);
-  zorellz::cli::RegisterTestCommand(app);
-  zorellz::cli::RegisterExpandCommand(app);
-  zorellz::cli::RegisterSfxExtractCommand(app);
-  zorellz::cli::RegisterCommentCommand(app);
+  app.set_version_flag("--version", std::string("zorellz ") + ZORELLZ_VERSION);
+  app.footer(ExitStatusText());
+  RegisterCrc32Command(app);
+  RegisterInfoCommand(app);
+  RegisterCodecCommand(app);
+  RegisterCreateCommand(app);
+  RegisterCompressCommand(app);
+  RegisterListCommand(app);
+  RegisterExtractCommand(app);
+  RegisterTestCommand(app);
+  RegisterExpandCommand(app);
+  RegisterSfxExtractCommand(app);
+  RegisterCommentCommand(app);
+  RegisterHelpCommand(app);
   try {
+    CheckCommandName(app, argc, argv);
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? 0 : 1;
-  } catch (const zorellz::cli::TExitStatus& status) {
+    return ReportUsageError(app, error);
+  } catch (const TExitStatus& status) {
     return status.Code;
   } catch (const std::exception& error) {
-    zorellz::cli::ReportError("error", error.what());
-    return 1;
+    ReportError("error", error.what());
+    return kExitFailure;
   }
-  return 0;
+  return kExitSuccess;
 }

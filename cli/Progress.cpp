@@ -1,5 +1,7 @@
 #include "cli/Progress.h"
 
+#include "cli/EntryText.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -20,7 +22,7 @@ constexpr int kDefaultColumns = 80;
 constexpr double kMegabyte = 1e6;
 
 struct TProgress {
-  bool Quiet = false;
+  TReporting Reporting;
   bool Drawing = false;  // stderr is a terminal and the bar is wanted
   bool BarShown = false;
   TClock::time_point Started;
@@ -36,6 +38,7 @@ struct TProgress {
   std::int64_t CurrentFileBytes = 0;  // the size of the file being read
   std::int64_t InputBytes = 0;        // uncompressed size of the finished files
   std::string Current;
+  std::string CurrentPath;  // as the engine named it when the file began
   // Once the archive is built and being written to its place.
   bool Writing = false;
   std::string WritingLabel;
@@ -129,12 +132,15 @@ void FileBegins(const TLZReportRec& record) {
   progress.BytesBeforeFile = progress.BytesDone;
   progress.CurrentFileBytes = record.UncompressedSize;
   progress.Current = std::filesystem::path(record.FileName).filename().string();
+  progress.CurrentPath = record.FileName;
   DrawNowAndThen();
 }
 
 // A compressed file taken over ends with the size it had before it was
 // compressed: that counts for the summary, its own size for the bar.
 void FileDone(const TLZReportRec& record) {
+  // Not every operation names the file again at its end.
+  ProgressVerbose(record.FileName.empty() ? progress.CurrentPath : record.FileName);
   ++progress.FilesDone;
   progress.InputBytes += record.UncompressedSize;
   progress.BytesDone = progress.BytesBeforeFile + progress.CurrentFileBytes;
@@ -143,10 +149,14 @@ void FileDone(const TLZReportRec& record) {
 
 }  // namespace
 
-void ProgressStart(bool quiet) {
+std::FILE* ReportStream(const TReporting& reporting) {
+  return reporting.DataOnStdout ? stderr : stdout;
+}
+
+void ProgressStart(const TReporting& reporting) {
   progress = TProgress{};
-  progress.Quiet = quiet;
-  progress.Drawing = !quiet && isatty(STDERR_FILENO) == 1;
+  progress.Reporting = reporting;
+  progress.Drawing = !reporting.Quiet && isatty(STDERR_FILENO) == 1;
   progress.Started = TClock::now();
 }
 
@@ -193,6 +203,15 @@ void ProgressWriting(const std::string& label, std::int64_t done, std::int64_t t
   DrawNowAndThen();
 }
 
+void ProgressVerbose(const std::string& name) {
+  if (!progress.Reporting.Verbose || progress.Reporting.Quiet) return;
+  Erase();
+  std::FILE* out = ReportStream(progress.Reporting);
+  std::fprintf(out, "%s\n", NativeText(name).c_str());
+  std::fflush(out);
+  DrawNowAndThen();
+}
+
 void ProgressStop() {
   Erase();
 }
@@ -200,18 +219,15 @@ void ProgressStop() {
 void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes,
                      const std::string& placement) {
   Erase();
-  if (progress.Quiet) return;
+  if (progress.Reporting.Quiet) return;
   const double elapsed = Seconds(TClock::now() - progress.Started);
-  std::string ratio;
-  if (progress.InputBytes > 0) {
-    ratio = Format(" (%.1f%%)", 100.0 * static_cast<double>(output_bytes) /
-                                    static_cast<double>(progress.InputBytes));
-  }
   const std::string placed = placement.empty() ? "" : "; " + placement;
-  std::printf("%s: %d %s, %lld -> %lld bytes%s, %.2f s%s\n", output.c_str(), files,
-              files == 1 ? "file" : "files", static_cast<long long>(progress.InputBytes),
-              static_cast<long long>(output_bytes), ratio.c_str(), elapsed, placed.c_str());
-  std::fflush(stdout);
+  std::FILE* out = ReportStream(progress.Reporting);
+  std::fprintf(out, "%s: %d %s, %lld -> %lld bytes (%s), %.2f s%s\n", output.c_str(), files,
+               files == 1 ? "file" : "files", static_cast<long long>(progress.InputBytes),
+               static_cast<long long>(output_bytes),
+               SavedText(output_bytes, progress.InputBytes).c_str(), elapsed, placed.c_str());
+  std::fflush(out);
 }
 
 }  // namespace zorellz::cli

@@ -5,14 +5,31 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "archive/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 
-// Starts timing a command; `quiet` silences the bar and the summary.
-void ProgressStart(bool quiet);
+// How a command reports.  --quiet silences the bar, the summary and the
+// verbose lines; --verbose adds one line per entry as it is done.  When
+// stdout carries the command's data, those lines go to stderr.
+struct TReporting {
+  bool Quiet = false;
+  bool Verbose = false;
+  bool DataOnStdout = false;
+};
+
+// Where the summary and the verbose lines of the running command go.
+std::FILE* ReportStream(const TReporting& reporting);
+
+// Starts timing a command.
+void ProgressStart(const TReporting& reporting);
+
+// One line for an entry done, when the command is verbose: `name` as the
+// engine gave it, made printable, with the native separator.
+void ProgressVerbose(const std::string& name);
 
 // The engine's report function: follows the archive's first directory (-6),
 // the files as they begin (-1), their input bytes (n >= 0) and their ends (-2).
@@ -32,9 +49,9 @@ void ProgressWriting(const std::string& label, std::int64_t done, std::int64_t t
 // Removes the bar, so that an error line starts on a clean line.
 void ProgressStop();
 
-// Removes the bar and prints "<output>: N files, IN -> OUT bytes (R%), T s"
-// unless quiet, followed by "; <placement>" when one is given; IN is the
-// size of the finished inputs.
+// Removes the bar and prints "<output>: N files, IN -> OUT bytes (S% saved),
+// T s" unless quiet, followed by "; <placement>" when one is given; IN is
+// the size of the finished inputs.
 void ProgressSummary(const std::string& output, std::int32_t files, std::int64_t output_bytes,
                      const std::string& placement = {});
 

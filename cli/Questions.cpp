@@ -4,6 +4,7 @@
 
 #include "archive/engine/ZorelLZ.h"
 #include "cli/EntryText.h"
+#include "cli/Failure.h"
 #include "cli/SpanText.h"
 #include "cli/Terminal.h"
 #include "platform/File.h"
@@ -22,6 +23,7 @@ struct TQuestions {
   std::string Archive;
   bool Interactive = false;
   bool Cancelled = false;
+  std::optional<TReplaceAnswer> ForAll;  // after "all" or "none"
   std::vector<std::string> Spared;
   std::string RenamedTarget;  // the target being renamed
   TDiskRequest Disk;
@@ -39,12 +41,30 @@ std::uint8_t KeepAlways(const TLZReportRec&, const TLZReportRec&) {
 }
 
 std::uint8_t AskUser(const TLZReportRec& current, const TLZReportRec& existing) {
-  const std::optional<char> answer =
-      AskChoice(OverwriteQuestionText(current, existing) + " [y]es, [n]o, [c]ancel: ", "ync");
-  if (!answer || *answer == 'n') return kKeep;
-  if (*answer == 'y') return kReplace;
+  switch (AskReplace(OverwriteQuestionText(current, existing))) {
+    case TReplaceAnswer::kReplace:
+      return kReplace;
+    case TReplaceAnswer::kKeep:
+      return kKeep;
+    case TReplaceAnswer::kCancel:
+      break;
+  }
   questions.Cancelled = true;
   return kCancel;
+}
+
+// An answer in full or by its letter; "N" is none, "n" no.
+std::optional<TReplaceAnswer> ReadReplaceAnswer(const std::string& typed, bool& for_all) {
+  std::string word = typed;
+  word.erase(0, word.find_first_not_of(" \t"));
+  word.erase(word.find_last_not_of(" \t") + 1);
+  for_all = word == "a" || word == "A" || word == "all" || word == "N" || word == "none";
+  if (word == "y" || word == "Y" || word == "yes" || word == "a" || word == "A" || word == "all") {
+    return TReplaceAnswer::kReplace;
+  }
+  if (word == "n" || word == "no" || word == "N" || word == "none") return TReplaceAnswer::kKeep;
+  if (word == "c" || word == "C" || word == "cancel") return TReplaceAnswer::kCancel;
+  return std::nullopt;
 }
 
 std::string DiskQuestion(std::int32_t part, std::int32_t total, const std::string& drive) {
@@ -102,11 +122,49 @@ std::int32_t WriteDiskPrompt(std::int32_t disk_num, std::int32_t total_parts,
 
 }  // namespace
 
-TOverwritePolicy OverwritePolicyByName(const std::string& name) {
-  if (name == "always") return TOverwritePolicy::kAlways;
-  if (name == "never") return TOverwritePolicy::kNever;
-  if (name == "ask") return TOverwritePolicy::kAsk;
-  return StdinIsTerminal() ? TOverwritePolicy::kAsk : TOverwritePolicy::kAlways;
+TOverwrite OverwriteByName(const std::string& name, TOverwritePolicy off_terminal) {
+  if (name == "always") return {TOverwritePolicy::kAlways, false};
+  if (name == "never") return {TOverwritePolicy::kNever, false};
+  if (name == "ask") return {TOverwritePolicy::kAsk, false};
+  if (StdinIsTerminal()) return {TOverwritePolicy::kAsk, true};
+  return {off_terminal, true};
+}
+
+std::string OverwriteHelp(const std::string& off_terminal) {
+  return "Existing files: always replace, never, or ask (default: ask on a terminal, " +
+         off_terminal + " otherwise)";
+}
+
+void ReportKeptFiles(const std::vector<std::string>& kept) {
+  for (const std::string& name : kept) {
+    ReportError(NativeText(name), "exists; kept (--overwrite always replaces it)");
+  }
+  if (!kept.empty()) throw TExitStatus{kExitPartial};
+}
+
+TReplaceAnswer AskReplace(const std::string& first_line) {
+  if (questions.ForAll) return *questions.ForAll;
+  for (;;) {
+    const std::optional<std::string> typed = AskLine(first_line + kReplaceChoices);
+    if (!typed) return TReplaceAnswer::kKeep;
+    bool for_all = false;
+    const std::optional<TReplaceAnswer> answer = ReadReplaceAnswer(*typed, for_all);
+    if (!answer) continue;
+    if (for_all) questions.ForAll = answer;
+    return *answer;
+  }
+}
+
+TReplaceAnswer DecideReplace(const TOverwrite& overwrite, const std::string& first_line) {
+  switch (overwrite.Policy) {
+    case TOverwritePolicy::kAlways:
+      return TReplaceAnswer::kReplace;
+    case TOverwritePolicy::kNever:
+      return TReplaceAnswer::kKeep;
+    case TOverwritePolicy::kAsk:
+      break;
+  }
+  return AskReplace(first_line);
 }
 
 void QuestionsStart(const std::string& archive, bool assume_yes) {

@@ -15,9 +15,34 @@ namespace zorellz::cli {
 
 enum class TOverwritePolicy { kAlways, kNever, kAsk };
 
+// The policy of --overwrite for a command that writes files.
+struct TOverwrite {
+  TOverwritePolicy Policy = TOverwritePolicy::kNever;
+  // No --overwrite was given: files kept by the default "never" are named on
+  // stderr and make the status 2.
+  bool ByDefault = false;
+
+  // Files kept under this policy are named, with status 2.
+  bool NamesKeptFiles() const { return ByDefault && Policy == TOverwritePolicy::kNever; }
+};
+
 // "always", "never", "ask"; an empty name means ask when stdin is a
-// terminal, always otherwise.
-TOverwritePolicy OverwritePolicyByName(const std::string& name);
+// terminal, `off_terminal` otherwise.
+TOverwrite OverwriteByName(const std::string& name, TOverwritePolicy off_terminal);
+
+// --overwrite on `command`, its default described by `off_terminal`.
+std::string OverwriteHelp(const std::string& off_terminal);
+
+// What to do with one existing file.
+enum class TReplaceAnswer { kReplace, kKeep, kCancel };
+
+// Asks about one existing file (the first line of the question given, the
+// answers line added): "all" and "none" answer the questions that follow
+// as well.  Without a terminal, or when stdin ends, the file is kept.
+TReplaceAnswer AskReplace(const std::string& first_line);
+
+// The answer of `overwrite` for an existing file described by `first_line`.
+TReplaceAnswer DecideReplace(const TOverwrite& overwrite, const std::string& first_line);
 
 // Starts the questions of one command on `archive`.  With `assume_yes` (or
 // without a terminal to ask on) each disk prompt is answered "go on" once,
@@ -26,8 +51,12 @@ TOverwritePolicy OverwritePolicyByName(const std::string& name);
 // asking when its folder has the space it needs, and stops otherwise.
 void QuestionsStart(const std::string& archive, bool assume_yes);
 
+// Names each file kept by the default policy on stderr and, when there is
+// one, ends the command with status 2.
+void ReportKeptFiles(const std::vector<std::string>& kept);
+
 // The question function for `policy`: 1 replace, 0 keep, 2 cancel.  "ask"
-// shows the detailed question; when stdin ends the file is kept.
+// shows the two-line question of AskReplace.
 TLZQuestionProc OverwriteQuestion(TOverwritePolicy policy);
 // True when the user answered Cancel.
 bool OverwriteCancelled();

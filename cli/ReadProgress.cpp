@@ -12,7 +12,7 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 struct TReadProgress {
-  bool Quiet = false;
+  TReporting Reporting;
   TClock::time_point Started;
   TReadTally Tally;
   // A test reports a damaged entry after its end: the end is taken back.
@@ -57,6 +57,7 @@ void Track(const TLZReportRec& record, std::int32_t code) {
       break;
     case kLZReportSkipped:
       ++state.Tally.Kept;
+      state.Tally.KeptNames.push_back(record.FileName);
       break;
     default:
       break;
@@ -66,11 +67,11 @@ void Track(const TLZReportRec& record, std::int32_t code) {
 
 }  // namespace
 
-void ReadProgressStart(bool quiet) {
+void ReadProgressStart(const TReporting& reporting) {
   state = TReadProgress{};
-  state.Quiet = quiet;
+  state.Reporting = reporting;
   state.Started = TClock::now();
-  ProgressStart(quiet);
+  ProgressStart(reporting);
 }
 
 std::int32_t ReadProgressReport(TLZReportRec& record, std::int32_t code) {
@@ -88,7 +89,7 @@ const TReadTally& ReadTally() {
 
 void ReadProgressSummary(const std::string& subject, std::int32_t files, const std::string& done) {
   ProgressStop();
-  if (state.Quiet) return;
+  if (state.Reporting.Quiet) return;
   const TReadTally& tally = state.Tally;
   const double seconds = std::chrono::duration<double>(TClock::now() - state.Started).count();
   std::string bytes;
@@ -97,9 +98,10 @@ void ReadProgressSummary(const std::string& subject, std::int32_t files, const s
         ", " + std::to_string(tally.Packed) + " -> " + std::to_string(tally.Unpacked) + " bytes";
   }
   if (tally.Kept > 0) bytes += ", " + std::to_string(tally.Kept) + " kept";
-  std::printf("%s: %s %s%s, %.2f s\n", subject.c_str(), FilesText(files).c_str(), done.c_str(),
-              bytes.c_str(), seconds);
-  std::fflush(stdout);
+  std::FILE* out = ReportStream(state.Reporting);
+  std::fprintf(out, "%s: %s %s%s, %.2f s\n", subject.c_str(), FilesText(files).c_str(),
+               done.c_str(), bytes.c_str(), seconds);
+  std::fflush(out);
 }
 
 }  // namespace zorellz::cli

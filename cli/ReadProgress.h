@@ -10,22 +10,24 @@
 #include <vector>
 
 #include "archive/engine/ZrlTypes.h"
+#include "cli/Progress.h"
 
 namespace zorellz::cli {
 
 struct TReadTally {
-  std::int32_t Files = 0;     // files written (or found sound)
-  std::int64_t Packed = 0;    // their size in the archive
-  std::int64_t Unpacked = 0;  // their own size
-  std::int32_t Kept = 0;      // existing files left in place at the user's answer
+  std::int32_t Files = 0;              // files written (or found sound)
+  std::int64_t Packed = 0;             // their size in the archive
+  std::int64_t Unpacked = 0;           // their own size
+  std::int32_t Kept = 0;               // existing files left in place
+  std::vector<std::string> KeptNames;  // their paths, as the engine gave them
   // The names of the entries reported as damaged or not written, as the
   // engine gave them (target paths, or paths inside the archive for a test).
   std::vector<std::string> Failed;
   std::string LastBegun;  // the name of the last file begun
 };
 
-// Starts timing a command; `quiet` silences the bar and the summary.
-void ReadProgressStart(bool quiet);
+// Starts timing a command (see TReporting).
+void ReadProgressStart(const TReporting& reporting);
 
 // The engine's report function for reading operations.
 std::int32_t ReadProgressReport(TLZReportRec& record, std::int32_t code);

@@ -37,7 +37,7 @@ std::int32_t AcceptProtected(const TLZArchiveHeader&, std::int32_t) {
 // The disk prompt knows which part it asked for last.
 [[noreturn]] void FailOnSpannedPart(const std::string& archive, std::int64_t result) {
   const TDiskRequest disk = LastDiskRequest();
-  if (disk.Part == 0) FailCommand(archive, LZReadResultCause(result));
+  if (disk.Part == 0) FailCommand(archive, ResultCause(result));
   const std::string part = LZSpanPartName(archive, disk.Part);
   const std::string place = "part " + std::to_string(disk.Part) + " of " +
                             std::to_string(disk.Total) + " of the spanned archive";
@@ -48,7 +48,7 @@ std::int32_t AcceptProtected(const TLZArchiveHeader&, std::int32_t) {
       FailCommand(part,
                   (FileExists(part) ? "stopped at your request (" : "missing (") + place + ")");
     default:
-      FailCommand(part, LZReadResultCause(result) + " (" + place + ")");
+      FailCommand(part, ResultCause(result) + " (" + place + ")");
   }
 }
 
@@ -60,19 +60,19 @@ bool TArchiveLocation::Spanned() const {
 
 void RequireFile(const std::string& name) {
   if (FileExists(name)) return;
-  std::error_code error;
-  FailCommand(name, std::filesystem::is_directory(name, error) ? "is a folder" : "no such file");
+  FailCommand(name, MissingFileCause(name));
 }
 
-TArchiveLocation LocateArchiveOrFail(const std::string& name) {
-  RequireFile(name);
+TArchiveLocation LocateArchiveOrFail(const std::string& name, const std::string& shown) {
+  const std::string& subject = shown.empty() ? name : shown;
+  if (!FileExists(name)) FailCommand(subject, MissingFileCause(name));
   TArchiveLocation location;
   std::int32_t located;
   {
     const TProtectionScope inspection(true);
     located = LZLocateArchive(name, location.Header);
   }
-  if (located < 0) FailCommand(name, LZReadResultCause(kLZNotAnArchive));
+  if (located < 0) FailCommand(subject, ResultCause(kLZNotAnArchive));
   location.ThroughTrailer = located > 0;
   location.Offset =
       location.ThroughTrailer ? location.Header.Trailer.ArchiveOffset : LZSetHeaderOffset(-1);
@@ -120,7 +120,7 @@ void FailOnArchiveResult(const std::string& archive, std::int64_t result) {
     case kLZPartTooShort:
       FailOnSpannedPart(archive, result);
     default:
-      FailCommand(archive, LZReadResultCause(result));
+      FailCommand(archive, ResultCause(result));
   }
 }
 

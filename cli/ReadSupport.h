@@ -26,8 +26,8 @@ struct TArchiveLocation {
 
 // Finds the archive of `name`, protected or not, at the start of the file or
 // through its trailer; a missing file or one without an archive fails the
-// command.
-TArchiveLocation LocateArchiveOrFail(const std::string& name);
+// command, naming `shown` (the name the user gave) when it is not empty.
+TArchiveLocation LocateArchiveOrFail(const std::string& name, const std::string& shown = {});
 
 // Fails the command for a protected archive unless `accept`.
 void CheckProtection(const std::string& name, const TArchiveLocation& location, bool accept);
@@ -76,7 +76,7 @@ class TExtractionSettingsScope {
 std::int64_t RunReadOperation(const std::function<std::int64_t()>& operation,
                               const TEngineFiles& files);
 
-// "no such file" or "is a folder" unless `name` is an existing file.
+// Fails the command, in the system's words, unless `name` is an existing file.
 void RequireFile(const std::string& name);
 
 }  // namespace zorellz::cli

@@ -1,5 +1,6 @@
 #include "cli/SpanCreate.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -188,9 +189,9 @@ void CheckSpanTarget(const std::string& archive) {
   if (folder.empty()) folder = ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    FailCommand(archive, "its folder does not exist");
+    FailCommand(archive, SystemCause(ENOENT));
   }
-  if (std::filesystem::is_directory(archive, error)) FailCommand(archive, "is a folder");
+  if (std::filesystem::is_directory(archive, error)) FailCommand(archive, SystemCause(EISDIR));
 }
 
 std::int32_t CreateSpanned(const TSpanCreateRequest& request, TSpanPlacement& placement) {

@@ -31,8 +31,31 @@ std::optional<std::int32_t> DiskSizeByName(std::string_view name) {
   return std::nullopt;
 }
 
+// The factor of a size suffix (1024-based, either case); 0 for none known.
+std::int64_t SuffixFactor(char suffix) {
+  switch (suffix) {
+    case 'k':
+    case 'K':
+      return std::int64_t{1} << 10;
+    case 'm':
+    case 'M':
+      return std::int64_t{1} << 20;
+    case 'g':
+    case 'G':
+      return std::int64_t{1} << 30;
+    default:
+      return 0;
+  }
+}
+
 std::optional<std::int32_t> ParseSpanSize(std::string_view text) {
   if (const auto named = DiskSizeByName(text)) return named;
+  std::int64_t factor = 1;
+  if (!text.empty() && !IsDigit(text.back())) {
+    factor = SuffixFactor(text.back());
+    if (factor == 0) return std::nullopt;
+    text.remove_suffix(1);
+  }
   if (text.empty()) return std::nullopt;
   std::int64_t bytes = 0;
   for (const char c : text) {
@@ -41,13 +64,17 @@ std::optional<std::int32_t> ParseSpanSize(std::string_view text) {
     // Stop before a long run of digits can overflow.
     if (bytes > kMaxDiskSize) return std::nullopt;
   }
-  if (bytes < 1) return std::nullopt;
+  bytes *= factor;
+  // "2G" asks for the largest part there is, one byte short of 2 GiB.
+  if (factor > 1 && bytes == kMaxDiskSize + 1) bytes = kMaxDiskSize;
+  if (bytes < 1 || bytes > kMaxDiskSize) return std::nullopt;
   return static_cast<std::int32_t>(bytes);
 }
 
 std::string SpanSizeRule() {
-  return "the disk size is a byte count from 1 to 2147483647, or one of 1440, 720, 2880, 360, "
-         "1200, zip";
+  return "the disk size is a byte count from 1 to 2147483647, with k, M or G for 1024, 1024^2 "
+         "or 1024^3 bytes (2G: the largest, 2147483647), or one of 1440, 720, 2880, 360, 1200, "
+         "zip";
 }
 
 std::string GroupedNumber(std::int64_t number) {

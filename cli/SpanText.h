@@ -16,8 +16,10 @@ namespace zorellz::cli {
 std::optional<std::int32_t> DiskSizeByName(std::string_view name);
 
 // The disk size that a --span argument asks for: a named type (which wins
-// over the same digits read as bytes), or a byte count of decimal digits only
-// from 1 to 2,147,483,647; nothing for anything else.
+// over the same digits read as bytes), or a byte count of decimal digits
+// with an optional suffix k, M or G (1024-based, either case) from 1 to
+// 2,147,483,647 ("2G" is taken as that largest size); nothing for anything
+// else.
 std::optional<std::int32_t> ParseSpanSize(std::string_view text);
 
 // Why ParseSpanSize refused an argument, for the parser to show.

@@ -1,8 +1,9 @@
-// zorellz test ARCHIVE [--yes] [--quiet]
+// zorellz test ARCHIVE [--yes] [--quiet|--verbose]
 // Decodes every file of an archive without writing anything and checks its
 // size and CRC-32; each damaged entry is named on stderr and the command
 // ends with status 1.  Testing only inspects, so a protected archive is
-// tested as well.
+// tested as well.  "-" reads the archive from standard input, spooled
+// into a work file first (a reader needs the end of the file).
 #include <CLI/CLI.hpp>
 
 #include <memory>
@@ -16,6 +17,9 @@
 #include "cli/Questions.h"
 #include "cli/ReadProgress.h"
 #include "cli/ReadSupport.h"
+#include "cli/Streams.h"
+#include "cli/Usage.h"
+#include "platform/Names.h"
 
 namespace zorellz::cli {
 namespace {
@@ -23,15 +27,18 @@ namespace {
 struct TTestRequest {
   std::string Archive;
   bool Yes = false;
-  bool Quiet = false;
+  TReporting Reporting;
 };
 
-void RunTest(const TTestRequest& request) {
-  LocateArchiveOrFail(request.Archive);
+void RunTest(TTestRequest request) {
+  TWorkFolder work;
+  const std::string shown = request.Archive;
+  request.Archive = InputFile(request.Archive, work);
+  LocateArchiveOrFail(request.Archive, shown);
   const TProtectionScope inspection(true);
   const TDiskPromptScope disk_prompt;
   QuestionsStart(request.Archive, request.Yes);
-  ReadProgressStart(request.Quiet);
+  ReadProgressStart(request.Reporting);
 
   const std::int64_t result =
       RunReadOperation([&] { return LZTestArchive(request.Archive, ReadProgressReport); },
@@ -39,11 +46,11 @@ void RunTest(const TTestRequest& request) {
   ProgressStop();
   const TReadTally& tally = ReadTally();
   for (const std::string& entry : tally.Failed) {
-    ReportError(request.Archive, "damaged entry " + ArchiveText(entry));
+    ReportError(shown, "damaged entry " + NativeText(Cp1252ToUtf8(entry)));
   }
-  if (result < 0 && tally.Failed.empty()) FailOnArchiveResult(request.Archive, result);
-  ReadProgressSummary(request.Archive, tally.Files, "sound");
-  if (!tally.Failed.empty()) throw TExitStatus{1};
+  if (result < 0 && tally.Failed.empty()) FailOnArchiveResult(shown, result);
+  ReadProgressSummary(shown, tally.Files, "sound");
+  if (!tally.Failed.empty()) throw TExitStatus{kExitFailure};
 }
 
 }  // namespace
@@ -51,10 +58,13 @@ void RunTest(const TTestRequest& request) {
 void RegisterTestCommand(CLI::App& app) {
   auto* command = app.add_subcommand("test", "Check every file of an archive against its CRC-32");
   auto request = std::make_shared<TTestRequest>();
-  command->add_option("ARCHIVE", request->Archive, "Archive, self-extracting file or part 1")
+  command
+      ->add_option("ARCHIVE", request->Archive,
+                   "Archive, self-extracting file or part 1; - for standard input")
       ->required();
   command->add_flag("--yes", request->Yes, "Answer the disk prompts of a spanned archive");
-  command->add_flag("--quiet", request->Quiet, "No progress and no summary");
+  AddReportingOptions(*command, request->Reporting, "No progress and no summary",
+                      "A line for each file as it is checked");
   command->callback([request] { RunTest(*request); });
 }
 

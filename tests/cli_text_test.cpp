@@ -69,37 +69,40 @@ TEST(EntryText, NamesCannotSteerTheTerminal) {
   EXPECT_EQ(ArchiveText("\x9B\x81"), "\xE2\x80\xBA?");
 }
 
-TEST(EntryText, OverwriteQuestionDescribesTheEntry) {
+TEST(EntryText, OverwriteQuestionIsTwoLines) {
   TLZReportRec current;
   current.FileName = "/target/report.txt";
-  current.CompressedSize = 400;
-  current.UncompressedSize = 1000;
-  current.FileAttr = 0x21;
-  current.FileVersion = "1.2.3.456789";
-  current.FileCRC = 0xABCD;
+  current.UncompressedSize = 1456389;
+  current.FileDate = 0x00210000;  // 1980-01-01 00:00:00
   TLZReportRec existing;
   existing.FileName = "/target/report\x1B.txt";
-  EXPECT_EQ(OverwriteQuestionText(current, existing),
-            "The file \"/target/report?.txt\" already exists:\n"
-            "\n"
-            "File Name : /target/report.txt\n"
-            "Compressed Size  : 400 bytes\n"
-            "Uncompressed Size: 1000 bytes\n"
-            "File Attributes: _R_A  (33)\n"
-            "File Version : 1.2.3.45\n"
-            "32-bit CRC: 0000ABCD\n"
-            "Compression ratio: 60%\n"
-            "\n"
-            "Should I overwrite the existing file?");
+  existing.UncompressedSize = 1;
+  existing.FileDate = 0;
+  const std::string first = OverwriteQuestionText(current, existing);
+  EXPECT_EQ(first,
+            "\"/target/report?.txt\" already exists (1 byte, invalid); the new one has "
+            "1,456,389 bytes, 1980-01-01 00:00:00.\n");
+  const std::string answers = kReplaceChoices;
+  EXPECT_EQ(answers.find('\n'), std::string::npos);
+  for (const char* choice : {"[y]es", "[n]o", "[a]ll", "[N]one", "[c]ancel"}) {
+    EXPECT_NE(answers.find(choice), std::string::npos) << choice;
+  }
 }
 
-TEST(EntryText, OverwriteQuestionLinesAreCut) {
-  TLZReportRec current;
-  current.FileName = std::string(300, 'n');
-  const std::string text = OverwriteQuestionText(current, TLZReportRec{});
-  const std::size_t line = text.find("File Name : ");
-  ASSERT_NE(line, std::string::npos);
-  EXPECT_EQ(text.find('\n', line) - line, 255u);
+TEST(EntryText, MethodsAreNamedByLevel) {
+  EXPECT_EQ(MethodName(kLZMethodStored, false, false), "stored");
+  EXPECT_EQ(MethodName(kLZMethodStored, false, true), "fast, stored as is");
+  EXPECT_EQ(MethodName(kLZMethodLZSS, false, true), "fast");
+  EXPECT_EQ(MethodName(kLZMethodLZH, false, true), "max");
+  EXPECT_EQ(MethodName(kLZMethodLZH, true, false), "folder");
+  EXPECT_EQ(MethodName(9, false, true), "9");
+}
+
+TEST(EntryText, SavedShareIsLabelledAndPathsAreNative) {
+  EXPECT_EQ(SavedText(400, 1000), "60% saved");
+  EXPECT_EQ(SavedText(1200, 1000), "-20% saved");
+  EXPECT_EQ(NativeText("sub\\deeper\\small.txt"), "sub/deeper/small.txt");
+  EXPECT_EQ(NativeText("a\x1B\\b"), "a?/b");
 }
 
 TEST(SpanText, NamedDisksHaveTheirPartSizes) {
@@ -125,9 +128,21 @@ TEST(SpanText, SizeIsADiskNameOrAPositiveByteCount) {
   EXPECT_EQ(ParseSpanSize("2147483647"), 2147483647);
 }
 
+TEST(SpanText, SizeTakesA1024BasedSuffix) {
+  EXPECT_EQ(ParseSpanSize("12k"), 12 * 1024);
+  EXPECT_EQ(ParseSpanSize("1440k"), 1440 * 1024);  // not the disk type
+  EXPECT_EQ(ParseSpanSize("1440K"), 1440 * 1024);
+  EXPECT_EQ(ParseSpanSize("100M"), 100 * 1024 * 1024);
+  EXPECT_EQ(ParseSpanSize("1g"), 1024 * 1024 * 1024);
+  EXPECT_EQ(ParseSpanSize("2G"), 2147483647);  // the largest part there is
+  for (const char* text : {"k", "0k", "3G", "2049M", "1.5M", "1T", "1kb", "-1k", "1 k"}) {
+    EXPECT_EQ(ParseSpanSize(text), std::nullopt) << '"' << text << '"';
+  }
+}
+
 TEST(SpanText, SizeRefusesWhatNamesNoDisk) {
-  for (const char* text : {"", "0", "000", "-5", "+5", "abc", "12k", " 100", "100 ", "1e6", "1.5",
-                           "ZIP", "2147483648", "99999999999999999999999"}) {
+  for (const char* text : {"", "0", "000", "-5", "+5", "abc", " 100", "100 ", "1e6", "1.5", "ZIP",
+                           "2147483648", "99999999999999999999999"}) {
     EXPECT_EQ(ParseSpanSize(text), std::nullopt) << '"' << text << '"';
   }
 }

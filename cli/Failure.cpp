@@ -1,0 +1,80 @@
+#include "cli/Failure.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "archive/engine/ResultText.h"
+#include "archive/engine/ZrlTypes.h"
+#include "cli/Progress.h"
+
+namespace zorellz::cli {
+
+void ReportError(const std::string& subject, const std::string& cause) {
+  ProgressStop();
+  std::fflush(stdout);
+  std::fprintf(stderr, "zorellz: %s: %s\n", subject.c_str(), cause.c_str());
+  std::fflush(stderr);
+}
+
+void FailCommand(const std::string& subject, const std::string& cause) {
+  ReportError(subject, cause);
+  throw TExitStatus{kExitFailure};
+}
+
+std::string SystemCause(int error) {
+  return std::strerror(error);
+}
+
+std::string CannotCreateCause(const std::string& name) {
+  std::error_code error;
+  if (std::filesystem::is_directory(name, error)) return SystemCause(EISDIR);
+  std::filesystem::path folder = std::filesystem::path(name).parent_path();
+  if (folder.empty()) folder = ".";
+  if (!std::filesystem::exists(folder, error)) return SystemCause(ENOENT);
+  if (!std::filesystem::is_directory(folder, error)) return SystemCause(ENOTDIR);
+  if (access(folder.c_str(), W_OK) != 0) return SystemCause(errno);
+  if (access(name.c_str(), F_OK) == 0 && access(name.c_str(), W_OK) != 0) {
+    return SystemCause(errno);
+  }
+  return "cannot be written";
+}
+
+std::string MissingFileCause(const std::string& name) {
+  std::error_code error;
+  if (std::filesystem::is_directory(name, error)) return SystemCause(EISDIR);
+  if (access(name.c_str(), R_OK) != 0) return SystemCause(errno);
+  return SystemCause(ENOENT);
+}
+
+namespace {
+
+std::string CreationCause(std::int64_t result) {
+  switch (result) {
+    case kLZNoFile:
+      return "the codec is not ready, or the output cannot be positioned";
+    case kLZWriteDirectoryFailed:
+      return "cannot write the archive's directory";
+    case kLZInputEndedEarly:
+      return "an input ended before its expected size";
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+std::string ResultCause(std::int64_t result, bool creating) {
+  if (creating) {
+    std::string cause = CreationCause(result);
+    if (!cause.empty()) return cause;
+  }
+  if (result == kLZArchiveMissing) return SystemCause(ENOENT);
+  return LZReadResultCause(result);
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,83 @@
+#include "cli/Streams.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "cli/Failure.h"
+#include "platform/System.h"
+
+namespace zorellz::cli {
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 16;
+
+// Copies `from` to `to` until `from` ends; errno tells why it stopped short.
+bool CopyStream(std::FILE* from, std::FILE* to) {
+  std::vector<char> block(kBlockSize);
+  for (;;) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), from);
+    if (got > 0 && std::fwrite(block.data(), 1, got, to) != got) return false;
+    if (got < block.size()) return std::ferror(from) == 0;
+  }
+}
+
+}  // namespace
+
+bool IsStdStream(const std::string& name) {
+  return name == "-";
+}
+
+TWorkFolder::~TWorkFolder() {
+  if (folder_.empty()) return;
+  std::error_code error;
+  std::filesystem::remove_all(folder_, error);
+}
+
+std::filesystem::path TWorkFolder::File(const std::string& name) {
+  if (folder_.empty()) {
+    const std::filesystem::path temp = TempDirectory();
+    folder_ = CreateUniqueDirectory(temp, "zorellz-");
+    if (folder_.empty()) {
+      FailCommand(temp.string(), "no work folder can be made here: " + SystemCause(errno));
+    }
+  }
+  return folder_ / name;
+}
+
+void SpoolStdin(const std::filesystem::path& file) {
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) FailCommand(file.string(), SystemCause(errno));
+  errno = 0;
+  const bool copied = CopyStream(stdin, out);
+  const int copy_error = errno;
+  const bool closed = std::fclose(out) == 0;
+  if (!copied) FailCommand("-", "standard input cannot be read: " + SystemCause(copy_error));
+  if (!closed) FailCommand(file.string(), SystemCause(errno));
+}
+
+void CopyToStdout(const std::filesystem::path& file) {
+  std::FILE* in = std::fopen(file.c_str(), "rb");
+  if (in == nullptr) FailCommand(file.string(), SystemCause(errno));
+  std::fflush(stdout);
+  // A reader that went away is an error to report, not a signal that ends
+  // the process before the work files are removed.
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  errno = 0;
+  const bool copied = CopyStream(in, stdout) && std::fflush(stdout) == 0;
+  const int copy_error = errno;
+  std::signal(SIGPIPE, previous);
+  std::fclose(in);
+  if (!copied) FailCommand("-", "standard output cannot be written: " + SystemCause(copy_error));
+}
+
+std::string InputFile(const std::string& name, TWorkFolder& work) {
+  if (!IsStdStream(name)) return name;
+  const std::filesystem::path spool = work.File("stdin");
+  SpoolStdin(spool);
+  return spool.string();
+}
+
+}  // namespace zorellz::cli

@@ -1,0 +1,42 @@
+// "-" in the place of a file name: standard input or standard output.  The
+// engine reads and writes named files, and finds an archive's trailer at the
+// end of its file, so standard input is first spooled into a private work
+// file, and output meant for standard output is written to one and copied
+// out once it is complete.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace zorellz::cli {
+
+bool IsStdStream(const std::string& name);
+
+// A private folder in the temporary folder (TEMP, TMP, TMPDIR, /tmp),
+// removed with everything in it when this ends.
+class TWorkFolder {
+ public:
+  TWorkFolder() = default;
+  ~TWorkFolder();
+  TWorkFolder(const TWorkFolder&) = delete;
+  TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+  // The path of `name` in the folder, made on first use; a folder that
+  // cannot be made fails the command.
+  std::filesystem::path File(const std::string& name);
+
+ private:
+  std::filesystem::path folder_;
+};
+
+// Copies standard input into `file`; a failure ends the command.
+void SpoolStdin(const std::filesystem::path& file);
+
+// Copies `file` to standard output; a failure (a closed pipe included) ends
+// the command.
+void CopyToStdout(const std::filesystem::path& file);
+
+// `name`, or the work file that holds standard input when it is "-".
+std::string InputFile(const std::string& name, TWorkFolder& work);
+
+}  // namespace zorellz::cli
