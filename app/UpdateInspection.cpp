@@ -19,6 +19,7 @@
 #include "platform/FileInUse.h"
 #include "platform/FolderLock.h"
 #include "platform/Names.h"
+#include "platform/System.h"
 
 namespace tessaline {
 
@@ -102,7 +103,9 @@ bool VerifyEntries(const QString& update_file) {
   DamagedEntries().clear();
   std::int32_t result = 0;
   try {
-    result = zorellz::LZTestArchive(update_file.toStdString(), NoteDamage);
+    zorellz::TLZContext context;
+    context.Jobs = static_cast<std::int32_t>(zorellz::AvailableCores());
+    result = zorellz::LZTestArchive(context, update_file.toStdString(), NoteDamage);
   } catch (const std::exception& error) {
     PrintError(
         UpdateMessage(TUpdateMessage::kUpdateNotReadable).arg(update_file, Text(error.what())));

@@ -22,6 +22,7 @@
 #include "archive/component/PropertyStream.h"
 #include "archive/engine/ResultText.h"
 #include "platform/Names.h"
+#include "platform/System.h"
 #include "platform/Termination.h"
 #include "ui/AppStrings.h"
 #include "ui/UiColor.h"
@@ -184,6 +185,9 @@ TfrmDatabaseDist::TfrmDatabaseDist(QWidget* parent, const QString& update_file)
   lblFileName = MakeFileNameLabel(this);
 
   ApplyExtractSettings(Extract);
+  // Entries are decoded on every core; files are still put in place one by
+  // one, in the update's order, only when complete and verified.
+  Extract.SetJobs(static_cast<std::int32_t>(zorellz::AvailableCores()));
   Extract.OnProgressReport = [this](zorellz::TZorelLZObj& sender,
                                     const zorellz::TLZReportRec& record, std::int32_t number) {
     return ExtractProgressReport(sender, record, number);

@@ -30,38 +30,30 @@ namespace {
 enum class TDirection { kEncode, kDecode };
 
 // Runs one stream of a method from `input` to `output`.
-using TStreamCoder = void (*)(TFile& input, TFile& output, TDirection direction);
+using TStreamCoder = void (*)(TLZCodecSet& codecs, TFile& input, TFile& output,
+                              TDirection direction);
 
-// The LZSS codec reads and writes the command's files while this lives.
-class TLZSSFileIO {
- public:
-  TLZSSFileIO(TFile& input, TFile& output) {
-    LZSSSetIOFunctions(
-        [&input](std::uint8_t* buffer) {
-          return static_cast<std::uint32_t>(input.Read(buffer, kLZSSBufferSize));
-        },
-        [&output](const std::uint8_t* buffer, std::uint32_t count) {
-          output.Write(buffer, count);
-          return count;
-        });
-  }
-  ~TLZSSFileIO() { LZSSSetIOFunctions(nullptr, nullptr); }
-  TLZSSFileIO(const TLZSSFileIO&) = delete;
-  TLZSSFileIO& operator=(const TLZSSFileIO&) = delete;
-};
-
-void CodeLZSS(TFile& input, TFile& output, TDirection direction) {
-  TLZSSFileIO io(input, output);
+// The command's LZSS coder reads and writes the command's files.
+void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direction) {
+  TLZSSCodec& lzss = codecs.LZSS();
+  lzss.SetIOFunctions(
+      [&input](std::uint8_t* buffer) {
+        return static_cast<std::uint32_t>(input.Read(buffer, kLZSSBufferSize));
+      },
+      [&output](const std::uint8_t* buffer, std::uint32_t count) {
+        output.Write(buffer, count);
+        return count;
+      });
   if (direction == TDirection::kEncode) {
-    LZSSEncode();
+    lzss.Encode();
   } else {
-    LZSSDecode();
+    lzss.Decode();
   }
 }
 
 // The adaptive Huffman LZ codec works on the files itself.  A stream that
 // ends before its end code fails the command, as does a lack of memory.
-void CodeLZH(TFile& input, TFile& output, TDirection direction) {
+void CodeLZH(TLZCodecSet&, TFile& input, TFile& output, TDirection direction) {
   const std::int64_t result =
       direction == TDirection::kEncode ? LZHCompress(input, output) : LZHDecompress(input, output);
   if (result == kLZHTruncated) {
@@ -93,20 +85,6 @@ std::vector<std::string> MethodNames() {
   for (const TMethod& method : kMethods) names.emplace_back(method.Name);
   return names;
 }
-
-// The codec of one level, prepared for the command and released on every way
-// out.
-class TCodecScope {
- public:
-  explicit TCodecScope(std::uint8_t level) : ready_(LZInitCodec(level)) {}
-  ~TCodecScope() { LZDoneCodec(); }
-  TCodecScope(const TCodecScope&) = delete;
-  TCodecScope& operator=(const TCodecScope&) = delete;
-  bool Ready() const { return ready_; }
-
- private:
-  bool ready_;
-};
 
 struct TCodecRequest {
   std::string Direction;
@@ -143,8 +121,9 @@ void RunCodec(const TCodecRequest& request) {
   if (IsSameFile(input_name, output_name)) {
     FailCommand(request.Output, "is the input file as well");
   }
-  TCodecScope codec(method.Level);
-  if (!codec.Ready()) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
+  // The command's own coders, released with them on every way out.
+  TLZCodecSet codecs;
+  if (!codecs.Init(method.Level)) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
   TPendingFile output;
   if (!output.Create(OutputTarget(output_name), &error)) {
     FailCommand(request.Output,
@@ -153,7 +132,7 @@ void RunCodec(const TCodecRequest& request) {
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
-    method.Code(input, output.File(), direction);
+    method.Code(codecs, input, output.File(), direction);
     if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
     if (to_stdout) CopyToStdout(output_name);
     if (request.Reporting.Verbose) {

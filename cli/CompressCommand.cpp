@@ -71,14 +71,18 @@ TCompressFiles EngineFiles(const TCompressRequest& request, TWorkFolder& work) {
 std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& files, bool replace) {
   const TLZQuestionProc confirm = replace ? ReplaceExisting : KeepExisting;
   const TEngineFiles engine_files{files.ShownOutput, request.Input};
+  TLZContext context;
   if (request.Output.empty() && request.Level.empty() && !files.OutputToStdout) {
     return RunEngineOperation(
-        [&] { return LZCompressFileAutoName(files.Input, confirm, ProgressReport); }, engine_files);
+        [&] { return LZCompressFileAutoName(context, files.Input, confirm, ProgressReport); },
+        engine_files);
   }
   const TLZCompressionChoices level =
       request.Level.empty() ? LZMaxCompression : LevelByName(request.Level);
   return RunEngineOperation(
-      [&] { return LZCompressFile(files.Input, files.Output, confirm, level, ProgressReport); },
+      [&] {
+        return LZCompressFile(context, files.Input, files.Output, confirm, level, ProgressReport);
+      },
       engine_files);
 }
 

@@ -27,6 +27,7 @@
 #include "cli/Commands.h"
 #include "cli/CreateInputs.h"
 #include "cli/CreateSupport.h"
+#include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/SpanCreate.h"
@@ -49,6 +50,7 @@ struct TCreateRequest {
   std::string Span;  // empty: one archive file, written in place
   bool Yes = false;
   bool Protect = false;
+  std::int32_t Jobs = 1;
   TReporting Reporting;
 };
 
@@ -76,35 +78,27 @@ std::string LeftOutCause(TLZSkipReason reason) {
   return "left out";
 }
 
-// Engine state that the command changes, put back on every way out.  Counts
-// the inputs that the engine leaves out.
-class TCreateScope {
+// The engine context of one create command: inputs left out are named and
+// counted, and the archive is marked protected when asked.
+class TCreateContext {
  public:
-  explicit TCreateScope(bool protect) {
-    previous_skip_hook_ =
-        LZSetSkippedInputHook([this](const std::string& path, TLZSkipReason reason) {
-          ++left_out_;
-          ProgressInputLeftOut("zorellz: " + path + ": " + LeftOutCause(reason),
-                               reason == TLZSkipReason::kCannotOpen);
-        });
-    if (protect) {
-      previous_password_hook_ = LZSetPassWordHook(MarkProtected);
-      password_hook_set_ = true;
-    }
+  TCreateContext(bool protect, std::int32_t jobs) {
+    context_.SkippedInput = [this](const std::string& path, TLZSkipReason reason) {
+      ++left_out_;
+      ProgressInputLeftOut("zorellz: " + path + ": " + LeftOutCause(reason),
+                           reason == TLZSkipReason::kCannotOpen);
+    };
+    if (protect) context_.SetPassWord = MarkProtected;
+    context_.Jobs = jobs;
   }
-  ~TCreateScope() {
-    LZSetSkippedInputHook(std::move(previous_skip_hook_));
-    if (password_hook_set_) LZSetPassWordHook(previous_password_hook_);
-  }
-  TCreateScope(const TCreateScope&) = delete;
-  TCreateScope& operator=(const TCreateScope&) = delete;
+  TCreateContext(const TCreateContext&) = delete;
+  TCreateContext& operator=(const TCreateContext&) = delete;
 
+  TLZContext& Engine() { return context_; }
   int LeftOut() const { return left_out_; }
 
  private:
-  TLZSkippedInputHook previous_skip_hook_;
-  TLZSetPassWordProc previous_password_hook_ = nullptr;
-  bool password_hook_set_ = false;
+  TLZContext context_;
   int left_out_ = 0;
 };
 
@@ -144,21 +138,21 @@ void CheckStub(const TCreateRequest& request) {
   FailCommand(request.Archive, ResultCause(result, true));
 }
 
-std::int32_t Create(const TCreateRequest& request) {
+std::int32_t Create(TLZContext& context, const TCreateRequest& request) {
   const TLZCompressionChoices level = LevelByName(request.Level);
   const TLZRecurse recurse = RecurseByName(request.Recurse);
   const TEngineFiles files{request.Archive, request.FileSpecs};
   if (request.Stub.empty()) {
     return RunEngineOperation(
         [&] {
-          return LZCreateArchive(request.FileSpecs, request.Archive, recurse, level,
+          return LZCreateArchive(context, request.FileSpecs, request.Archive, recurse, level,
                                  ProgressReport);
         },
         files);
   }
   return RunEngineOperation(
       [&] {
-        return LZCreateSFXArchive(request.Stub, request.FileSpecs, request.Archive, level,
+        return LZCreateSFXArchive(context, request.Stub, request.FileSpecs, request.Archive, level,
                                   ProgressReport, recurse);
       },
       files);
@@ -176,15 +170,15 @@ TSpanCreateRequest SpanRequest(const TCreateRequest& request) {
   return span;
 }
 
-void CreateInPlace(const TCreateRequest& request, std::int64_t stub_size) {
-  const std::int32_t result = Create(request);
+void CreateInPlace(TLZContext& context, const TCreateRequest& request, std::int64_t stub_size) {
+  const std::int32_t result = Create(context, request);
   if (result < 0) FailOnResult(request, result);
   ProgressSummary(request.Archive, result, GetFileSizeOf(request.Archive) - stub_size);
 }
 
-void CreateOnDisks(const TCreateRequest& request, std::int64_t stub_size) {
+void CreateOnDisks(TLZContext& context, const TCreateRequest& request, std::int64_t stub_size) {
   TSpanPlacement placement;
-  const std::int32_t result = CreateSpanned(SpanRequest(request), placement);
+  const std::int32_t result = CreateSpanned(context, SpanRequest(request), placement);
   if (result < 0) FailOnResult(request, result);
   ProgressSummary(request.Archive, placement.Files, placement.FileBytes - stub_size,
                   PlacementText(placement.Written));
@@ -219,13 +213,13 @@ void RunCreate(TCreateRequest request) {
   if (spanned) CheckSpanTarget(request.Archive);
   const std::int64_t stub_size = request.Stub.empty() ? 0 : GetFileSizeOf(request.Stub);
   ProgressStart(request.Reporting);
-  TCreateScope scope(request.Protect);
+  TCreateContext context(request.Protect, request.Jobs);
   if (spanned) {
-    CreateOnDisks(request, stub_size);
+    CreateOnDisks(context.Engine(), request, stub_size);
   } else {
-    CreateInPlace(request, stub_size);
+    CreateInPlace(context.Engine(), request, stub_size);
   }
-  if (scope.LeftOut() > 0) throw TExitStatus{kExitPartial};
+  if (context.LeftOut() > 0) throw TExitStatus{kExitPartial};
 }
 
 // The parser refuses a size that names no disk before anything is built.
@@ -271,6 +265,7 @@ void RegisterCreateCommand(CLI::App& app) {
                    "or ask")
       ->check(CLI::IsMember({"always", "never", "ask"}))
       ->capture_default_str();
+  AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for each file as it goes in");
   command->callback([request] { RunCreate(*request); });

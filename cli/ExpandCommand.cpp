@@ -27,6 +27,7 @@
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
+#include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/ReadProgress.h"
@@ -47,6 +48,7 @@ struct TExpandRequest {
   std::string Overwrite;  // empty: ask on a terminal, never otherwise
   bool NoCrcCheck = false;
   bool ToStdout = false;
+  std::int32_t Jobs = 1;  // one stream is coded on one core, whatever it says
   TReporting Reporting;
 };
 
@@ -105,16 +107,18 @@ std::string AnswerSubject(const TExpandRequest& request, std::string& cause) {
   }
 }
 
-std::int64_t Expand(const TExpandRequest& request, const TExpandFiles& files,
+std::int64_t Expand(TLZContext& context, const TExpandRequest& request, const TExpandFiles& files,
                     TOverwritePolicy policy) {
   const TLZQuestionProc question = OverwriteQuestion(policy);
   const TEngineFiles shown{request.Output.empty() ? request.Input : request.Output, request.Input};
   if (files.Output.empty()) {
-    return RunReadOperation([&] { return LZExpandFile(files.Input, question, ReadProgressReport); },
-                            shown);
+    return RunReadOperation(
+        [&] { return LZExpandFile(context, files.Input, question, ReadProgressReport); }, shown);
   }
   return RunReadOperation(
-      [&] { return LZDecompressFile(files.Input, files.Output, question, ReadProgressReport); },
+      [&] {
+        return LZDecompressFile(context, files.Input, files.Output, question, ReadProgressReport);
+      },
       shown);
 }
 
@@ -125,12 +129,13 @@ void RunExpand(TExpandRequest request) {
   }
   TWorkFolder work;
   const TExpandFiles files = ExpandFiles(request, work);
-  const TExtractionSettingsScope settings(!request.NoCrcCheck, LZGetDearchiveMask());
+  TLZContext context;
+  context.CheckCRC = !request.NoCrcCheck;
   const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
   QuestionsStart(request.Input, false);
   request.Reporting.DataOnStdout = files.OutputToStdout;
   ReadProgressStart(request.Reporting);
-  const std::int64_t result = Expand(request, files, overwrite.Policy);
+  const std::int64_t result = Expand(context, request, files, overwrite.Policy);
   ProgressStop();
   if (result == kLZDeclinedOverwrite) {
     std::string cause = overwrite.NamesKeptFiles() ? "exists; kept (--overwrite always replaces it)"
@@ -192,8 +197,9 @@ void RunSfxExtract(const TSfxExtractRequest& request) {
         FailCommand(archive, "exists; stopped at your request");
     }
   }
+  TLZContext context;
   const std::int64_t result =
-      RunReadOperation([&] { return LZExtractArchiveFromSFX(request.Sfx, archive); },
+      RunReadOperation([&] { return LZExtractArchiveFromSFX(context, request.Sfx, archive); },
                        TEngineFiles{archive, request.Sfx});
   if (result == kLZCannotCreateOutput) FailCommand(archive, CannotCreateCause(archive));
   if (result < 0) FailCommand(request.Sfx, ResultCause(result));
@@ -222,14 +228,15 @@ void RunComment(const TCommentRequest& request) {
                 "is a spanned archive: `zorellz extract --entry N` extracts its comment, "
                 "the entry that `zorellz list` marks");
   }
-  const TProtectionScope protection(request.AcceptProtected);
-  const THeaderOffsetScope offset(location.Offset);
-  const TExtractionSettingsScope settings(true, LZGetDearchiveMask());
+  TLZContext context;
+  ReadProtected(context, request.AcceptProtected);
+  context.HeaderOffset = location.Offset;
+  context.CheckCRC = true;
   std::string path;
   const std::string target = request.Target.empty() ? "." : request.Target;
-  const std::int64_t result =
-      RunReadOperation([&] { return LZExtractComment(request.Archive, request.Target, &path); },
-                       TEngineFiles{target, request.Archive});
+  const std::int64_t result = RunReadOperation(
+      [&] { return LZExtractComment(context, request.Archive, request.Target, &path); },
+      TEngineFiles{target, request.Archive});
   if (result == kLZCannotCreateFolder) FailCommand(target, "cannot be created");
   if (result == kLZCRCMismatch) {
     FailCommand(request.Archive, "its comment is damaged; it was not written");
@@ -257,6 +264,7 @@ void RegisterExpandCommand(CLI::App& app) {
   command->add_option("--overwrite", request->Overwrite, OverwriteHelp("never"))
       ->check(CLI::IsMember({"always", "never", "ask"}));
   command->add_flag("--no-crc-check", request->NoCrcCheck, "Do not check the CRC-32");
+  AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for the file when it is done");
   command->callback([request] { RunExpand(*request); });

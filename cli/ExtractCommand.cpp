@@ -19,6 +19,7 @@
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
+#include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/ReadProgress.h"
@@ -40,6 +41,7 @@ struct TExtractRequest {
   bool Unexpanded = false;
   bool Yes = false;
   bool AcceptProtected = false;
+  std::int32_t Jobs = 1;
   TReporting Reporting;
 };
 
@@ -95,12 +97,14 @@ void ReportSparedTargets() {
   }
 }
 
-std::int64_t Extract(const TExtractRequest& request, const TOverwrite& overwrite) {
+std::int64_t Extract(TLZContext& context, const TExtractRequest& request,
+                     const TOverwrite& overwrite) {
   const TLZQuestionProc question = OverwriteQuestion(overwrite.Policy);
   return RunReadOperation(
       [&] {
-        return LZDecompressArchive(request.Archive, request.Target, question, ReadProgressReport,
-                                   RenameArchiveTarget, !request.Flat, request.Unexpanded);
+        return LZDecompressArchive(context, request.Archive, request.Target, question,
+                                   ReadProgressReport, RenameArchiveTarget, !request.Flat,
+                                   request.Unexpanded);
       },
       TEngineFiles{TargetFolder(request), request.Archive});
 }
@@ -128,13 +132,16 @@ void RunExtract(const TExtractRequest& request) {
   const TArchiveLocation location = LocateArchiveOrFail(request.Archive);
   CheckProtection(request.Archive, location, request.AcceptProtected);
   CheckEntryNumber(request, location);
-  const TProtectionScope protection(request.AcceptProtected);
-  const TExtractionSettingsScope settings(!request.NoCrcCheck, DearchiveMask(request));
-  const TDiskPromptScope disk_prompt;
+  TLZContext context;
+  ReadProtected(context, request.AcceptProtected);
+  context.CheckCRC = !request.NoCrcCheck;
+  context.DearchiveMask = DearchiveMask(request);
+  context.Jobs = request.Jobs;
+  UseDiskPrompt(context);
   QuestionsStart(request.Archive, request.Yes);
   ReadProgressStart(request.Reporting);
   const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
-  const std::int64_t result = Extract(request, overwrite);
+  const std::int64_t result = Extract(context, request, overwrite);
   ProgressStop();
   ReportSparedTargets();
   if (result < 0) FailOnResult(request, result);
@@ -166,6 +173,7 @@ void RegisterExtractCommand(CLI::App& app) {
                     "replace the archive itself");
   command->add_flag("--accept-protected", request->AcceptProtected,
                     "Extract an archive marked as protected");
+  AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for each file as it is written");
   command->callback([request] { RunExtract(*request); });

@@ -22,17 +22,6 @@ std::int32_t AcceptForInspection(const TLZArchiveHeader&, std::int32_t) {
   return kLZPasswordAccepted;
 }
 
-// Engine state changed for the command, put back on every way out.
-class TInspectionScope {
- public:
-  TInspectionScope() { LZSetCheckPassWordHook(AcceptForInspection); }
-  ~TInspectionScope() {
-    LZSetCheckPassWordHook(nullptr);
-    LZResetProtection();
-    LZSetHeaderOffset(0);
-  }
-};
-
 std::string RunCommandText(const TShortField<12>& field) {
   std::string text = field.Get();
   if (text.empty() || static_cast<std::uint8_t>(text[0]) == 0xFF) return "(none)";
@@ -75,9 +64,10 @@ struct TInfoRequest {
 
 void RunInfo(const TInfoRequest& request) {
   const std::string& name = request.Archive;
-  TInspectionScope scope;
+  TLZContext context;
+  context.CheckPassWord = AcceptForInspection;
   TLZArchiveHeader header;
-  std::int32_t located = LZLocateArchive(name, header);
+  std::int32_t located = LZLocateArchive(context, name, header);
   if (located == kLZNoFile) FailCommand(name, MissingFileCause(name));
   if (located < 0)
     FailCommand(name, "no archive found (neither at the start nor through a trailer)");
@@ -90,13 +80,13 @@ void RunInfo(const TInfoRequest& request) {
     std::printf("found      at offset 0\n");
   } else {
     std::printf("found      through the trailer, at offset %d\n", header.Trailer.ArchiveOffset);
-    LZSetHeaderOffset(header.Trailer.ArchiveOffset);
+    context.HeaderOffset = header.Trailer.ArchiveOffset;
   }
   std::printf("protected  %s\n", header.Trailer.Protection != 0 ? "yes" : "no");
   std::printf("header\n");
   PrintHeader(header);
   TZorelLZArchiveHeader directory;
-  std::int32_t loaded = LZLoadDirectory(name, directory);
+  std::int32_t loaded = LZLoadDirectory(context, name, directory);
   std::printf("directory  %s\n", DirectoryVerdict(loaded, directory).c_str());
   std::fflush(stdout);
   if (loaded != 0) FailCommand(name, "directory " + DirectoryVerdict(loaded, directory));

@@ -45,11 +45,12 @@ constexpr std::uint8_t kNoRunCommand = 0xFF;
 
 TZorelLZArchiveHeader LoadDirectory(const std::string& archive, const std::string& shown,
                                     const TArchiveLocation& location) {
-  const TProtectionScope inspection(true);
-  const THeaderOffsetScope offset(location.Offset);
+  TLZContext context;
+  ReadProtected(context, true);
+  context.HeaderOffset = location.Offset;
   TZorelLZArchiveHeader directory;
-  const std::int32_t result =
-      LZViewArchive(archive, [&directory](PZorelLZArchiveHeader loaded, std::int32_t entry) {
+  const std::int32_t result = LZViewArchive(
+      context, archive, [&directory](PZorelLZArchiveHeader loaded, std::int32_t entry) {
         if (entry == kLZReportSummary) directory = *loaded;
         return 0;  // the whole directory is in hand
       });

@@ -223,12 +223,8 @@ TDiskRequest LastDiskRequest() {
   return questions.Disk;
 }
 
-TDiskPromptScope::TDiskPromptScope() {
-  LZSetSpanPromptProc(DiskPrompt);
-}
-
-TDiskPromptScope::~TDiskPromptScope() {
-  LZSetSpanPromptProc(nullptr);
+void UseDiskPrompt(TLZContext& context) {
+  context.SpanPrompt = DiskPrompt;
 }
 
 }  // namespace zorellz::cli

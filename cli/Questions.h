@@ -5,6 +5,8 @@
 // one running command live in this module.
 #pragma once
 
+#include "archive/engine/LZContext.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -89,13 +91,7 @@ struct TDiskRequest {
 };
 TDiskRequest LastDiskRequest();
 
-// The disk prompt installed for the length of a command.
-class TDiskPromptScope {
- public:
-  TDiskPromptScope();
-  ~TDiskPromptScope();
-  TDiskPromptScope(const TDiskPromptScope&) = delete;
-  TDiskPromptScope& operator=(const TDiskPromptScope&) = delete;
-};
+// Makes DiskPrompt the disk prompt of a command's engine context.
+void UseDiskPrompt(TLZContext& context);
 
 }  // namespace zorellz::cli

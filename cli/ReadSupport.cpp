@@ -67,15 +67,13 @@ TArchiveLocation LocateArchiveOrFail(const std::string& name, const std::string&
   const std::string& subject = shown.empty() ? name : shown;
   if (!FileExists(name)) FailCommand(subject, MissingFileCause(name));
   TArchiveLocation location;
-  std::int32_t located;
-  {
-    const TProtectionScope inspection(true);
-    located = LZLocateArchive(name, location.Header);
-  }
+  TLZContext inspection;
+  ReadProtected(inspection, true);
+  const std::int32_t located = LZLocateArchive(inspection, name, location.Header);
   if (located < 0) FailCommand(subject, ResultCause(kLZNotAnArchive));
   location.ThroughTrailer = located > 0;
   location.Offset =
-      location.ThroughTrailer ? location.Header.Trailer.ArchiveOffset : LZSetHeaderOffset(-1);
+      location.ThroughTrailer ? location.Header.Trailer.ArchiveOffset : inspection.HeaderOffset;
   return location;
 }
 
@@ -85,31 +83,9 @@ void CheckProtection(const std::string& name, const TArchiveLocation& location, 
   }
 }
 
-TProtectionScope::TProtectionScope(bool accept) {
-  LZResetProtection();
-  LZSetCheckPassWordHook(accept ? AcceptProtected : nullptr);
-}
-
-TProtectionScope::~TProtectionScope() {
-  LZSetCheckPassWordHook(nullptr);
-  LZResetProtection();
-}
-
-THeaderOffsetScope::THeaderOffsetScope(std::int32_t offset) : saved_(LZSetHeaderOffset(offset)) {}
-
-THeaderOffsetScope::~THeaderOffsetScope() {
-  LZSetHeaderOffset(saved_);
-}
-
-TExtractionSettingsScope::TExtractionSettingsScope(bool check_crc, const std::string& mask)
-    : saved_check_crc_(LZGetCheckCRC()), saved_mask_(LZGetDearchiveMask()) {
-  LZSetCheckCRC(check_crc);
-  LZSetDearchiveMask(mask);
-}
-
-TExtractionSettingsScope::~TExtractionSettingsScope() {
-  LZSetCheckCRC(saved_check_crc_);
-  LZSetDearchiveMask(saved_mask_);
+void ReadProtected(TLZContext& context, bool accept) {
+  context.ProtectionAnswer = -1;
+  context.CheckPassWord = accept ? AcceptProtected : nullptr;
 }
 
 void FailOnArchiveResult(const std::string& archive, std::int64_t result) {

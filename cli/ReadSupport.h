@@ -1,6 +1,6 @@
 // What the reading commands (list, extract, test, expand, sfx-extract,
-// comment) share: finding the archive in a file, the engine state that one
-// command changes and always puts back, and how the engine's results and
+// comment) share: finding the archive in a file, the engine context of a
+// command, and how the engine's results and
 // exceptions become one line, "zorellz: <file>: <cause>", and exit status 1.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ResultText.h"
 #include "archive/engine/ZrlTypes.h"
 #include "cli/CreateSupport.h"
@@ -32,39 +33,10 @@ TArchiveLocation LocateArchiveOrFail(const std::string& name, const std::string&
 // Fails the command for a protected archive unless `accept`.
 void CheckProtection(const std::string& name, const TArchiveLocation& location, bool accept);
 
-// A protected archive read (`accept`) or refused for the length of a command.
-class TProtectionScope {
- public:
-  explicit TProtectionScope(bool accept);
-  ~TProtectionScope();
-  TProtectionScope(const TProtectionScope&) = delete;
-  TProtectionScope& operator=(const TProtectionScope&) = delete;
-};
-
-// The header offset at `offset` for the length of a command.
-class THeaderOffsetScope {
- public:
-  explicit THeaderOffsetScope(std::int32_t offset);
-  ~THeaderOffsetScope();
-  THeaderOffsetScope(const THeaderOffsetScope&) = delete;
-  THeaderOffsetScope& operator=(const THeaderOffsetScope&) = delete;
-
- private:
-  std::int32_t saved_;
-};
-
-// CRC checking and the dearchive mask for the length of a command.
-class TExtractionSettingsScope {
- public:
-  TExtractionSettingsScope(bool check_crc, const std::string& mask);
-  ~TExtractionSettingsScope();
-  TExtractionSettingsScope(const TExtractionSettingsScope&) = delete;
-  TExtractionSettingsScope& operator=(const TExtractionSettingsScope&) = delete;
-
- private:
-  bool saved_check_crc_;
-  std::string saved_mask_;
-};
+// Makes a command's engine context read protected archives (`accept`) or
+// refuse them.  Each command runs on a context of its own, so nothing needs
+// putting back.
+void ReadProtected(TLZContext& context, bool accept);
 
 // Fails the command for a negative result of reading `archive`; a part of a
 // spanned archive that is missing or wrong is named.

@@ -194,19 +194,20 @@ void CheckSpanTarget(const std::string& archive) {
   if (std::filesystem::is_directory(archive, error)) FailCommand(archive, SystemCause(EISDIR));
 }
 
-std::int32_t CreateSpanned(const TSpanCreateRequest& request, TSpanPlacement& placement) {
+std::int32_t CreateSpanned(TLZContext& context, const TSpanCreateRequest& request,
+                           TSpanPlacement& placement) {
   writing = TSpanWriting{};
   writing.ArchiveName = request.Archive;
   QuestionsStart(request.Archive, request.AssumeYes);
-  const TDiskPromptScope disk_prompt;
+  UseDiskPrompt(context);
   TLZSpanInfo info;
   info.DiskSize = request.DiskSize;
   info.IsSelfExtracting = request.Stub.empty() ? 0 : 1;
   info.StubName = request.Stub;
   const std::int32_t result = RunEngineOperation(
       [&] {
-        return LZCreateArchiveWithSpanning(request.FileSpecs, request.Archive, request.Recurse,
-                                           info, request.Level, SpanReport);
+        return LZCreateArchiveWithSpanning(context, request.FileSpecs, request.Archive,
+                                           request.Recurse, info, request.Level, SpanReport);
       },
       TEngineFiles{request.Archive, request.FileSpecs});
   if (IsPlacingResult(result)) FailOnSpanResult(request, info, result);

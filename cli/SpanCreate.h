@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/LZContext.h"
 #include "archive/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
@@ -37,6 +38,7 @@ void CheckSpanTarget(const std::string& archive);
 // Returns the builder's own negative results for the caller to report;
 // every failure to place the archive, and an archive without any file, end
 // the command with one line.
-std::int32_t CreateSpanned(const TSpanCreateRequest& request, TSpanPlacement& placement);
+std::int32_t CreateSpanned(TLZContext& context, const TSpanCreateRequest& request,
+                           TSpanPlacement& placement);
 
 }  // namespace zorellz::cli

@@ -13,6 +13,7 @@
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
+#include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/ReadProgress.h"
@@ -27,6 +28,7 @@ namespace {
 struct TTestRequest {
   std::string Archive;
   bool Yes = false;
+  std::int32_t Jobs = 1;
   TReporting Reporting;
 };
 
@@ -35,13 +37,15 @@ void RunTest(TTestRequest request) {
   const std::string shown = request.Archive;
   request.Archive = InputFile(request.Archive, work);
   LocateArchiveOrFail(request.Archive, shown);
-  const TProtectionScope inspection(true);
-  const TDiskPromptScope disk_prompt;
+  TLZContext context;
+  ReadProtected(context, true);
+  context.Jobs = request.Jobs;
+  UseDiskPrompt(context);
   QuestionsStart(request.Archive, request.Yes);
   ReadProgressStart(request.Reporting);
 
   const std::int64_t result =
-      RunReadOperation([&] { return LZTestArchive(request.Archive, ReadProgressReport); },
+      RunReadOperation([&] { return LZTestArchive(context, request.Archive, ReadProgressReport); },
                        TEngineFiles{request.Archive, request.Archive});
   ProgressStop();
   const TReadTally& tally = ReadTally();
@@ -63,6 +67,7 @@ void RegisterTestCommand(CLI::App& app) {
                    "Archive, self-extracting file or part 1; - for standard input")
       ->required();
   command->add_flag("--yes", request->Yes, "Answer the disk prompts of a spanned archive");
+  AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for each file as it is checked");
   command->callback([request] { RunTest(*request); });
