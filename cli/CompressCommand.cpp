@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "archive/engine/ResultText.h"
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
@@ -57,6 +58,10 @@ std::int32_t Compress(const TCompressRequest& request) {
   const std::string output = OutputName(request);
   switch (result) {
     case kLZSameInputOutput:
+      if (const std::int32_t why = LZCheckCompressNames(request.Input, output);
+          why != kLZSameInputOutput && why != 0) {
+        FailCommand(request.Input, LZReadResultCause(why));
+      }
       FailCommand(output, "is the input file as well");
     case kLZInputMissing:
       FailCommand(request.Input, "no such file");

@@ -58,7 +58,8 @@ std::string LeftOutCause(TLZSkipReason reason) {
     case TLZSkipReason::kCannotOpen:
       return "cannot be opened; archived as an empty entry";
     case TLZSkipReason::kNameNotStorable:
-      return "left out: its name cannot be stored (over 255 bytes, or not in Windows-1252)";
+      return "left out: its name cannot be stored (over 255 bytes, not in Windows-1252, "
+             "or refused by the archive name rule)";
     case TLZSkipReason::kTooLarge:
       return "left out: the archive cannot hold 2 GiB or more";
   }
@@ -132,6 +133,7 @@ void CheckStub(const TCreateRequest& request) {
   if (result == kLZCannotCreateOutput) {
     FailCommand(request.Archive, CannotCreateCause(request.Archive));
   }
+  if (result == kLZNoFileMatches) FailCommand(request.Archive, "no file matches " + request.FileSpecs);
   std::string cause = CommonResultCause(result);
   if (cause.empty()) cause = "failed with result " + std::to_string(result);
   FailCommand(request.Archive, cause);
@@ -170,6 +172,8 @@ TSpanCreateRequest SpanRequest(const TCreateRequest& request) {
 }
 
 void CreateInPlace(const TCreateRequest& request, std::int64_t stub_size) {
+  const TLZContextSnapshot settings(LZDefaultContext());
+  LZDefaultContext().RefuseEmptyArchive = true;  // an archive of nothing replaces nothing
   const std::int32_t result = Create(request);
   if (result < 0) FailOnResult(request, result);
   ProgressSummary(request.Archive, result, GetFileSizeOf(request.Archive) - stub_size);

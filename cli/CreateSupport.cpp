@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "archive/codec/ZrlErrors.h"
+#include "archive/engine/ResultText.h"
 #include "archive/engine/ZrlTypes.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
@@ -135,6 +136,9 @@ std::string CommonResultCause(std::int32_t result) {
       return "not enough memory for the codec";
     case kLZInputEndedEarly:
       return "an input ended before its expected size";
+    case kLZNameNotStorable:
+    case kLZInputTooLarge:
+      return LZReadResultCause(result);
     default:
       return {};
   }

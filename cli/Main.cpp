@@ -5,11 +5,14 @@
 #include <exception>
 
 #include "cli/Commands.h"
+#include "platform/WorkFiles.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
       "zorellz - archives of the ZrlLZ format: creation, extraction, checksums, inspection"};
   app.require_subcommand(1);
+  // An interrupted command leaves no work file behind (exit status 128 + signal).
+  zorellz::RemoveWorkFilesOnInterrupt();
   zorellz::cli::RegisterCrc32Command(app);
   zorellz::cli::RegisterInfoCommand(app);
   zorellz::cli::RegisterCodecCommand(app);

@@ -9,6 +9,7 @@
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
+#include "archive/engine/NameRule.h"
 #include "platform/DosTime.h"
 #include "platform/Names.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 // Sizes and totals are signed 32-bit fields.
 constexpr std::int64_t kLargestInput = 0x7FFFFFFF;
-constexpr std::size_t kLongestStoredName = 255;
 constexpr std::size_t kLongestVersion = 8;
 
 // The version text an entry stores: "0" stands for a file without one.
@@ -54,7 +54,7 @@ bool LZMatchCreateMask(std::string_view mask, std::string_view name) {
 
 std::optional<std::string> LZStoredName(const std::string& native_name) {
   std::optional<std::string> stored = NativeToArchivePath(native_name);
-  if (!stored || stored->empty() || stored->size() > kLongestStoredName) return std::nullopt;
+  if (!stored || !LZIsWritableEntryName(*stored)) return std::nullopt;
   return stored;
 }
 

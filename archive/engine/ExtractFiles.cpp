@@ -112,7 +112,7 @@ std::int64_t WriteData(TLZExtraction& extraction, const TLZFileItem& item, TFile
                        std::uint32_t& crc) {
   if (item.Compressed != 0) {
     return LZDecodeStream(extraction.Context, item.Method, extraction.Archive, item.CompressedSize,
-                          &output, crc);
+                          &output, crc, item.UncompressedSize);
   }
   return LZCopyBlockCRC(extraction.Context, extraction.Archive, &output, item.CompressedSize,
                         kReportWrites, &crc);
@@ -372,7 +372,8 @@ class TParallelPass {
       TFile& output = entry.Pending.File();
       entry.Written =
           item.Compressed != 0
-              ? LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output, entry.CRC)
+              ? LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output, entry.CRC,
+                               item.UncompressedSize)
               : LZCopyBlockCRC(local, archive, &output, item.CompressedSize, kReportWrites,
                                &entry.CRC);
     });

@@ -9,6 +9,7 @@
 #include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
+#include "platform/WorkFiles.h"
 #include "platform/DosTime.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
@@ -107,7 +108,7 @@ std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int p
 }
 
 void LZTempFileName(std::string& name) {
-  const std::filesystem::path created = CreateUniqueFile(TempDirectory(), "ZRL");
+  const std::filesystem::path created = CreateUniqueFile(TempDirectory(), WorkFilePrefix("", false));
   if (created.empty()) RaiseLZError(TLZErrorClass::kError, kMsgNoTempFileName);
   name = created.string();
 }

@@ -32,7 +32,8 @@ std::int32_t CheckEntry(TLZContext& context, TFile& archive, const TLZFileEntry&
   std::uint32_t crc = 0;
   const std::int64_t size =
       entry.Compressed != 0
-          ? LZDecodeStream(context, entry.Method, archive, entry.CompressedSize, nullptr, crc)
+          ? LZDecodeStream(context, entry.Method, archive, entry.CompressedSize, nullptr, crc,
+                           entry.UncompressedSize)
           : LZCopyBlockCRC(context, archive, nullptr, entry.CompressedSize, kProgressBytesWritten,
                            &crc);
   if (size < 0) return static_cast<std::int32_t>(size);

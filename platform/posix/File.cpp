@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/InOutError.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 
@@ -230,6 +231,7 @@ bool DirectoryExistsNative(const std::filesystem::path& path) {
 }
 
 bool DeleteFileNative(const std::filesystem::path& path) {
+  ForgetWorkFile(path);
   return unlink(path.c_str()) == 0;
 }
 
@@ -253,6 +255,7 @@ bool RenameWithoutReplacing(const char* from, const char* to) {
 }  // namespace
 
 bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+  ForgetWorkFile(from);
 #ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
@@ -261,6 +264,7 @@ bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::
 }
 
 bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+  ForgetWorkFile(from);
   return rename(from.c_str(), to.c_str()) == 0;
 }
 

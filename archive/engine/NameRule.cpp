@@ -1,0 +1,62 @@
+#include "archive/engine/NameRule.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace zorellz {
+namespace {
+
+bool IsControl(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
+
+bool IsOnlyDots(std::string_view name) {
+  return std::all_of(name.begin(), name.end(), [](char c) { return c == '.'; });
+}
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
+}
+
+// CON, AUX, COM1 ... name the device on Windows whatever the extension, and
+// whatever spaces follow the stem.
+bool IsWindowsDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  if (std::any_of(kPlain.begin(), kPlain.end(),
+                  [stem](std::string_view device) { return SameTextAscii(stem, device); })) {
+    return true;
+  }
+  // COM1..COM9 and LPT1..LPT9; Windows takes the Windows-1252 superscripts
+  // one, two and three for digits as well.
+  if (stem.size() != 4) return false;
+  const std::string_view prefix = stem.substr(0, 3);
+  if (!SameTextAscii(prefix, "COM") && !SameTextAscii(prefix, "LPT")) return false;
+  const auto digit = static_cast<unsigned char>(stem[3]);
+  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+}  // namespace
+
+bool LZIsReadableEntryName(std::string_view name) {
+  if (name.empty() || name.size() > kLZLongestEntryName || IsOnlyDots(name)) return false;
+  return std::none_of(name.begin(), name.end(),
+                      [](char c) { return c == '\\' || c == '/' || c == ':' || IsControl(c); });
+}
+
+bool LZIsWritableEntryName(std::string_view name) {
+  if (!LZIsReadableEntryName(name)) return false;
+  if (name.find_first_of("<>\"|?*") != std::string_view::npos) return false;
+  if (name.back() == ' ' || name.back() == '.') return false;
+  return !IsWindowsDeviceName(name);
+}
+
+}  // namespace zorellz
