@@ -60,6 +60,9 @@ std::string LeftOutCause(TLZSkipReason reason) {
     case TLZSkipReason::kNameNotStorable:
       return "left out: its name cannot be stored (over 255 bytes, not in Windows-1252, "
              "or refused by the archive name rule)";
+    case TLZSkipReason::kNotRegular:
+      return "left out: not a regular file (a link to a folder, a dangling link, a FIFO or a "
+             "device)";
     case TLZSkipReason::kTooLarge:
       return "left out: the archive cannot hold 2 GiB or more";
   }

@@ -47,10 +47,7 @@ TEntryResult Failed(const TLZExtraction& extraction, TLZReportRec& record, std::
 }
 
 bool IsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k) {
-  if (!extraction.ByNumber && LZIsCommentAttr(item.FileAttr)) return false;
-  const TLZContext& context = extraction.Context;
-  const std::string mask = context.DearchiveMask;
-  return LZMatchFile(context, mask, item.TargetPath, k);
+  return LZIsSelected(extraction, item, k);
 }
 
 // The archive is never overwritten by its own entries: such a target goes

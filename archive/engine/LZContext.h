@@ -70,6 +70,7 @@ enum class TLZSkipReason {
   kCannotOpen,       // kept as an empty entry: the file could not be opened
   kNameNotStorable,  // no Windows-1252 form, or refused by the entry name rule
   kTooLarge,         // 2 GiB or more, or the archive's totals would pass 2 GiB
+  kNotRegular,       // a link to a folder, a dangling link, a FIFO, a device, a socket
 };
 using TLZSkippedInputHook = std::function<void(const std::string& path, TLZSkipReason reason)>;
 

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <map>
+#include <string>
 #include <string_view>
+
+#include "archive/codec/ZrlUtils.h"
 
 namespace zorellz {
 namespace {
@@ -44,6 +48,32 @@ bool IsWindowsDeviceName(std::string_view name) {
   return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
+// `text` with each UTF-8 character as one byte: ASCII as itself, any other
+// character as the byte 0x80 + n that `codes` gives it, the same in mask and
+// name.  False past 128 distinct characters (then bytes are compared).
+bool OneBytePerCharacter(std::string_view text, std::map<std::string_view, char>& codes,
+                         std::string& out) {
+  constexpr std::size_t kCodes = 128;
+  const auto continues = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+  for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      out += text[i++];
+      continue;
+    }
+    std::size_t end = i + 1;
+    while (end < text.size() && end - i < 4 && continues(text[end])) ++end;
+    const std::string_view character = text.substr(i, end - i);
+    auto code = codes.find(character);
+    if (code == codes.end()) {
+      if (codes.size() == kCodes) return false;
+      code = codes.emplace(character, static_cast<char>(0x80 + codes.size())).first;
+    }
+    out += code->second;
+    i = end;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool LZIsReadableEntryName(std::string_view name) {
@@ -57,6 +87,17 @@ bool LZIsWritableEntryName(std::string_view name) {
   if (name.find_first_of("<>\"|?*") != std::string_view::npos) return false;
   if (name.back() == ' ' || name.back() == '.') return false;
   return !IsWindowsDeviceName(name);
+}
+
+bool LZMatchNativeWildcard(std::string_view pattern, std::string_view name) {
+  std::map<std::string_view, char> codes;
+  std::string one_pattern;
+  std::string one_name;
+  if (OneBytePerCharacter(pattern, codes, one_pattern) &&
+      OneBytePerCharacter(name, codes, one_name)) {
+    return MatchWildcard(one_pattern, one_name);
+  }
+  return MatchWildcard(pattern, name);
 }
 
 }  // namespace zorellz

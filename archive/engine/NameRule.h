@@ -26,4 +26,8 @@ bool LZIsReadableEntryName(std::string_view name);
 // every host.
 bool LZIsWritableEntryName(std::string_view name);
 
+// MatchWildcard over native (UTF-8) names: '?' stands for one character,
+// not one byte.  Case is compared as given.
+bool LZMatchNativeWildcard(std::string_view pattern, std::string_view name);
+
 }  // namespace zorellz
