@@ -83,7 +83,7 @@ void MarkTwins(TLZExtraction& extraction) {
     if (targets.insert(item.TargetPath).second) continue;
     extraction.Twins[static_cast<std::size_t>(k - 1)] = true;
     LZEntryPath(directory, k, archive_path);
-    LZReportSkippedInput(extraction.Context, Cp1252ToUtf8(archive_path),
+    LZReportSkippedInput(extraction.Context, ArchivePathToNative(archive_path).string(),
                          TLZSkipReason::kSameTarget);
   }
 }
