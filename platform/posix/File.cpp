@@ -122,13 +122,16 @@ TFile::~TFile() {
 }
 
 TFile::TFile(TFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
+    : handle_(std::exchange(other.handle_, -1)),
+      path_(std::move(other.path_)),
+      shown_(std::move(other.shown_)) {}
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
     path_ = std::move(other.path_);
+    shown_ = std::move(other.shown_);
   }
   return *this;
 }
@@ -142,6 +145,7 @@ bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   }
   handle_ = fd;
   path_ = path;
+  shown_.clear();
   return true;
 }
 
@@ -157,7 +161,8 @@ std::size_t TFile::Read(void* buffer, std::size_t count) {
 
 void TFile::ReadExact(void* buffer, std::size_t count) {
   if (Read(buffer, count) != count) {
-    RaiseInOut("cannot read", path_, "fewer bytes than required", kInOutReadPastEnd);
+    RaiseInOut("cannot read", shown_.empty() ? path_ : shown_, "fewer bytes than required",
+               kInOutReadPastEnd);
   }
 }
 
@@ -193,7 +198,7 @@ void TFile::Sync() {
 }
 
 void TFile::Fail(const char* what, int code) const {
-  RaiseInOut(what, path_, ErrnoText(errno), code);
+  RaiseInOut(what, shown_.empty() ? path_ : shown_, ErrnoText(errno), code);
 }
 
 bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity) {

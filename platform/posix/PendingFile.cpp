@@ -28,6 +28,7 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
     Discard();
     return false;
   }
+  file_.NameInErrors(target_);  // a full disk is the target's, not the hidden name's
   return true;
 }
 
