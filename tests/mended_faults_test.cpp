@@ -1,7 +1,12 @@
 // Faults met in everyday use of creation and extraction, each mended.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <string>
@@ -10,6 +15,8 @@
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
+#include "platform/InOutError.h"
+#include "platform/PendingFile.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/TestSupport.h"
 
@@ -178,6 +185,35 @@ TEST_F(Mended, FolderSpecsTakeTheFolderAndEmptyMatchesReplaceNothing) {
   EXPECT_EQ(Create("*.none"), kLZNoFileMatches);
   EXPECT_TRUE(test::SameBytes(test::ReadFileBytes(archive_), before));
   EXPECT_EQ(scratch_.Names(), (std::vector<std::string>{"a.lza", "in"}));
+}
+
+// A full disk is reported for the file being written, not for the hidden
+// name it is written under.
+TEST(PendingFileErrors, NameTheTargetNotTheWorkFile) {
+  test::TScratchDir scratch;
+  const std::string target = scratch.File("DATA.LZA");
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    TPendingFile pending;
+    if (!pending.Create(target)) _exit(3);
+    const rlimit limit{1000, 1000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      const std::vector<char> block(5000, 'x');
+      pending.File().Write(block.data(), block.size());
+    } catch (const EInOutError& error) {
+      const std::string text = error.what();
+      _exit(text.find(target) != std::string::npos && text.find("ZRL~") == std::string::npos
+                ? 0
+                : 1);
+    }
+    _exit(2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
