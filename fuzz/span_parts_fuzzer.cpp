@@ -1,8 +1,10 @@
-// Any bytes as a spanned archive of two parts: the first byte says where the
-// rest is cut into part 1 (DATA.LZA) and part 2 (DATA.2), so that the join
+// Any bytes as a spanned archive of two parts: the first four bytes (little
+// endian) say how many of the rest make part 1 (DATA.LZA); the others make
+// part 2 (DATA.2).  So the join
 // reads part trailers and data beyond part 1.  Extraction and testing must
 // never crash or hang, write nothing outside the target folder and leave no
 // work file behind.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -29,18 +31,24 @@ std::int32_t AcceptProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static zorellz::fuzz::TFuzzScratch scratch("zorellz-span-");
-  if (size < 1) return 0;
-  const std::size_t rest = size - 1;
-  const std::size_t cut = rest * data[0] / 255;
+  constexpr std::size_t kCutBytes = 4;
+  if (size < kCutBytes) return 0;
+  const std::size_t rest = size - kCutBytes;
+  const std::uint32_t wanted = static_cast<std::uint32_t>(data[0]) |
+                               static_cast<std::uint32_t>(data[1]) << 8 |
+                               static_cast<std::uint32_t>(data[2]) << 16 |
+                               static_cast<std::uint32_t>(data[3]) << 24;
+  const std::size_t cut = std::min<std::size_t>(rest, wanted);
+  data += kCutBytes;
   zorellz::LZSetHeaderOffset(0);
   zorellz::LZSetCheckCRC(true);
   zorellz::LZSetDearchiveMask("*.*");
   zorellz::LZSetSpanPromptProc(NextDisk);
   zorellz::LZSetCheckPassWordHook(AcceptProtected);
-  scratch.Write("DATA.LZA", data + 1, cut);
+  scratch.Write("DATA.LZA", data, cut);
   {
     std::ofstream part(scratch.File("DATA.2"), std::ios::binary | std::ios::trunc);
-    part.write(reinterpret_cast<const char*>(data + 1 + cut),
+    part.write(reinterpret_cast<const char*>(data + cut),
                static_cast<std::streamsize>(rest - cut));
     Check(static_cast<bool>(part));
   }
