@@ -12,8 +12,12 @@
 
 namespace {
 
-std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) { return 1; }
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) { return 1; }
+std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
+  return 1;
+}
+std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
+  return 1;
+}
 
 }  // namespace
 

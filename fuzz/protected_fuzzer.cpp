@@ -14,11 +14,21 @@ namespace {
 
 using zorellz::fuzz::Check;
 
-std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) { return 1; }
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) { return 1; }
-bool NoNewName(std::string&) { return false; }
-std::int32_t NoMoreDisks(std::int32_t, std::int32_t, std::int32_t, const char*) { return 1; }
-std::int32_t RefuseProtected(const zorellz::TLZArchiveHeader&, std::int32_t) { return 0; }
+std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
+  return 1;
+}
+std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
+  return 1;
+}
+bool NoNewName(std::string&) {
+  return false;
+}
+std::int32_t NoMoreDisks(std::int32_t, std::int32_t, std::int32_t, const char*) {
+  return 1;
+}
+std::int32_t RefuseProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
+  return 0;
+}
 
 bool IsProtected(const std::string& archive) {
   zorellz::TLZArchiveHeader header;

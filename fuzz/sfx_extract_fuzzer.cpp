@@ -11,7 +11,9 @@
 
 namespace {
 
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) { return 1; }
+std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
+  return 1;
+}
 
 }  // namespace
 

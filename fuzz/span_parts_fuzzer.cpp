@@ -18,11 +18,19 @@ namespace {
 
 using zorellz::fuzz::Check;
 
-std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) { return 1; }
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) { return 1; }
-bool NoNewName(std::string&) { return false; }
+std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
+  return 1;
+}
+std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
+  return 1;
+}
+bool NoNewName(std::string&) {
+  return false;
+}
 // Every disk asked for is there: part 2 is read, part 3 and later are missing.
-std::int32_t NextDisk(std::int32_t, std::int32_t, std::int32_t, const char*) { return 1; }
+std::int32_t NextDisk(std::int32_t, std::int32_t, std::int32_t, const char*) {
+  return 1;
+}
 std::int32_t AcceptProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
   return zorellz::kLZPasswordAccepted;
 }
@@ -34,10 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   constexpr std::size_t kCutBytes = 4;
   if (size < kCutBytes) return 0;
   const std::size_t rest = size - kCutBytes;
-  const std::uint32_t wanted = static_cast<std::uint32_t>(data[0]) |
-                               static_cast<std::uint32_t>(data[1]) << 8 |
-                               static_cast<std::uint32_t>(data[2]) << 16 |
-                               static_cast<std::uint32_t>(data[3]) << 24;
+  const std::uint32_t wanted =
+      static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+      static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
   const std::size_t cut = std::min<std::size_t>(rest, wanted);
   data += kCutBytes;
   zorellz::LZSetHeaderOffset(0);
@@ -48,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   scratch.Write("DATA.LZA", data, cut);
   {
     std::ofstream part(scratch.File("DATA.2"), std::ios::binary | std::ios::trunc);
-    part.write(reinterpret_cast<const char*>(data + cut),
-               static_cast<std::streamsize>(rest - cut));
+    part.write(reinterpret_cast<const char*>(data + cut), static_cast<std::streamsize>(rest - cut));
     Check(static_cast<bool>(part));
   }
   const std::string archive = scratch.File("DATA.LZA").string();

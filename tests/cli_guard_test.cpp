@@ -40,8 +40,8 @@ class CliGuard : public ::testing::Test {
   // Runs the tool with `arguments` (already quoted for the shell).
   TRun Run(const std::string& arguments) const {
     const std::string err = scratch_.File("stderr.txt");
-    const std::string command = std::string(ZORELLZ_TOOL) + " " + arguments +
-                                " </dev/null >/dev/null 2>'" + err + "'";
+    const std::string command =
+        std::string(ZORELLZ_TOOL) + " " + arguments + " </dev/null >/dev/null 2>'" + err + "'";
     TRun run;
     const int status = std::system(command.c_str());
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -68,8 +68,7 @@ TEST_F(CliGuard, NoMatchReplacesNothingAndSaysSo) {
   test::WriteFileBytes(archive_.string(), test::Text("older"));
   EXPECT_EQ(Run("create " + Quoted(archive_) + " " + Quoted(tree_ / "*.none")).Status, 1);
   EXPECT_TRUE(test::SameBytes(test::ReadFileBytes(archive_.string()), test::Text("older")));
-  EXPECT_EQ(Run("create " + Quoted(scratch_.Path() / "typo" / "x.lza") + " " +
-                Quoted(tree_ / "*"))
+  EXPECT_EQ(Run("create " + Quoted(scratch_.Path() / "typo" / "x.lza") + " " + Quoted(tree_ / "*"))
                 .Status,
             1);
   EXPECT_FALSE(fs::exists(scratch_.Path() / "typo"));

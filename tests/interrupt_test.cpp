@@ -123,9 +123,9 @@ TEST_F(Interrupt, CreateRemovesItsWorkFileAndKeepsTheOlderArchive) {
 }
 
 TEST_F(Interrupt, ExtractRemovesItsWorkFileAndKeepsTheOlderFile) {
-  ASSERT_EQ(LZCreateArchive((input_ / "*").string(), archive_, LZNoRecurse, LZMaxCompression,
-                            nullptr),
-            4);
+  ASSERT_EQ(
+      LZCreateArchive((input_ / "*").string(), archive_, LZNoRecurse, LZMaxCompression, nullptr),
+      4);
   const TBytes older = test::Text("older f0");
   for (int i = 0; i < 4; ++i) {
     test::WriteFileBytes((target_ / ("f" + std::to_string(i))).string(), older);
@@ -161,9 +161,9 @@ TEST_F(Interrupt, StaleWorkFilesOfDeadProcessesAreReclaimed) {
   const utimbuf times{long_ago, long_ago};
   for (const fs::path& path : {stale, live, other}) utime(path.c_str(), &times);
 
-  EXPECT_EQ(LZCreateArchive((input_ / "*").string(), archive_, LZNoRecurse, LZFastCompression,
-                            nullptr),
-            4);
+  EXPECT_EQ(
+      LZCreateArchive((input_ / "*").string(), archive_, LZNoRecurse, LZFastCompression, nullptr),
+      4);
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(fresh));
   EXPECT_TRUE(fs::exists(live));
@@ -176,8 +176,8 @@ TEST(WorkFileNames, CarryTheirOwnerAndNothingElseLooksLikeThem) {
   EXPECT_EQ(WorkFileOwner(WorkFilePrefix("", false) + "Ab12Cd"), getpid());
   EXPECT_EQ(WorkFilePrefix(std::string(300, 'n'), true).size(),
             WorkFilePrefix(std::string(100, 'n'), true).size());
-  for (const char* other : {".DATA.LZA.Ab12Cd", "ZRLAb12Cd", "ZRL~~x", "ZRL~12a~x", "ZRL~0~x",
-                            "ZRL~12345678901~x"}) {
+  for (const char* other :
+       {".DATA.LZA.Ab12Cd", "ZRLAb12Cd", "ZRL~~x", "ZRL~12a~x", "ZRL~0~x", "ZRL~12345678901~x"}) {
     EXPECT_EQ(WorkFileOwner(other), -1) << other;
   }
 }

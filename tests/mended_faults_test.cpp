@@ -26,7 +26,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::TBytes;
 
-std::int32_t Quiet(TLZReportRec&, std::int32_t) { return 1; }
+std::int32_t Quiet(TLZReportRec&, std::int32_t) {
+  return 1;
+}
 
 class Mended : public ::testing::Test {
  protected:
@@ -41,8 +43,8 @@ class Mended : public ::testing::Test {
     test::WriteFileBytes((input_ / name).string(), bytes);
   }
   std::int32_t Create(const std::string& mask, TLZRecurse recurse = LZNoRecurse) {
-    return LZCreateArchive(context_, (input_ / mask).string(), archive_, recurse,
-                           LZFastCompression, Quiet);
+    return LZCreateArchive(context_, (input_ / mask).string(), archive_, recurse, LZFastCompression,
+                           Quiet);
   }
   TZorelLZArchiveHeader Directory() {
     TZorelLZArchiveHeader directory;
@@ -126,8 +128,8 @@ TEST_F(Mended, MaskCreatesOnlyTheFoldersOfSelectedEntries) {
   Put("empty/.placeholder", test::Text(""));
   ASSERT_GT(Create("*", LZFullRecurse), 0);
   context_.DearchiveMask = "wanted.txt";
-  ASSERT_EQ(LZDecompressArchive(context_, archive_, target_.string(), nullptr, Quiet, nullptr,
-                                true, false),
+  ASSERT_EQ(LZDecompressArchive(context_, archive_, target_.string(), nullptr, Quiet, nullptr, true,
+                                false),
             1);
   EXPECT_TRUE(fs::exists(target_ / "keep" / "deep" / "wanted.txt"));
   EXPECT_FALSE(fs::exists(target_ / "other"));
@@ -143,8 +145,8 @@ TEST_F(Mended, FlatExtractionKeepsTheFirstOfTwoEntriesOfOneName) {
   ASSERT_EQ(LZDecompressArchive(context_, archive_, target_.string(), nullptr, Quiet, nullptr,
                                 false, false),
             1);
-  EXPECT_TRUE(test::SameBytes(test::ReadFileBytes((target_ / "x.txt").string()),
-                              test::Text("first")));
+  EXPECT_TRUE(
+      test::SameBytes(test::ReadFileBytes((target_ / "x.txt").string()), test::Text("first")));
   ASSERT_EQ(skipped_.size(), 1u);
   EXPECT_EQ(skipped_[0].Name, "x.txt");
   EXPECT_EQ(skipped_[0].Reason, TLZSkipReason::kSameTarget);
@@ -174,9 +176,9 @@ TEST_F(Mended, SpannedSelfExtractingArchiveOnOneDiskKeepsItsExecuteBits) {
 // writes and replaces nothing.
 TEST_F(Mended, FolderSpecsTakeTheFolderAndEmptyMatchesReplaceNothing) {
   Put("a.txt", test::Text("a"));
-  EXPECT_EQ(LZCreateArchive(context_, input_.string(), archive_, LZNoRecurse, LZFastCompression,
-                            Quiet),
-            1);
+  EXPECT_EQ(
+      LZCreateArchive(context_, input_.string(), archive_, LZNoRecurse, LZFastCompression, Quiet),
+      1);
   EXPECT_EQ(LZCreateArchive(context_, input_.string() + "/", archive_, LZNoRecurse,
                             LZFastCompression, Quiet),
             1);
@@ -204,9 +206,8 @@ TEST(PendingFileErrors, NameTheTargetNotTheWorkFile) {
       pending.File().Write(block.data(), block.size());
     } catch (const EInOutError& error) {
       const std::string text = error.what();
-      _exit(text.find(target) != std::string::npos && text.find("ZRL~") == std::string::npos
-                ? 0
-                : 1);
+      _exit(text.find(target) != std::string::npos && text.find("ZRL~") == std::string::npos ? 0
+                                                                                             : 1);
     }
     _exit(2);
   }

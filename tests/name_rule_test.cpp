@@ -23,9 +23,9 @@ using test::TBytes;
 using test::TScratchDir;
 
 TEST(NameRule, ReaderRefusesWhatCouldLeaveTheFolder) {
-  for (const std::string name :
-       {"", ".", "..", "...", "a\\b", "a/b", "c:x", std::string("a\0b", 3), "tab\there",
-        "new\nline", "del\x7F", std::string(256, 'n')}) {
+  for (const std::string& name :
+       std::vector<std::string>{"", ".", "..", "...", "a\\b", "a/b", "c:x", std::string("a\0b", 3),
+                                "tab\there", "new\nline", "del\x7F", std::string(256, 'n')}) {
     EXPECT_FALSE(LZIsReadableEntryName(name)) << testing::PrintToString(name);
     EXPECT_FALSE(LZIsWritableEntryName(name)) << testing::PrintToString(name);
   }
@@ -34,17 +34,18 @@ TEST(NameRule, ReaderRefusesWhatCouldLeaveTheFolder) {
 // What Windows cannot create is still read (older archives hold it and it
 // does no harm here), but never written.
 TEST(NameRule, WriterAlsoRefusesWhatWindowsCannotCreate) {
-  for (const std::string name : {"a<b", "a>b", "say \"hi\"", "a|b", "why?", "all*", "trailing ",
-                                 "trailing.", "CON", "con.txt", "Lpt9.log", "AUX .x", "COM\xB9"}) {
+  for (const std::string& name :
+       std::vector<std::string>{"a<b", "a>b", "say \"hi\"", "a|b", "why?", "all*", "trailing ",
+                                "trailing.", "CON", "con.txt", "Lpt9.log", "AUX .x", "COM\xB9"}) {
     EXPECT_TRUE(LZIsReadableEntryName(name)) << name;
     EXPECT_FALSE(LZIsWritableEntryName(name)) << name;
   }
 }
 
 TEST(NameRule, BothTakeOrdinaryAndAwkwardNames) {
-  for (const std::string name :
-       {"a", ".hidden", "..x", " leading space", "CONSOLE.txt", "COM10", "LPT0", "con-fig",
-        "r\xE9sum\xE9 (final) [2] {x} #1 & $ %.txt", "\x80uro", std::string(255, 'L')}) {
+  for (const std::string& name : std::vector<std::string>{
+           "a", ".hidden", "..x", " leading space", "CONSOLE.txt", "COM10", "LPT0", "con-fig",
+           "r\xE9sum\xE9 (final) [2] {x} #1 & $ %.txt", "\x80uro", std::string(255, 'L')}) {
     EXPECT_TRUE(LZIsWritableEntryName(name)) << name;
     EXPECT_TRUE(LZIsReadableEntryName(name)) << name;
   }
@@ -56,10 +57,10 @@ TEST(NameRule, BothTakeOrdinaryAndAwkwardNames) {
 // non-Latin letters, spaces and dots at the ends, long runs.
 std::string GeneratedName(std::mt19937& random) {
   static const std::vector<std::string> kPieces = {
-      "a",  "Z",  "7",  " ",  ".",  "-",  "_",  "!",  "#",  "$",  "%",  "&",
-      "'",  "(",  ")",  "+",  ",",  ";",  "=",  "@",  "[",  "]",  "^",  "`",
-      "{",  "}",  "~",  ":",  "\\", "<",  ">",  "\"", "|",  "?",  "*",  "\t",
-      "é",  "ß",  "Ä",  "€",  "œ",  "ж",  "日本", "ā",  "\x7F", "CON", "txt", "3perl"};
+      "a", "Z", "7", " ", ".",  "-", "_",    "!",  "#",    "$",   "%",   "&",
+      "'", "(", ")", "+", ",",  ";", "=",    "@",  "[",    "]",   "^",   "`",
+      "{", "}", "~", ":", "\\", "<", ">",    "\"", "|",    "?",   "*",   "\t",
+      "é", "ß", "Ä", "€", "œ",  "ж", "日本", "ā",  "\x7F", "CON", "txt", "3perl"};
   std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
   std::uniform_int_distribution<int> length(1, 12);
   std::string name;
@@ -88,7 +89,8 @@ class NameRoundTrip : public ::testing::Test {
       ++seed;
       std::ofstream out(input_ / name, std::ios::binary);
       if (!out) continue;
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      out.write(reinterpret_cast<const char*>(bytes.data()),
+                static_cast<std::streamsize>(bytes.size()));
       made[name] = bytes;
     }
     return made;
@@ -102,12 +104,14 @@ class NameRoundTrip : public ::testing::Test {
   std::set<std::string> left_out_;
 };
 
-std::int32_t Quiet(TLZReportRec&, std::int32_t) { return 1; }
+std::int32_t Quiet(TLZReportRec&, std::int32_t) {
+  return 1;
+}
 
 TEST_F(NameRoundTrip, EveryNameIsExtractedByteForByteOrNamedAsLeftOut) {
   std::mt19937 random(20);
   std::vector<std::string> names = {"Dpkg::Vendor.3perl.gz", "a:b.txt", " both ends ",
-                                    "ends in dot.", "NUL.txt", "plain.txt"};
+                                    "ends in dot.",          "NUL.txt", "plain.txt"};
   for (int i = 0; i < 300; ++i) names.push_back(GeneratedName(random));
   const std::map<std::string, TBytes> made = PutInputs(names);
 
