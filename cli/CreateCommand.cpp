@@ -138,7 +138,9 @@ void CheckStub(const TCreateRequest& request) {
   if (result == kLZCannotCreateOutput) {
     FailCommand(request.Archive, CannotCreateCause(request.Archive));
   }
-  if (result == kLZNoFileMatches) FailCommand(request.Archive, "no file matches " + request.FileSpecs);
+  if (result == kLZNoFileMatches) {
+    FailCommand(request.Archive, "no file matches " + request.FileSpecs);
+  }
   std::string cause = CommonResultCause(result);
   if (cause.empty()) cause = "failed with result " + std::to_string(result);
   FailCommand(request.Archive, cause);

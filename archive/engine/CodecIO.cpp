@@ -196,8 +196,7 @@ std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& inp
                    std::max<std::int64_t>(0, compressed_size), &crc, output_limit);
   std::int64_t result = 0;
   try {
-    result =
-        method == kLZMethodLZH ? DecodeLZH(stream) : DecodeLZSS(context.Codecs.LZSS(), stream);
+    result = method == kLZMethodLZH ? DecodeLZH(stream) : DecodeLZSS(context.Codecs.LZSS(), stream);
   } catch (const TLZPastOutputLimit&) {
     result = kLZCRCMismatch;
   }

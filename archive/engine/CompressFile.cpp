@@ -8,10 +8,10 @@
 
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
-#include "archive/engine/NameRule.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/EngineState.h"
+#include "archive/engine/NameRule.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
 #include "platform/InOutError.h"

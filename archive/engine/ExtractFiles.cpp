@@ -367,12 +367,11 @@ class TParallelPass {
                           kInOutReadPastEnd);
       }
       TFile& output = entry.Pending.File();
-      entry.Written =
-          item.Compressed != 0
-              ? LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output, entry.CRC,
-                               item.UncompressedSize)
-              : LZCopyBlockCRC(local, archive, &output, item.CompressedSize, kReportWrites,
-                               &entry.CRC);
+      entry.Written = item.Compressed != 0
+                          ? LZDecodeStream(local, item.Method, archive, item.CompressedSize,
+                                           &output, entry.CRC, item.UncompressedSize)
+                          : LZCopyBlockCRC(local, archive, &output, item.CompressedSize,
+                                           kReportWrites, &entry.CRC);
     });
   }
 

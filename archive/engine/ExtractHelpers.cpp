@@ -9,12 +9,12 @@
 #include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
-#include "platform/WorkFiles.h"
 #include "platform/DosTime.h"
 #include "platform/File.h"
 #include "platform/InOutError.h"
 #include "platform/Names.h"
 #include "platform/System.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 namespace {
@@ -108,7 +108,8 @@ std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count, int p
 }
 
 void LZTempFileName(std::string& name) {
-  const std::filesystem::path created = CreateUniqueFile(TempDirectory(), WorkFilePrefix("", false));
+  const std::filesystem::path created =
+      CreateUniqueFile(TempDirectory(), WorkFilePrefix("", false));
   if (created.empty()) RaiseLZError(TLZErrorClass::kError, kMsgNoTempFileName);
   name = created.string();
 }

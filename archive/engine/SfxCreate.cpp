@@ -5,9 +5,9 @@
 
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/ZorelLZ.h"
-#include "platform/WorkFiles.h"
 #include "platform/File.h"
 #include "platform/PendingFile.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 
