@@ -88,7 +88,8 @@ TEST_F(Mended, EmptyStreamIsTakenOverAsAnEmptyCompressedEntry) {
   header.FileCRC = 0;
   Put("EMPTY.TX~", test::SingleFileBytes(header));
   ASSERT_EQ(Create("*"), 1);
-  const TLZFileEntry& entry = Directory().Entry(1);
+  const TZorelLZArchiveHeader directory = Directory();
+  const TLZFileEntry& entry = directory.Entry(1);
   EXPECT_EQ(entry.Compressed, 1);
   EXPECT_EQ(entry.CompressedSize, 0);
   EXPECT_EQ(entry.UncompressedSize, 0);

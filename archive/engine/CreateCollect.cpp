@@ -28,16 +28,6 @@ std::string VersionTextOf(const std::string& path) {
   return version.substr(0, kLongestVersion);
 }
 
-// The attributes an entry keeps.  A file marked as the archive comment
-// (volume label, SetArchiveCommentFile) keeps exactly the bits it was given:
-// where the system cannot clear the archive bit, it is dropped here, since
-// readers know the comment only without it.
-std::int32_t StoredAttributes(const std::string& path) {
-  const std::int32_t attributes = std::max(GetFileAttributesNative(path), 0);
-  if ((attributes & kFaVolumeID) != 0) return attributes & ~kFaArchive;
-  return attributes;
-}
-
 TLZBuildEntry FileEntry(const std::string& path, std::string stored_name, std::int64_t size,
                         std::uint16_t folder) {
   TLZBuildEntry entry;
@@ -49,13 +39,19 @@ TLZBuildEntry FileEntry(const std::string& path, std::string stored_name, std::i
   entry.DateTime = GetFileDosDate(path);
   entry.Path = path;
   entry.StoredName = std::move(stored_name);
-  entry.Attributes = StoredAttributes(path);
+  entry.Attributes = LZStoredAttributes(path);
   entry.CRC = GetFileCRC32(path);
   entry.Method = kLZMethodLZSS;
   return entry;
 }
 
 }  // namespace
+
+std::int32_t LZStoredAttributes(const std::string& path) {
+  const std::int32_t attributes = std::max(GetFileAttributesNative(path), 0);
+  if ((attributes & kFaVolumeID) != 0) return attributes & ~kFaArchive;
+  return attributes;
+}
 
 bool LZMatchCreateMask(std::string_view mask, std::string_view name) {
   if (mask == "*.*") return true;

@@ -183,8 +183,7 @@ void Store(TLZContext& context, TFile& input, TFile& output, TLZBuildEntry& entr
   input.Seek(0);
   entry.CompressedSize =
       ClampedSize(LZCopyFileBytes(input, output, -1, context.Progress, context.CurrentReport));
-  const std::int32_t attributes = GetFileAttributesNative(entry.Path);
-  if (attributes >= 0) entry.Attributes = attributes;
+  if (GetFileAttributesNative(entry.Path) >= 0) entry.Attributes = LZStoredAttributes(entry.Path);
   entry.Compressed = 0;
   entry.Method = kLZMethodStored;
 }
