@@ -63,8 +63,6 @@ std::string LeftOutCause(TLZSkipReason reason) {
     case TLZSkipReason::kNotRegular:
       return "left out: not a regular file (a link to a folder, a dangling link, a FIFO or a "
              "device)";
-    case TLZSkipReason::kSameTarget:
-      return "left out: an earlier entry of that name is extracted";
     case TLZSkipReason::kTooLarge:
       return "left out: the archive cannot hold 2 GiB or more";
   }

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
@@ -122,28 +121,6 @@ void Finish(const TExtractRequest& request, std::int64_t result) {
                       request.Unexpanded ? "extracted unexpanded" : "extracted");
 }
 
-// Entries left out (--flat: a later entry of a name already extracted) are
-// named, and make the command end with status 2.
-class TLeftOutScope {
- public:
-  TLeftOutScope() {
-    previous_ = LZSetSkippedInputHook([this](const std::string& path, TLZSkipReason) {
-      ++left_out_;
-      ProgressInputLeftOut(
-          "zorellz: " + path + ": left out: an earlier entry of that name is extracted (--flat)",
-          false);
-    });
-  }
-  ~TLeftOutScope() { LZSetSkippedInputHook(std::move(previous_)); }
-  TLeftOutScope(const TLeftOutScope&) = delete;
-  TLeftOutScope& operator=(const TLeftOutScope&) = delete;
-  int LeftOut() const { return left_out_; }
-
- private:
-  TLZSkippedInputHook previous_;
-  int left_out_ = 0;
-};
-
 void RunExtract(const TExtractRequest& request) {
   const TArchiveLocation location = LocateArchiveOrFail(request.Archive);
   CheckProtection(request.Archive, location, request.AcceptProtected);
@@ -153,13 +130,11 @@ void RunExtract(const TExtractRequest& request) {
   const TDiskPromptScope disk_prompt;
   QuestionsStart(request.Archive, request.Yes);
   ReadProgressStart(request.Quiet);
-  const TLeftOutScope left_out;
   const std::int64_t result = Extract(request);
   ProgressStop();
   ReportSparedTargets();
   if (result < 0) FailOnResult(request, result);
   Finish(request, result);
-  if (left_out.LeftOut() > 0) throw TExitStatus{2};
 }
 
 }  // namespace

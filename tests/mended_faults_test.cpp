@@ -137,22 +137,6 @@ TEST_F(Mended, MaskCreatesOnlyTheFoldersOfSelectedEntries) {
   EXPECT_FALSE(fs::exists(target_ / "empty"));
 }
 
-// Without folders two entries of one name would land on one file: the first
-// is kept, the later one is left out and told.
-TEST_F(Mended, FlatExtractionKeepsTheFirstOfTwoEntriesOfOneName) {
-  Put("a/x.txt", test::Text("first"));
-  Put("b/x.txt", test::Text("second"));
-  ASSERT_EQ(Create("*", LZFullRecurse), 2);
-  ASSERT_EQ(LZDecompressArchive(context_, archive_, target_.string(), nullptr, Quiet, nullptr,
-                                false, false),
-            1);
-  EXPECT_TRUE(
-      test::SameBytes(test::ReadFileBytes((target_ / "x.txt").string()), test::Text("first")));
-  ASSERT_EQ(skipped_.size(), 1u);
-  EXPECT_EQ(skipped_[0].Name, "x.txt");
-  EXPECT_EQ(skipped_[0].Reason, TLZSkipReason::kSameTarget);
-}
-
 // A self-extracting archive that fits on one disk is moved whole, and
 // stays as executable as its stub.
 TEST_F(Mended, SpannedSelfExtractingArchiveOnOneDiskKeepsItsExecuteBits) {

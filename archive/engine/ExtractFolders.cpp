@@ -1,15 +1,12 @@
 // The folder pass: where every entry goes, and the archive's folders
 // re-created under the target folder.
-#include <set>
 #include <string>
 #include <vector>
 
 #include "archive/codec/ZrlErrors.h"
-#include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
 #include "platform/InOutError.h"
-#include "platform/Names.h"
 
 namespace zorellz {
 namespace {
@@ -70,30 +67,10 @@ std::vector<bool> FoldersToCreate(const TLZExtraction& extraction) {
   return wanted;
 }
 
-// Without folders, two entries of the same name would land on one file:
-// the first selected one is kept, the others are left out and told.
-void MarkTwins(TLZExtraction& extraction) {
-  const TZorelLZArchiveHeader& directory = extraction.Directory;
-  extraction.Twins.assign(static_cast<std::size_t>(directory.Count), false);
-  std::set<std::string> targets;
-  std::string archive_path;
-  for (std::int32_t k = 1; k <= directory.Count; ++k) {
-    const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
-    if (item.IsFolder != 0 || !LZIsSelected(extraction, item, k)) continue;
-    if (targets.insert(item.TargetPath).second) continue;
-    extraction.Twins[static_cast<std::size_t>(k - 1)] = true;
-    LZEntryPath(directory, k, archive_path);
-    LZReportSkippedInput(extraction.Context, ArchivePathToNative(archive_path).string(),
-                         TLZSkipReason::kSameTarget);
-  }
-}
-
 }  // namespace
 
 bool LZIsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k) {
   if (!extraction.ByNumber && LZIsCommentAttr(item.FileAttr)) return false;
-  const auto slot = static_cast<std::size_t>(k - 1);
-  if (slot < extraction.Twins.size() && extraction.Twins[slot]) return false;
   const TLZContext& context = extraction.Context;
   return LZMatchFile(context, context.DearchiveMask, item.TargetPath, k);
 }
@@ -112,10 +89,7 @@ std::int32_t LZExtractFolders(TLZExtraction& extraction) {
         LZTargetPath(extraction.TargetFolder, keeps_path ? archive_path : directory.Name(k));
     if (entry.IsFolder != 0) ++extraction.FolderCount;
   }
-  if (!extraction.Recurse) {
-    MarkTwins(extraction);
-    return 0;
-  }
+  if (!extraction.Recurse) return 0;
   const std::vector<bool> wanted = FoldersToCreate(extraction);
   for (std::int32_t k = 1; k <= directory.Count; ++k) {
     const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];

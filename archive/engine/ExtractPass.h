@@ -46,9 +46,6 @@ struct TLZExtraction {
   TZorelLZArchiveHeader Directory;
   std::vector<TLZFileItem> Items;  // Items[k - 1] is entry k
   std::int32_t FolderCount = 0;
-  // Twins[k - 1]: without folders, entry k has the target of an earlier
-  // selected entry; it is left out (the first one is kept).
-  std::vector<bool> Twins;
   std::int64_t DataStart = 0;  // file position of the first entry's data
   std::int32_t Extracted = 0;
 };

@@ -71,7 +71,6 @@ enum class TLZSkipReason {
   kNameNotStorable,  // no Windows-1252 form, or refused by the entry name rule
   kTooLarge,         // 2 GiB or more, or the archive's totals would pass 2 GiB
   kNotRegular,       // a link to a folder, a dangling link, a FIFO, a device, a socket
-  kSameTarget,       // extraction without folders: an earlier entry has the same name
 };
 using TLZSkippedInputHook = std::function<void(const std::string& path, TLZSkipReason reason)>;
 
@@ -102,8 +101,7 @@ struct TLZContextValues {
   TLZCheckPassWordHook CheckPassWord;
   TLZSetPassWordHook SetPassWord;
   TLZSpanPromptHook SpanPrompt = LZDefaultSpanPrompt;
-  // Told about inputs that creation leaves out (or keeps empty), and about
-  // entries that extraction leaves out (kSameTarget), and goes on.
+  // Told about inputs that creation leaves out (or keeps empty) and goes on.
   TLZSkippedInputHook SkippedInput;
 
   // ---- State of the operation that runs ----

@@ -17,10 +17,6 @@ bool IsControl(char c) {
   return byte < 0x20 || byte == 0x7F;
 }
 
-bool IsOnlyDots(std::string_view name) {
-  return std::all_of(name.begin(), name.end(), [](char c) { return c == '.'; });
-}
-
 char UpperAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -79,7 +75,9 @@ bool OneBytePerCharacter(std::string_view text, std::map<std::string_view, char>
 }  // namespace
 
 bool LZIsReadableEntryName(std::string_view name) {
-  if (name.empty() || name.size() > kLZLongestEntryName || IsOnlyDots(name)) return false;
+  if (name.empty() || name.size() > kLZLongestEntryName || name == "." || name == "..") {
+    return false;
+  }
   return std::none_of(name.begin(), name.end(),
                       [](char c) { return c == '\\' || c == '/' || c == ':' || IsControl(c); });
 }
@@ -87,6 +85,7 @@ bool LZIsReadableEntryName(std::string_view name) {
 bool LZIsWritableEntryName(std::string_view name) {
   if (!LZIsReadableEntryName(name)) return false;
   if (name.find_first_of("<>\"|?*") != std::string_view::npos) return false;
+  // A trailing dot covers the names of dots only as well.
   if (name.back() == ' ' || name.back() == '.') return false;
   return !IsWindowsDeviceName(name);
 }

@@ -3,10 +3,11 @@
 //
 // A name is one path component in Windows-1252, 1 to 255 bytes.  Readers
 // refuse a name that could reach outside the folder it is extracted into or
-// that no host can hold: a separator ('\', '/', ':'), a control character,
-// or nothing but dots.  Writers refuse those too, and also every name a
+// that no host can hold: "." and "..", a separator ('\', '/', ':'), a
+// control character.  Writers refuse those too, and also every name a
 // Windows host cannot create ('<', '>', '"', '|', '?', '*', a trailing space
-// or dot, a device name such as CON or LPT1.TXT), so that an archive written
+// or dot, so any name of dots only, a device name such as CON or LPT1.TXT),
+// so that an archive written
 // here extracts the same wherever it travels.  Readers accept such names, as
 // older readers did, because they do no harm where they can be created.
 #pragma once
