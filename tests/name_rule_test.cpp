@@ -34,9 +34,9 @@ TEST(NameRule, ReaderRefusesWhatCouldLeaveTheFolder) {
 // What Windows cannot create is still read (older archives hold it and it
 // does no harm here), but never written.
 TEST(NameRule, WriterAlsoRefusesWhatWindowsCannotCreate) {
-  for (const std::string& name :
-       std::vector<std::string>{"...", "a<b", "a>b", "say \"hi\"", "a|b", "why?", "all*", "trailing ",
-                                "trailing.", "CON", "con.txt", "Lpt9.log", "AUX .x", "COM\xB9"}) {
+  for (const std::string& name : std::vector<std::string>{
+           "...", "a<b", "a>b", "say \"hi\"", "a|b", "why?", "all*", "trailing ", "trailing.",
+           "CON", "con.txt", "Lpt9.log", "AUX .x", "COM\xB9"}) {
     EXPECT_TRUE(LZIsReadableEntryName(name)) << name;
     EXPECT_FALSE(LZIsWritableEntryName(name)) << name;
   }
