@@ -14,6 +14,7 @@
 #include <string>
 #include <system_error>
 
+#include "archive/engine/ResultText.h"
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
@@ -90,6 +91,10 @@ std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& fil
                                std::int32_t result) {
   switch (result) {
     case kLZSameInputOutput:
+      if (const std::int32_t why = LZCheckCompressNames(files.Input, files.Output);
+          why != kLZSameInputOutput && why != 0) {
+        FailCommand(request.Input, LZReadResultCause(why));
+      }
       FailCommand(files.ShownOutput, "is the input file as well");
     case kLZInputMissing:
       FailCommand(request.Input, MissingFileCause(request.Input));

@@ -71,7 +71,11 @@ std::string LeftOutCause(TLZSkipReason reason) {
     case TLZSkipReason::kCannotOpen:
       return "cannot be opened; archived as an empty entry";
     case TLZSkipReason::kNameNotStorable:
-      return "left out: its name cannot be stored (over 255 bytes, or not in Windows-1252)";
+      return "left out: its name cannot be stored (over 255 bytes, not in Windows-1252, "
+             "or refused by the archive name rule)";
+    case TLZSkipReason::kNotRegular:
+      return "left out: not a regular file (a link to a folder, a dangling link, a FIFO or a "
+             "device)";
     case TLZSkipReason::kTooLarge:
       return "left out: the archive cannot hold 2 GiB or more";
   }
@@ -135,6 +139,9 @@ void CheckStub(const TCreateRequest& request) {
   if (result == kLZCannotCreateOutput) {
     FailCommand(request.Archive, CannotCreateCause(request.Archive));
   }
+  if (result == kLZNoFileMatches) {
+    FailCommand(request.Archive, "no file matches " + request.FileSpecs);
+  }
   FailCommand(request.Archive, ResultCause(result, true));
 }
 
@@ -171,6 +178,7 @@ TSpanCreateRequest SpanRequest(const TCreateRequest& request) {
 }
 
 void CreateInPlace(TLZContext& context, const TCreateRequest& request, std::int64_t stub_size) {
+  context.RefuseEmptyArchive = true;  // an archive of nothing replaces nothing
   const std::int32_t result = Create(context, request);
   if (result < 0) FailOnResult(request, result);
   ProgressSummary(request.Archive, result, GetFileSizeOf(request.Archive) - stub_size);

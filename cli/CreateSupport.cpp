@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "archive/codec/ZrlErrors.h"
+#include "archive/engine/ResultText.h"
 #include "archive/engine/ZrlTypes.h"
 #include "platform/InOutError.h"
 

@@ -9,6 +9,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Usage.h"
+#include "platform/WorkFiles.h"
 
 int main(int argc, char** argv) {
   using namespace zorellz::cli;
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
       "zorellz - archives of the ZrlLZ format: creation, extraction, checksums, inspection",
       "zorellz"};
   app.require_subcommand(1);
+  // An interrupted command leaves no work file behind (exit status 128 + signal).
+  zorellz::RemoveWorkFilesOnInterrupt();
   app.set_version_flag("--version", std::string("zorellz ") + ZORELLZ_VERSION);
   app.footer(ExitStatusText());
   RegisterCrc32Command(app);

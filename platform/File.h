@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zorellz {
@@ -35,6 +36,9 @@ class TFile {
   bool Open(const std::filesystem::path& path, TMode mode, int* error = nullptr);
   bool IsOpen() const { return handle_ >= 0; }
   const std::filesystem::path& Path() const { return path_; }
+  // The name that errors give for the file until it is opened again: a work
+  // file is named by the file it will become.
+  void NameInErrors(std::filesystem::path shown) { shown_ = std::move(shown); }
   void Close();
 
   // Reads up to `count` bytes; returns the number read, fewer than `count`
@@ -59,6 +63,7 @@ class TFile {
 
   int handle_ = -1;
   std::filesystem::path path_;
+  std::filesystem::path shown_;  // empty: path_
 };
 
 // A file's identity on its file system (device and inode on POSIX).

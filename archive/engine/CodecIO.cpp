@@ -12,6 +12,9 @@
 namespace zorellz {
 namespace {
 
+// Thrown through the coder when a stream would write past its limit.
+struct TLZPastOutputLimit {};
+
 // Which side of a stream the report function hears about: input bytes while
 // compressing, output bytes while decompressing.
 enum class TLZProgressSide { kReads, kWrites };
@@ -20,13 +23,15 @@ enum class TLZProgressSide { kReads, kWrites };
 class TLZStream {
  public:
   TLZStream(TLZContext& context, TFile& input, const TLZByteSink* output, TLZProgressSide side,
-            std::int64_t input_left = -1, std::uint32_t* output_crc = nullptr)
+            std::int64_t input_left = -1, std::uint32_t* output_crc = nullptr,
+            std::int64_t output_limit = -1)
       : context_(context),
         input_(input),
         output_(output),
         side_(side),
         input_left_(input_left),
-        output_crc_(output_crc) {}
+        output_crc_(output_crc),
+        output_left_(output_limit) {}
 
   std::int64_t Written() const { return written_; }
 
@@ -39,6 +44,11 @@ class TLZStream {
     return read;
   }
   void Write(const std::uint8_t* buffer, std::size_t count) {
+    if (output_left_ >= 0) {
+      // Stop before the first byte past the limit reaches the output.
+      if (static_cast<std::uint64_t>(output_left_) < count) throw TLZPastOutputLimit{};
+      output_left_ -= static_cast<std::int64_t>(count);
+    }
     if (output_ != nullptr) (*output_)(buffer, count);
     if (output_crc_ != nullptr) UpdateCRC32(*output_crc_, buffer, count);
   }
@@ -93,6 +103,8 @@ class TLZStream {
   // Input bytes the codec may still see; -1 while compressing (to the end).
   std::int64_t input_left_;
   std::uint32_t* output_crc_;  // updated with every byte written
+  // Output bytes the stream may still write; -1 without a limit.
+  std::int64_t output_left_;
   std::int64_t written_ = 0;
 };
 
@@ -176,13 +188,18 @@ std::int64_t LZEncodeStream(TLZCompressionChoices compression, TFile& input, TFi
 }
 
 std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& input,
-                            std::int64_t compressed_size, TFile* output, std::uint32_t& crc) {
+                            std::int64_t compressed_size, TFile* output, std::uint32_t& crc,
+                            std::int64_t output_limit) {
   InitCRC32(crc);
   const TLZByteSink sink = output != nullptr ? FileSink(*output) : TLZByteSink();
   TLZStream stream(context, input, output != nullptr ? &sink : nullptr, TLZProgressSide::kWrites,
-                   std::max<std::int64_t>(0, compressed_size), &crc);
-  const std::int64_t result =
-      method == kLZMethodLZH ? DecodeLZH(stream) : DecodeLZSS(context.Codecs.LZSS(), stream);
+                   std::max<std::int64_t>(0, compressed_size), &crc, output_limit);
+  std::int64_t result = 0;
+  try {
+    result = method == kLZMethodLZH ? DecodeLZH(stream) : DecodeLZSS(context.Codecs.LZSS(), stream);
+  } catch (const TLZPastOutputLimit&) {
+    result = kLZCRCMismatch;
+  }
   crc = FinalCRC32(crc);
   return result;
 }

@@ -34,8 +34,12 @@ std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compres
 // `output` at its position; with `output` nullptr the bytes are only
 // counted.  The codec never sees more than `compressed_size` bytes.  Returns
 // the bytes decoded or a negative codec result; `crc` receives the CRC-32 of
-// the decoded bytes.  Progress counts output bytes.
+// the decoded bytes.  Progress counts output bytes.  With an
+// `output_limit` of 0 or more (the declared size of what is decoded) the
+// stream stops before it would write a byte past it, and the result is
+// kLZCRCMismatch: a stream longer than its declared size is damaged.
 std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& input,
-                            std::int64_t compressed_size, TFile* output, std::uint32_t& crc);
+                            std::int64_t compressed_size, TFile* output, std::uint32_t& crc,
+                            std::int64_t output_limit = -1);
 
 }  // namespace zorellz

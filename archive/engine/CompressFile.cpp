@@ -11,6 +11,7 @@
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/EngineState.h"
+#include "archive/engine/NameRule.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
 #include "platform/InOutError.h"
@@ -49,7 +50,9 @@ bool NameTheSameFile(const std::string& in_name, const std::string& out_name) {
 // The source name as the header keeps it; none when it does not fit.
 std::optional<std::string> StorableSourceName(const std::string& in_name) {
   std::optional<std::string> name = NativeToArchivePath(ExtractFileName(in_name));
-  if (!name || name->empty() || name->size() > kLongestSourceName) return std::nullopt;
+  if (!name || !LZIsWritableEntryName(*name) || name->size() > kLongestSourceName) {
+    return std::nullopt;
+  }
   return name;
 }
 
@@ -104,18 +107,11 @@ TLZFileHeader NewFileHeader(const TLZReportRec& source, const std::string& sourc
       error);
 }
 
-// 0 when a file can be compressed from `in_name` to `out_name`, else the
-// result code.
+// LZCheckCompressNames as LZCompressFile has always told it: every refusal
+// but a missing input is kLZSameInputOutput.
 std::int32_t CheckNames(const std::string& in_name, const std::string& out_name) {
-  if (in_name.empty() || out_name.empty() || NameTheSameFile(in_name, out_name)) {
-    return kLZSameInputOutput;
-  }
-  if (!FileExists(in_name)) return kLZInputMissing;
-  // What the header cannot hold is refused rather than cut.
-  if (!StorableSourceName(in_name) || GetFileSizeOf(in_name) > kLargestSize) {
-    return kLZSameInputOutput;
-  }
-  return 0;
+  const std::int32_t refused = LZCheckCompressNames(in_name, out_name);
+  return refused == 0 || refused == kLZInputMissing ? refused : kLZSameInputOutput;
 }
 
 // Header, stream, header again with the stream's size.  The bytes written,
@@ -127,7 +123,7 @@ std::int64_t WriteCompressed(TLZContext& context, TFile& input, TFile& output,
   if (stream < 0) return stream;
   const std::int64_t total = stream + static_cast<std::int64_t>(TLZFileHeader::kSize);
   // A stream whose size the header cannot hold is refused, not cut.
-  if (total > kLargestSize) return kLZSameInputOutput;
+  if (total > kLargestSize) return kLZInputTooLarge;
   header.CompressedSize = static_cast<std::int32_t>(stream);
   output.Seek(0);
   LZWriteRecord(output, header);
@@ -160,6 +156,17 @@ void ReportDone(TLZReportRec record, const TLZOutputWritten& written, const TLZR
 }
 
 }  // namespace
+
+std::int32_t LZCheckCompressNames(const std::string& in_name, const std::string& out_name) {
+  if (in_name.empty() || out_name.empty() || NameTheSameFile(in_name, out_name)) {
+    return kLZSameInputOutput;
+  }
+  if (!FileExists(in_name)) return kLZInputMissing;
+  // What the header cannot hold is refused rather than cut.
+  if (!StorableSourceName(in_name)) return kLZNameNotStorable;
+  if (GetFileSizeOf(in_name) > kLargestSize) return kLZInputTooLarge;
+  return 0;
+}
 
 std::int32_t LZCompressFile(const std::string& in_name, const std::string& out_name,
                             TLZQuestionProc confirm, TLZCompressionChoices compression,

@@ -2,17 +2,20 @@
 // the data of every file and the trailer, then the directory again with the
 // final sizes.  The archive is written beside its target and takes its name
 // only when it is complete.
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include "archive/codec/ZrlErrors.h"
+#include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
 #include "platform/PendingFile.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 namespace {
@@ -20,6 +23,16 @@ namespace {
 constexpr char kListFileMarker[] = "/F=";
 constexpr std::int64_t kLargestTotal = std::numeric_limits<std::int32_t>::max();
 constexpr std::size_t kLongestName = 255;
+
+// A bare folder, or a path that ends in a separator, stands for every file
+// of that folder: "data" and "data/" read as "data/*".
+std::string WithFolderMask(std::string specs) {
+  if (specs.empty()) return specs;
+  const char last = specs.back();
+  if (last == '/' || last == kNativeSeparator) return specs + '*';
+  if (DirectoryExists(specs)) return specs + kNativeSeparator + '*';
+  return specs;
+}
 
 // ---- Reports ----
 
@@ -96,6 +109,11 @@ std::vector<TLZBuildEntry> Collect(const TLZContext& context, const TLZCreateReq
   }
   KeepDescribableEntries(context, collection.Entries);
   return std::move(collection.Entries);
+}
+
+bool HoldsAFile(const std::vector<TLZBuildEntry>& entries) {
+  return std::any_of(entries.begin(), entries.end(),
+                     [](const TLZBuildEntry& entry) { return !entry.IsFolder; });
 }
 
 // ---- Directory ----
@@ -182,6 +200,7 @@ void WriteTrailer(TFile& output, TZorelLZArchiveHeader& directory, std::int32_t 
 // force, the first bytes of the existing one followed by the archive.
 std::int32_t OpenOutput(TPendingFile& pending, const std::string& archive_name,
                         std::int32_t offset) {
+  ReclaimStaleWorkFiles(std::filesystem::path(archive_name).parent_path());
   if (offset == 0) return pending.Create(archive_name) ? 0 : kLZCannotCreateOutput;
   TFile existing;
   if (!existing.Open(archive_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenSFX;
@@ -209,7 +228,7 @@ TLZCreateRequest LZParseCreateRequest(const std::string& file_specs, const TLZBu
     request.ListFile = true;
     request.Recurse = LZNoRecurse;
   }
-  request.FileSpecs = ExpandFileName(specs);
+  request.FileSpecs = ExpandFileName(request.ListFile ? specs : WithFolderMask(specs));
   const std::string target = ExpandFileName(place.ReportedName);
   if (request.FileSpecs.empty() || request.ArchiveName.empty() || target.empty()) {
     RaiseLZError(TLZErrorClass::kError, kMsgInvalidParameters);
@@ -227,6 +246,7 @@ std::int32_t LZBuildArchive(TLZContext& context, TPendingFile& pending,
   const std::int32_t offset = context.HeaderOffset;
   ReportCreationBegins(request);
   std::vector<TLZBuildEntry> entries = Collect(context, request, OutputFiles(pending, request));
+  if (context.RefuseEmptyArchive && !HoldsAFile(entries)) return kLZNoFileMatches;
 
   TLZArchiveHeader header;
   std::unique_ptr<TZorelLZArchiveHeader> directory = PrepareDirectory(context, entries, header);

@@ -9,6 +9,7 @@
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
+#include "archive/engine/NameRule.h"
 #include "platform/DosTime.h"
 #include "platform/Names.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 // Sizes and totals are signed 32-bit fields.
 constexpr std::int64_t kLargestInput = 0x7FFFFFFF;
-constexpr std::size_t kLongestStoredName = 255;
 constexpr std::size_t kLongestVersion = 8;
 
 // The version text an entry stores: "0" stands for a file without one.
@@ -39,7 +39,7 @@ TLZBuildEntry FileEntry(const std::string& path, std::string stored_name, std::i
   entry.DateTime = GetFileDosDate(path);
   entry.Path = path;
   entry.StoredName = std::move(stored_name);
-  entry.Attributes = std::max(GetFileAttributesNative(path), 0);
+  entry.Attributes = LZStoredAttributes(path);
   entry.CRC = GetFileCRC32(path);
   entry.Method = kLZMethodLZSS;
   return entry;
@@ -47,14 +47,20 @@ TLZBuildEntry FileEntry(const std::string& path, std::string stored_name, std::i
 
 }  // namespace
 
+std::int32_t LZStoredAttributes(const std::string& path) {
+  const std::int32_t attributes = std::max(GetFileAttributesNative(path), 0);
+  if ((attributes & kFaVolumeID) != 0) return attributes & ~kFaArchive;
+  return attributes;
+}
+
 bool LZMatchCreateMask(std::string_view mask, std::string_view name) {
   if (mask == "*.*") return true;
-  return MatchWildcard(UpperCaseAscii(mask), UpperCaseAscii(name));
+  return LZMatchNativeWildcard(UpperCaseAscii(mask), UpperCaseAscii(name));
 }
 
 std::optional<std::string> LZStoredName(const std::string& native_name) {
   std::optional<std::string> stored = NativeToArchivePath(native_name);
-  if (!stored || stored->empty() || stored->size() > kLongestStoredName) return std::nullopt;
+  if (!stored || !LZIsWritableEntryName(*stored)) return std::nullopt;
   return stored;
 }
 

@@ -74,6 +74,11 @@ void LZCollectListFile(const std::string& list_file, const TLZOutputFiles& outpu
 // The archive form of a plain native name; empty when the name has no
 // Windows-1252 form or is longer than an entry's name can be.
 std::optional<std::string> LZStoredName(const std::string& native_name);
+// The attributes an entry of the file at `path` keeps.  A file marked as the
+// archive comment (the volume-label bit, SetArchiveCommentFile) keeps exactly
+// the bits it was given: where the system cannot clear the archive bit it is
+// dropped here, since readers know the comment only without it.
+std::int32_t LZStoredAttributes(const std::string& path);
 // Whether `path` names one of the outputs (links and other spellings too).
 bool LZIsOutputFile(const std::string& path, const TLZOutputFiles& outputs);
 // Takes the file at `path` into `collection`, in folder slot `folder`.  A

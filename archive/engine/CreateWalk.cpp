@@ -106,8 +106,12 @@ class TFolderWalk {
       // tree, so it is not descended.
       if (entry.IsDirectory && !entry.IsSymlink) {
         listing.Subfolders.push_back(entry.Name);
-      } else if (entry.IsRegular && LZMatchCreateMask(mask_, entry.Name) &&
-                 !LZIsOutputFile(folder + entry.Name, outputs_)) {
+      } else if (!LZMatchCreateMask(mask_, entry.Name)) {
+        continue;
+      } else if (!entry.IsRegular) {
+        // Never read (it could block or lead out of the tree), but named.
+        collection_.Skip(folder + entry.Name, TLZSkipReason::kNotRegular);
+      } else if (!LZIsOutputFile(folder + entry.Name, outputs_)) {
         listing.Files.push_back(entry.Name);
       }
     }

@@ -141,9 +141,13 @@ void KeepAsEmptyEntry(TLZBuildEntry& entry) {
 
 // A single compressed file is copied for exactly the stream its header
 // announces; a header whose sizes make no sense, or a file too short for
-// them, is not taken over (the file is stored as it is instead).
+// them, is not taken over (the file is stored as it is instead).  An empty
+// stream is taken over only for an empty file.
 bool CanTakeOver(const TLZFileHeader& header, std::int64_t file_size) {
-  return header.CompressedSize > 0 && header.UncompressedSize >= 0 &&
+  const bool sizes_agree = header.CompressedSize > 0
+                               ? header.UncompressedSize >= 0
+                               : header.CompressedSize == 0 && header.UncompressedSize == 0;
+  return sizes_agree &&
          file_size - static_cast<std::int64_t>(TLZFileHeader::kSize) >= header.CompressedSize;
 }
 
@@ -164,7 +168,9 @@ void TakeOver(TLZContext& context, TFile& input, TFile& output, const TLZFileHea
   entry.Attributes = header.FileAttr;
   entry.CRC = header.FileCRC;
   entry.Version = header.FileVersion.Get();
-  entry.Method = header.Method;
+  // No stream decodes to nothing only through the LZSS coder, whichever
+  // codec the header names.
+  entry.Method = copied == 0 ? kLZMethodLZSS : header.Method;
   entry.Compressed = 1;
 }
 
@@ -177,8 +183,7 @@ void Store(TLZContext& context, TFile& input, TFile& output, TLZBuildEntry& entr
   input.Seek(0);
   entry.CompressedSize =
       ClampedSize(LZCopyFileBytes(input, output, -1, context.Progress, context.CurrentReport));
-  const std::int32_t attributes = GetFileAttributesNative(entry.Path);
-  if (attributes >= 0) entry.Attributes = attributes;
+  if (GetFileAttributesNative(entry.Path) >= 0) entry.Attributes = LZStoredAttributes(entry.Path);
   entry.Compressed = 0;
   entry.Method = kLZMethodStored;
 }

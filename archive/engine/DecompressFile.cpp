@@ -50,7 +50,8 @@ std::int64_t WriteData(TLZContext& context, TFile& input, const TLZFileHeader* h
   }
   const auto stream_start = static_cast<std::int64_t>(TLZFileHeader::kSize);
   input.Seek(stream_start);
-  return LZDecodeStream(context, header->Method, input, input.Size() - stream_start, &output, crc);
+  return LZDecodeStream(context, header->Method, input, input.Size() - stream_start, &output, crc,
+                        header->UncompressedSize);
 }
 
 bool Verified(const TLZContext& context, TFile& input, const TLZFileHeader* header,

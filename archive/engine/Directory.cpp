@@ -8,6 +8,7 @@
 
 #include "archive/codec/ZrlCRC.h"
 #include "archive/engine/EngineState.h"
+#include "archive/engine/NameRule.h"
 #include "platform/File.h"
 
 namespace zorellz {
@@ -146,13 +147,6 @@ std::int32_t ReadNames(TFile& file, TZorelLZArchiveHeader& directory) {
                                                          : ReadNamesOneByOne(file, directory);
 }
 
-// A name is one path component: nothing that could climb out of, or reach
-// past, the folder it is extracted into.
-bool IsSafeName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string_view("\\/:\0", 4)) == std::string::npos;
-}
-
 // The name as a String[255] (length byte, text, zero filler): the directory
 // CRC covers its first NameLength bytes, so the last character is left out.
 void AddNameToCRC(std::uint32_t& crc, const std::string& name, std::uint8_t name_length) {
@@ -223,7 +217,8 @@ std::int32_t LZReadDirectory(TFile& file, TZorelLZArchiveHeader& directory,
   const std::int64_t data_start = file.Position() + header.NamesSize;
   if (!StructureIsSane(directory, data_start, file.Size())) return kLZDamagedDirectory;
   if (std::int32_t result = ReadNames(file, directory); result != 0) return result;
-  if (!std::all_of(directory.Names.begin(), directory.Names.end(), IsSafeName)) {
+  if (!std::all_of(directory.Names.begin(), directory.Names.end(),
+                   [](const std::string& name) { return LZIsReadableEntryName(name); })) {
     return kLZDamagedDirectory;
   }
   return LZDirectoryCRC(directory) == header.DirectoryCRC ? 0 : kLZDamagedDirectory;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/engine/NameRule.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/File.h"
 #include "platform/Names.h"
@@ -10,12 +11,12 @@ namespace zorellz {
 namespace {
 
 // The stored source name comes from the file, not from the user: only its
-// last component counts (whichever separator it uses), and only when that
-// names a file inside the folder.
+// last component counts (whichever separator it uses, a drive's colon too),
+// and only when the entry name rule takes it.
 bool LastSafeComponent(const std::string& stored, std::string& name) {
-  const std::size_t separator = stored.find_last_of("\\/");
+  const std::size_t separator = stored.find_last_of("\\/:");
   name = separator == std::string::npos ? stored : stored.substr(separator + 1);
-  return !name.empty() && name != "." && name != ".." && name.find('\0') == std::string::npos;
+  return LZIsReadableEntryName(name);
 }
 
 // The native file name that `source` expands to: the name stored in a single

@@ -9,6 +9,7 @@
 #include "archive/engine/ZorelLZ.h"
 #include "platform/File.h"
 #include "platform/Names.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 namespace {
@@ -17,7 +18,10 @@ namespace {
 std::int32_t PrepareTargetFolder(TLZExtraction& extraction, const std::string& target_folder) {
   extraction.TargetFolder = LZTargetFolderPath(target_folder);
   if (extraction.TargetFolder.empty()) return kLZCannotCreateFolder;
-  if (DirectoryExistsNative(extraction.TargetFolder)) return 0;
+  if (DirectoryExistsNative(extraction.TargetFolder)) {
+    ReclaimStaleWorkFiles(extraction.TargetFolder);  // left by an extraction that died
+    return 0;
+  }
   return LZForceDirectories(extraction.TargetFolder) < 0 ? kLZCannotCreateFolder : 0;
 }
 

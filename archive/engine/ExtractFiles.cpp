@@ -45,10 +45,7 @@ TEntryResult Failed(const TLZExtraction& extraction, TLZReportRec& record, std::
 }
 
 bool IsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k) {
-  if (!extraction.ByNumber && LZIsCommentAttr(item.FileAttr)) return false;
-  const TLZContext& context = extraction.Context;
-  const std::string mask = context.DearchiveMask;
-  return LZMatchFile(context, mask, item.TargetPath, k);
+  return LZIsSelected(extraction, item, k);
 }
 
 // The archive is never overwritten by its own entries: such a target goes
@@ -110,7 +107,7 @@ std::int64_t WriteData(TLZExtraction& extraction, const TLZFileItem& item, TFile
                        std::uint32_t& crc) {
   if (item.Compressed != 0) {
     return LZDecodeStream(extraction.Context, item.Method, extraction.Archive, item.CompressedSize,
-                          &output, crc);
+                          &output, crc, item.UncompressedSize);
   }
   return LZCopyBlockCRC(extraction.Context, extraction.Archive, &output, item.CompressedSize,
                         LZProgressOnWrite, &crc);
@@ -362,11 +359,11 @@ class TParallelPass {
                           kInOutReadPastEnd);
       }
       TFile& output = entry.Pending.File();
-      entry.Written =
-          item.Compressed != 0
-              ? LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output, entry.CRC)
-              : LZCopyBlockCRC(local, archive, &output, item.CompressedSize, LZProgressOnWrite,
-                               &entry.CRC);
+      entry.Written = item.Compressed != 0
+                          ? LZDecodeStream(local, item.Method, archive, item.CompressedSize,
+                                           &output, entry.CRC, item.UncompressedSize)
+                          : LZCopyBlockCRC(local, archive, &output, item.CompressedSize,
+                                           LZProgressOnWrite, &entry.CRC);
     });
   }
 

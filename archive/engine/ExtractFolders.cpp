@@ -1,6 +1,7 @@
 // The folder pass: where every entry goes, and the archive's folders
 // re-created under the target folder.
 #include <string>
+#include <vector>
 
 #include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ExtractPass.h"
@@ -37,7 +38,36 @@ void ReportFolder(const TLZExtraction& extraction, const TLZFileItem& item) {
   LZReport(extraction.Report, record, kLZReportFolderCreatedEnd);
 }
 
+// Every folder when the mask takes every file (empty folders included);
+// otherwise the folders on the paths of the files it selects.
+std::vector<bool> FoldersToCreate(const TLZExtraction& extraction) {
+  const TZorelLZArchiveHeader& directory = extraction.Directory;
+  std::vector<bool> wanted(static_cast<std::size_t>(directory.Count) + 1, false);
+  const TLZContext& context = extraction.Context;
+  const std::string& mask = context.DearchiveMask;
+  if (!context.FileMatch && (mask.empty() || mask == "*" || mask == "*.*")) {
+    wanted.assign(wanted.size(), true);
+    return wanted;
+  }
+  for (std::int32_t k = 1; k <= directory.Count; ++k) {
+    const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
+    if (item.IsFolder != 0 || !LZIsSelected(extraction, item, k)) continue;
+    // The directory was checked: every chain of folders reaches the root.
+    for (std::int32_t folder = item.FolderIndex; folder != 0 && !wanted[folder];
+         folder = directory.Entry(folder).ParentIndex) {
+      wanted[folder] = true;
+    }
+  }
+  return wanted;
+}
+
 }  // namespace
+
+bool LZIsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k) {
+  if (!extraction.ByNumber && LZIsCommentAttr(item.FileAttr)) return false;
+  const TLZContext& context = extraction.Context;
+  return LZMatchFile(context, context.DearchiveMask, item.TargetPath, k);
+}
 
 std::int32_t LZExtractFolders(TLZExtraction& extraction) {
   const TZorelLZArchiveHeader& directory = extraction.Directory;
@@ -47,15 +77,17 @@ std::int32_t LZExtractFolders(TLZExtraction& extraction) {
     TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
     CopyEntry(entry, item);
     if (!LZEntryPath(directory, k, archive_path)) return kLZDamagedDirectory;
-    if (entry.IsFolder == 0) {
-      // Without recursion every file lands directly in the target folder.
-      item.TargetPath = LZTargetPath(extraction.TargetFolder,
-                                     extraction.Recurse ? archive_path : directory.Name(k));
-      continue;
-    }
-    ++extraction.FolderCount;
-    item.TargetPath = LZTargetPath(extraction.TargetFolder, archive_path);
-    if (!extraction.Recurse) continue;
+    // Without recursion every file lands directly in the target folder.
+    const bool keeps_path = entry.IsFolder != 0 || extraction.Recurse;
+    item.TargetPath =
+        LZTargetPath(extraction.TargetFolder, keeps_path ? archive_path : directory.Name(k));
+    if (entry.IsFolder != 0) ++extraction.FolderCount;
+  }
+  if (!extraction.Recurse) return 0;
+  const std::vector<bool> wanted = FoldersToCreate(extraction);
+  for (std::int32_t k = 1; k <= directory.Count; ++k) {
+    const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
+    if (item.IsFolder == 0 || !wanted[k]) continue;
     if (!CreateFolder(extraction, item.TargetPath)) return kLZCannotCreateFolder;
     ReportFolder(extraction, item);
   }

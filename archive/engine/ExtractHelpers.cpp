@@ -14,6 +14,7 @@
 #include "platform/InOutError.h"
 #include "platform/Names.h"
 #include "platform/System.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 namespace {
@@ -96,7 +97,8 @@ std::int64_t LZCopyBlock(TFile& source, TFile& target, std::int64_t count,
 }
 
 void LZTempFileName(std::string& name) {
-  const std::filesystem::path created = CreateUniqueFile(TempDirectory(), "ZRL");
+  const std::filesystem::path created =
+      CreateUniqueFile(TempDirectory(), WorkFilePrefix("", false));
   if (created.empty()) RaiseLZError(TLZErrorClass::kError, kMsgNoTempFileName);
   name = created.string();
 }

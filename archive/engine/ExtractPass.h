@@ -52,8 +52,13 @@ struct TLZExtraction {
 
 // Fills every item and its target path, and re-creates the archive's folders
 // (with Recurse), reporting -3 and -4 for each: 0, kLZCannotCreateFolder or
-// kLZDamagedDirectory.  Raises EZorelLZArchive 40008.
+// kLZDamagedDirectory.  A mask that selects some files re-creates only the
+// folders on their paths.  Raises EZorelLZArchive 40008.
 std::int32_t LZExtractFolders(TLZExtraction& extraction);
+
+// Whether the file pass takes entry k: the comment only when asked for by
+// number, every other file when the dearchive mask matches it.
+bool LZIsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k);
 
 // Extracts the selected files, counting them in Extracted: that count, or
 // the negative result of the entry that failed.  Raises EZorelLZArchive

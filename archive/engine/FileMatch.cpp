@@ -6,6 +6,7 @@
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
+#include "archive/engine/NameRule.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
 
@@ -59,7 +60,7 @@ bool LZDefaultFileMatchIn(const TLZContext& context, const std::string& mask,
   const std::string upper_mask = UpperCaseAscii(mask);
   const std::string upper_name = UpperCaseAscii(ExtractFileName(target_path));
   return upper_mask == UpperCaseAscii(target_path) || upper_mask == upper_name ||
-         IsEntryPath(context, upper_mask, entry) || MatchWildcard(upper_mask, upper_name);
+         IsEntryPath(context, upper_mask, entry) || LZMatchNativeWildcard(upper_mask, upper_name);
 }
 
 }  // namespace zorellz

@@ -68,8 +68,9 @@ using TLZSpanPromptHook = TLZHook<std::int32_t(std::int32_t disk_num, std::int32
 enum class TLZSkipReason {
   kEntryLimit,       // the archive already holds kLZMaxEntries entries
   kCannotOpen,       // kept as an empty entry: the file could not be opened
-  kNameNotStorable,  // its name has no Windows-1252 form, or is over 255 bytes
+  kNameNotStorable,  // no Windows-1252 form, or refused by the entry name rule
   kTooLarge,         // 2 GiB or more, or the archive's totals would pass 2 GiB
+  kNotRegular,       // a link to a folder, a dangling link, a FIFO, a device, a socket
 };
 using TLZSkippedInputHook = std::function<void(const std::string& path, TLZSkipReason reason)>;
 
@@ -91,6 +92,9 @@ struct TLZContextValues {
   std::string ExtensionsToStore = kLZDefaultStoreList;
   // Entries coded at once by creation, extraction and testing; 1 is serial.
   std::int32_t Jobs = 1;
+  // Creation returns kLZNoFileMatches, and writes nothing, when it collects
+  // no file; otherwise it writes an archive without entries.
+  bool RefuseEmptyArchive = false;
 
   // ---- Hooks ----
   TLZFileMatchHook FileMatch;  // empty: the default match

@@ -41,6 +41,12 @@ std::string LZReadResultCause(std::int64_t result) {
       return "no work file for joining the parts can be created in the temporary folder";
     case kLZJoinedArchiveInvalid:
       return "its parts do not join into a valid archive";
+    case kLZNameNotStorable:
+      return "name too long, or refused by the archive name rule";
+    case kLZInputTooLarge:
+      return "too large for the format (2 GiB at most)";
+    case kLZNoFileMatches:
+      return "no file matches";
     case kLZReadDirectoryFailed:
       return "the file ends inside the archive's directory";
     case kLZDeclinedOverwrite:

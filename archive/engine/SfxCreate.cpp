@@ -7,6 +7,7 @@
 #include "archive/engine/ZorelLZ.h"
 #include "platform/File.h"
 #include "platform/PendingFile.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 
@@ -43,6 +44,7 @@ std::int32_t LZCreateSFXArchiveAt(TLZContext& context, const std::string& stub_n
   if (IsSameFile(stub_name, out_name) || IsSameFile(stub_name, place.ReportedName)) {
     return kLZCannotCreateOutput;
   }
+  ReclaimStaleWorkFiles(std::filesystem::path(out_name).parent_path());
   TPendingFile pending;
   if (!pending.Create(out_name)) return kLZCannotCreateOutput;
   pending.MakeProgramLike(stub_name);

@@ -60,10 +60,11 @@ TLZReportRec MoveRecord(const std::string& archive_name, std::int64_t size, std:
 }
 
 // Copies the work file beside the target and puts it in the target's place
-// only when it is complete: 0 or a negative result.
+// only when it is complete: 0 or a negative result.  A non-empty `program`
+// (the stub of a self-extracting archive) makes the target executable as it is.
 std::int32_t CopyToTarget(const TLZContext& context, const std::filesystem::path& work_file,
                           std::int64_t size, const std::string& archive_name,
-                          const TLZReportHook& report) {
+                          const std::string& program, const TLZReportHook& report) {
   TFile source;
   if (!source.Open(work_file, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenPart;
   const std::string drive = LZSpanDrive(archive_name);
@@ -73,6 +74,7 @@ std::int32_t CopyToTarget(const TLZContext& context, const std::filesystem::path
   }
   TPendingFile target;
   if (!target.Create(archive_name)) return kLZCannotMoveArchive;
+  if (!program.empty()) target.MakeProgramLike(program);
   TLZReportRec begins = MoveRecord(archive_name, size, 0);
   LZSpanReport(report, begins, kLZReportJoinBegins);
   TLZReportRec record = MoveRecord(archive_name, size, kOneDisk);
@@ -93,12 +95,16 @@ std::int32_t CopyToTarget(const TLZContext& context, const std::filesystem::path
 // One rename when the work file and the target share a file system (an
 // existing target is replaced in the same step), else a copy.
 std::int32_t MoveWhole(const TLZContext& context, TWorkFileGuard& work_file, std::int64_t size,
-                       const std::string& archive_name, const TLZReportHook& report) {
-  if (MoveFileIntoPlace(work_file.Path(), archive_name)) {
+                       const std::string& archive_name, const std::string& program,
+                       const TLZReportHook& report) {
+  const bool moved = program.empty()
+                         ? MoveFileIntoPlace(work_file.Path(), archive_name)
+                         : MoveProgramIntoPlace(work_file.Path(), archive_name, program);
+  if (moved) {
     work_file.Keep();
     return 0;
   }
-  return CopyToTarget(context, work_file.Path(), size, archive_name, report);
+  return CopyToTarget(context, work_file.Path(), size, archive_name, program, report);
 }
 
 }  // namespace
@@ -169,7 +175,9 @@ std::int32_t LZCreateArchiveWithSpanning(TLZContext& context, const std::string&
   if (span_info.DiskSize >= status.Size) {
     span_info.PartsWritten = 0;
     span_info.SpannedName = archive_name;
-    const std::int32_t moved = MoveWhole(context, work_file, status.Size, archive_name, report);
+    const std::string program = span_info.IsSelfExtracting != 0 ? span_info.StubName : "";
+    const std::int32_t moved =
+        MoveWhole(context, work_file, status.Size, archive_name, program, report);
     return moved < 0 ? moved : built;
   }
   return LZSplitWorkFile(context, work_file.Path().string(), status.Size, archive_name, span_info,

@@ -29,10 +29,10 @@ TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHead
 std::int32_t CheckEntry(TLZContext& context, TFile& archive, const TLZFileEntry& entry) {
   std::uint32_t crc = 0;
   const std::int64_t size =
-      entry.Compressed != 0
-          ? LZDecodeStream(context, entry.Method, archive, entry.CompressedSize, nullptr, crc)
-          : LZCopyBlockCRC(context, archive, nullptr, entry.CompressedSize, LZProgressOnWrite,
-                           &crc);
+      entry.Compressed != 0 ? LZDecodeStream(context, entry.Method, archive, entry.CompressedSize,
+                                             nullptr, crc, entry.UncompressedSize)
+                            : LZCopyBlockCRC(context, archive, nullptr, entry.CompressedSize,
+                                             LZProgressOnWrite, &crc);
   if (size < 0) return static_cast<std::int32_t>(size);
   return size == entry.UncompressedSize && crc == entry.FileCRC ? 0 : kLZCRCMismatch;
 }

@@ -2,13 +2,15 @@
 
 #include "archive/engine/ZorelLZ.h"
 #include "platform/System.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 
 std::filesystem::path LZCreateWorkFile() {
   const std::filesystem::path folder = TempDirectory();
   if (!DirectoryExistsNative(folder)) LZForceDirectories(folder.string());
-  return CreateUniqueFile(folder, "ZRL");
+  ReclaimStaleWorkFiles(folder);
+  return CreateUniqueFile(folder, WorkFilePrefix("", false));
 }
 
 }  // namespace zorellz

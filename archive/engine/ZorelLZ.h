@@ -134,6 +134,11 @@ std::uint8_t LZClassifyInput(const std::string& file_name, bool store_all);
 std::int32_t LZCompressFile(const std::string& in_name, const std::string& out_name,
                             TLZQuestionProc confirm, TLZCompressionChoices compression,
                             TLZReportProc report);
+// Why LZCompressFile would refuse the pair before reading anything: 0, or
+// kLZSameInputOutput, kLZInputMissing, kLZNameNotStorable (the name is over
+// 128 bytes or refused by the entry name rule), kLZInputTooLarge.
+// LZCompressFile itself returns kLZSameInputOutput for the last two.
+std::int32_t LZCheckCompressNames(const std::string& in_name, const std::string& out_name);
 // REPORT.TXT -> REPORT.TX~, A.B -> A.~, README -> README.~
 std::string LZCompressedAutoName(const std::string& in_name);
 std::int32_t LZCompressFileAutoName(const std::string& in_name, TLZQuestionProc confirm,

@@ -111,6 +111,9 @@ enum TLZResult : std::int32_t {
   kLZCannotCreateJoinFile = -31,
   kLZJoinedArchiveInvalid = -32,
   kLZCannotMoveArchive = -33,
+  kLZNameNotStorable = -34,  // a name that the entry name rule or its field refuses
+  kLZInputTooLarge = -35,    // an input whose size the format cannot hold
+  kLZNoFileMatches = -36,    // creation collected no file (RefuseEmptyArchive)
   kLZReadDirectoryFailed = -77,
   kLZDeclinedOverwrite = -100,
   kLZAbortedOverwrite = -150,

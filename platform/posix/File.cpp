@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/InOutError.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 
@@ -121,13 +122,16 @@ TFile::~TFile() {
 }
 
 TFile::TFile(TFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
+    : handle_(std::exchange(other.handle_, -1)),
+      path_(std::move(other.path_)),
+      shown_(std::move(other.shown_)) {}
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
     path_ = std::move(other.path_);
+    shown_ = std::move(other.shown_);
   }
   return *this;
 }
@@ -141,6 +145,7 @@ bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   }
   handle_ = fd;
   path_ = path;
+  shown_.clear();
   return true;
 }
 
@@ -156,7 +161,8 @@ std::size_t TFile::Read(void* buffer, std::size_t count) {
 
 void TFile::ReadExact(void* buffer, std::size_t count) {
   if (Read(buffer, count) != count) {
-    RaiseInOut("cannot read", path_, "fewer bytes than required", kInOutReadPastEnd);
+    RaiseInOut("cannot read", shown_.empty() ? path_ : shown_, "fewer bytes than required",
+               kInOutReadPastEnd);
   }
 }
 
@@ -192,7 +198,7 @@ void TFile::Sync() {
 }
 
 void TFile::Fail(const char* what, int code) const {
-  RaiseInOut(what, path_, ErrnoText(errno), code);
+  RaiseInOut(what, shown_.empty() ? path_ : shown_, ErrnoText(errno), code);
 }
 
 bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity) {
@@ -230,6 +236,7 @@ bool DirectoryExistsNative(const std::filesystem::path& path) {
 }
 
 bool DeleteFileNative(const std::filesystem::path& path) {
+  ForgetWorkFile(path);
   return unlink(path.c_str()) == 0;
 }
 
@@ -253,6 +260,7 @@ bool RenameWithoutReplacing(const char* from, const char* to) {
 }  // namespace
 
 bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+  ForgetWorkFile(from);
 #ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
@@ -261,6 +269,7 @@ bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::
 }
 
 bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem::path& to) {
+  ForgetWorkFile(from);
   return rename(from.c_str(), to.c_str()) == 0;
 }
 

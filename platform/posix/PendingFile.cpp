@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/System.h"
+#include "platform/WorkFiles.h"
 
 namespace zorellz {
 
@@ -16,13 +17,9 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
   target_ = target;
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
-  // A hidden name, so that a listing of the folder does not pick it up; a
-  // long target name is shortened so that the temporary name stays legal.
-  constexpr std::size_t kLongestStem = 100;
-  std::string prefix = ".";
-  prefix.append(target.filename().string(), 0, kLongestStem);
-  prefix += '.';
-  path_ = CreateUniqueFile(folder, prefix);
+  // A hidden work file name (WorkFiles.h), so that a listing of the folder
+  // does not pick it up and an interrupt or a later run can remove it.
+  path_ = CreateUniqueFile(folder, WorkFilePrefix(target.filename().string(), true));
   if (path_.empty()) {
     if (error != nullptr) *error = errno;
     return false;
@@ -31,6 +28,7 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
     Discard();
     return false;
   }
+  file_.NameInErrors(target_);  // a full disk is the target's, not the hidden name's
   return true;
 }
 

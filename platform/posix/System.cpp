@@ -1,4 +1,5 @@
 #include "platform/System.h"
+#include "platform/WorkFiles.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -134,6 +135,9 @@ std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
   const int fd = mkostemp(name_template.data(), O_CLOEXEC);
   if (fd < 0) return {};
   close(fd);
+  if (WorkFileOwner(std::filesystem::path(name_template).filename().native()) > 0) {
+    WatchWorkFile(name_template);
+  }
   return name_template;
 }
 

@@ -1,0 +1,78 @@
+// Any bytes as a spanned archive of two parts: the first four bytes (little
+// endian) say how many of the rest make part 1 (DATA.LZA); the others make
+// part 2 (DATA.2).  So the join
+// reads part trailers and data beyond part 1.  Extraction and testing must
+// never crash or hang, write nothing outside the target folder and leave no
+// work file behind.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+
+#include "archive/codec/ZrlErrors.h"
+#include "archive/engine/ZorelLZ.h"
+#include "fuzz/FuzzScratch.h"
+#include "platform/InOutError.h"
+
+namespace {
+
+using zorellz::fuzz::Check;
+
+std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
+  return 1;
+}
+std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
+  return 1;
+}
+bool NoNewName(std::string&) {
+  return false;
+}
+// Every disk asked for is there: part 2 is read, part 3 and later are missing.
+std::int32_t NextDisk(std::int32_t, std::int32_t, std::int32_t, const char*) {
+  return 1;
+}
+std::int32_t AcceptProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
+  return zorellz::kLZPasswordAccepted;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static zorellz::fuzz::TFuzzScratch scratch("zorellz-span-");
+  constexpr std::size_t kCutBytes = 4;
+  if (size < kCutBytes) return 0;
+  const std::size_t rest = size - kCutBytes;
+  const std::uint32_t wanted =
+      static_cast<std::uint32_t>(data[0]) | static_cast<std::uint32_t>(data[1]) << 8 |
+      static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
+  const std::size_t cut = std::min<std::size_t>(rest, wanted);
+  data += kCutBytes;
+  zorellz::LZSetHeaderOffset(0);
+  zorellz::LZSetCheckCRC(true);
+  zorellz::LZSetDearchiveMask("*.*");
+  zorellz::LZSetSpanPromptProc(NextDisk);
+  zorellz::LZSetCheckPassWordHook(AcceptProtected);
+  scratch.Write("DATA.LZA", data, cut);
+  {
+    std::ofstream part(scratch.File("DATA.2"), std::ios::binary | std::ios::trunc);
+    part.write(reinterpret_cast<const char*>(data + cut), static_cast<std::streamsize>(rest - cut));
+    Check(static_cast<bool>(part));
+  }
+  const std::string archive = scratch.File("DATA.LZA").string();
+  try {
+    zorellz::LZDecompressArchive(archive, scratch.Target().string(), Overwrite, GoOn, NoNewName,
+                                 true, false);
+  } catch (const zorellz::EZorelLZError&) {
+  } catch (const zorellz::EInOutError&) {
+  }
+  zorellz::LZResetProtection();
+  try {
+    zorellz::LZTestArchive(archive, GoOn);
+  } catch (const zorellz::EZorelLZError&) {
+  } catch (const zorellz::EInOutError&) {
+  }
+  zorellz::LZResetProtection();
+  zorellz::LZSetHeaderOffset(0);
+  scratch.CheckClean();
+  return 0;
+}
