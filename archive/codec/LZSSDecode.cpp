@@ -67,17 +67,25 @@ class TDecoder {
     std::uint8_t* out = sink_.Cursor();
     std::uint32_t r = r_;
     std::uint32_t flags = *in++;
-    for (std::uint32_t item = 0; item < kItemsPerGroup; ++item, flags >>= 1) {
-      if (flags & 1) {
-        *out++ = *in++;
-        ++r;
-        continue;
+    if (flags == 0xFF) {
+      // Eight literals, frequent in data that seldom repeats: one copy.
+      std::memcpy(out, in, kItemsPerGroup);
+      in += kItemsPerGroup;
+      out += kItemsPerGroup;
+      r += kItemsPerGroup;
+    } else {
+      for (std::uint32_t item = 0; item < kItemsPerGroup; ++item, flags >>= 1) {
+        if (flags & 1) {
+          *out++ = *in++;
+          ++r;
+          continue;
+        }
+        const TMatch match = MatchItem(in[0], in[1], r);
+        in += 2;
+        CopyMatch(out, match);
+        out += match.Length;
+        r += match.Length;
       }
-      const TMatch match = MatchItem(in[0], in[1], r);
-      in += 2;
-      CopyMatch(out, match);
-      out += match.Length;
-      r += match.Length;
     }
     r_ = r;
     source_.Skip(static_cast<std::uint32_t>(in - source_.Cursor()));
