@@ -113,7 +113,7 @@ void CheckFileSpecs(const std::string& file_specs) {
   std::filesystem::path folder = std::filesystem::path(file_specs).parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) FailCommand(folder, "no such folder");
+  if (!std::filesystem::is_directory(folder, error)) FailCommand(folder.string(), "no such folder");
 }
 
 void CheckStub(const TCreateRequest& request) {

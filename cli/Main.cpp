@@ -3,8 +3,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "platform/System.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -22,7 +25,10 @@ int main(int argc, char** argv) {
   zorellz::cli::RegisterSfxExtractCommand(app);
   zorellz::cli::RegisterCommentCommand(app);
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> arguments = zorellz::ProgramArguments(argc, argv);
+    std::vector<char*> words;
+    for (std::string& argument : arguments) words.push_back(argument.data());
+    app.parse(static_cast<int>(words.size()), words.data());
   } catch (const CLI::ParseError& error) {
     return app.exit(error) == 0 ? 0 : 1;
   } catch (const zorellz::cli::TExitStatus& status) {

@@ -1,13 +1,12 @@
 #include "cli/Progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+
+#include "platform/System.h"
 
 namespace zorellz::cli {
 namespace {
@@ -50,9 +49,8 @@ double Seconds(TClock::duration elapsed) {
 }
 
 int TerminalColumns() {
-  winsize size{};
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return kDefaultColumns;
+  const int width = TerminalWidth(TStdStream::kError);
+  return width > 0 ? width : kDefaultColumns;
 }
 
 std::string Format(const char* format, double a, double b = 0) {
@@ -146,7 +144,7 @@ void FileDone(const TLZReportRec& record) {
 void ProgressStart(bool quiet) {
   progress = TProgress{};
   progress.Quiet = quiet;
-  progress.Drawing = !quiet && isatty(STDERR_FILENO) == 1;
+  progress.Drawing = !quiet && IsTerminal(TStdStream::kError);
   progress.Started = TClock::now();
 }
 

@@ -46,4 +46,16 @@ std::filesystem::path ExecutablePath();
 
 void SleepMilliseconds(std::uint32_t milliseconds);
 
+// The standard streams as the terminal sees them.
+enum class TStdStream { kInput, kOutput, kError };
+// True when the stream is a terminal (a console on Windows).
+bool IsTerminal(TStdStream stream);
+// The width in columns of the terminal behind the stream; 0 when unknown.
+int TerminalWidth(TStdStream stream);
+
+// The program's arguments as UTF-8, argv[0] included: on POSIX `argv` as it
+// is; on Windows the wide command line, as `argv` holds only the ANSI code
+// page.  There it also switches the console's output to UTF-8.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
 }  // namespace zorellz
