@@ -32,15 +32,17 @@ TScratchDir::~TScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+// Through std::filesystem::path, whose Windows form opens the UTF-8 name
+// itself rather than the C library's code-page reading of it.
 void WriteFileBytes(const std::string& path, const TBytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 TBytes ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
