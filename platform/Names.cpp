@@ -211,7 +211,7 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 }
 
 std::string IncludeTrailingSeparator(std::string folder) {
-  if (!folder.empty() && folder.back() != kNativeSeparator) folder += kNativeSeparator;
+  if (!folder.empty() && LastSeparator(folder) != folder.size() - 1) folder += kNativeSeparator;
   return folder;
 }
 

@@ -28,6 +28,37 @@ set(ZORELLZ_POSIX_ONLY_TESTS
   span_write_test
 )
 
+# Cases of POSIX-only behaviour, or too slow under wine, left out of the
+# Windows run of their program (GoogleTest filters):
+set(ZORELLZ_WINDOWS_SKIPPED_CASES
+  # Native names that are not UTF-8, or that hold a backslash, exist only on
+  # POSIX; ExpandFileName is checked against POSIX path text.
+  names_test:ArchivePath.RefusesUnrepresentableNativeNames
+  names_test:PathText.ExpandFileNameIsAbsoluteAndNormal
+  create_collect_test:CollectTest.NamesOutsideTheCodePageAreLeftOutByName
+  # Other names of the same file made with symbolic links, which need a
+  # privilege on Windows.
+  compress_file_test:CompressFileTest.RefusesInputThatIsTheOutput
+  sfx_read_test:SfxReadTest.CopyNeverReplacesItsOwnInput
+  # Execute permission bits.
+  sfx_create_test:SfxCreateTest.IsExecutableExactlyWhenTheStubIs
+  # The test shortens the archive while the engine reads it; Windows refuses
+  # that while the reader denies writers, as the engine asks.
+  extract_test:ExtractTest.ArchiveEndingEarlyIsCorruptAndKeepsEarlierFiles
+  # The test removes an extracted read-only file with std::filesystem,
+  # which Windows refuses for read-only files.
+  extract_test:ExtractTest.CommentIsSkippedUnlessSelectedByNumber
+  list_test:SingleEntryTest.ByNumberTakesTheCommentThatAllFilesSkip
+  # A path longer than MAX_PATH, which the test's own std::filesystem calls
+  # cannot reach on Windows (the library reaches it through \\?\).
+  create_collect_test:CollectTest.LongListLineIsUsedWhole
+  # Each makes more than 8,192 files, minutes under wine; the entry limit is
+  # the engine's own, the same on both systems.
+  create_collect_test:CollectTest.EntryLimitLeavesTheRestOutByName
+  create_collect_test:CollectTest.ListKeepsAtMostTheEntryLimit
+  create_collect_test:CollectTest.FolderWithoutRoomForItsParentIsLeftOut
+)
+
 file(GLOB ZORELLZ_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/win32/*_test.cpp)
 foreach(source ${ZORELLZ_TEST_SOURCES})
@@ -37,5 +68,19 @@ foreach(source ${ZORELLZ_TEST_SOURCES})
   endif()
   add_executable(${name} ${source})
   target_link_libraries(${name} PRIVATE zorellz_testsupport gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  set(skipped)
+  foreach(entry ${ZORELLZ_WINDOWS_SKIPPED_CASES})
+    if(entry MATCHES "^${name}:(.*)$")
+      list(APPEND skipped ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  if(skipped)
+    list(JOIN skipped ":" skipped)
+    add_test(NAME ${name} COMMAND ${name} --gtest_filter=-${skipped})
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
 endforeach()
+# The text of the commands is tested without running the tool.
+target_sources(cli_text_test PRIVATE ${PROJECT_SOURCE_DIR}/cli/EntryText.cpp
+                                     ${PROJECT_SOURCE_DIR}/cli/SpanText.cpp)

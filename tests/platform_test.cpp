@@ -43,40 +43,22 @@ using test::WriteFileBytes;
 
 namespace fs = std::filesystem;
 
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-  // An empty value removes the variable on Windows; for these tests that
-  // is the same as an empty one.
-  _putenv_s(name, value);
-#else
-  setenv(name, value, 1);
-#endif
-}
-
-void UnsetEnv(const char* name) {
-#ifdef _WIN32
-  _putenv_s(name, "");
-#else
-  unsetenv(name);
-#endif
-}
-
 // Sets an environment variable for the lifetime of the object.
 class TScopedEnv {
  public:
   TScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = getenv(name)) old_ = old;
     if (value != nullptr) {
-      SetEnv(name, value);
+      test::SetEnvValue(name, value);
     } else {
-      UnsetEnv(name);
+      test::UnsetEnvValue(name);
     }
   }
   ~TScopedEnv() {
     if (old_) {
-      SetEnv(name_, old_->c_str());
+      test::SetEnvValue(name_, old_->c_str());
     } else {
-      UnsetEnv(name_);
+      test::UnsetEnvValue(name_);
     }
   }
 

@@ -242,8 +242,35 @@ bool DirectoryExistsNative(const std::filesystem::path& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+namespace {
+
+// Runs `change` on `target`; when Windows refuses it because the target is
+// read-only, once more without that attribute, which comes back if the
+// second try fails too.  POSIX lets the owner of a folder delete and
+// replace read-only files in it, and the engine relies on that.
+template <typename TChange>
+bool EvenIfReadOnly(const std::wstring& target, TChange change) {
+  if (change()) return true;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      !SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(error);
+    return FailWithLastError();
+  }
+  if (change()) return true;
+  const DWORD second = GetLastError();
+  SetFileAttributesW(target.c_str(), attributes);
+  SetLastError(second);
+  return FailWithLastError();
+}
+
+}  // namespace
+
 bool DeleteFileNative(const std::filesystem::path& path) {
-  return DeleteFileW(LongPath(path).c_str()) != 0 || FailWithLastError();
+  const std::wstring name = LongPath(path);
+  return EvenIfReadOnly(name, [&name] { return DeleteFileW(name.c_str()) != 0; });
 }
 
 bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::path& to) {
@@ -253,8 +280,10 @@ bool RenameFileNative(const std::filesystem::path& from, const std::filesystem::
 
 bool ReplaceFileNative(const std::filesystem::path& from, const std::filesystem::path& to) {
   constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(), kFlags) != 0 ||
-         FailWithLastError();
+  const std::wstring source = LongPath(from);
+  const std::wstring target = LongPath(to);
+  return EvenIfReadOnly(target,
+                        [&] { return MoveFileExW(source.c_str(), target.c_str(), kFlags) != 0; });
 }
 
 // Windows files carry no permission bits to take over: the new file keeps
