@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/CommandLine.h"
 #include "platform/win32/WinText.h"
 
 namespace zorellz {
@@ -89,30 +90,6 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   quoted.append(backslashes * 2, L'\\');
   quoted += L'"';
   return quoted;
-}
-
-// Blanks separate words, double quotes group them and are dropped, as in
-// the POSIX layer, so that one command line means the same on both.
-std::vector<std::string> SplitCommandLine(const std::string& command_line) {
-  std::vector<std::string> words;
-  std::string word;
-  bool in_word = false;
-  bool quoted = false;
-  for (char c : command_line) {
-    if (c == '"') {
-      quoted = !quoted;
-      in_word = true;
-    } else if (!quoted && (c == ' ' || c == '\t')) {
-      if (in_word) words.push_back(std::move(word));
-      word.clear();
-      in_word = false;
-    } else {
-      word += c;
-      in_word = true;
-    }
-  }
-  if (in_word) words.push_back(std::move(word));
-  return words;
 }
 
 bool IsProgramFile(const std::filesystem::path& path) {
