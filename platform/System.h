@@ -13,7 +13,8 @@ namespace zorellz {
 // The process environment as "NAME=value" entries, in order.
 std::vector<std::string> EnvironmentEntries();
 
-// The folder for temporary files: TEMP, else TMP, else TMPDIR, else /tmp.
+// The folder for temporary files: TEMP, else TMP, else TMPDIR, else /tmp
+// (on Windows, else the system's temporary folder).
 std::filesystem::path TempDirectory();
 
 // Creates a new empty file with a unique name in `folder` (exclusively: an
@@ -22,7 +23,8 @@ std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
                                        const std::string& prefix);
 
 // Creates a new empty folder with a unique name in `folder`, open to its
-// owner only, and returns its path; empty on failure (errno tells why).
+// owner only (on Windows, with the access rules of `folder`), and returns
+// its path; empty on failure (errno tells why).
 std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,
                                             const std::string& prefix);
 // Free bytes of the file system that holds `path` (or its nearest existing
@@ -31,8 +33,8 @@ std::int64_t DiskFreeBytes(const std::filesystem::path& path);
 
 // Starts a command line without waiting for it.  The first word (double
 // quotes group words) names the program, looked for in the executable's
-// folder, the current folder, then PATH; the other words are its arguments.
-// No shell is involved.  False when the program cannot be found or started.
+// folder, the current folder, then PATH (on Windows also with ".exe"); the
+// other words are its arguments.  No shell is involved.  False when the program cannot be found or started.
 bool StartCommand(const std::string& command_line);
 
 // Takes the place of the real start in StartCommand, so that tests can see
