@@ -43,12 +43,15 @@ grep -q 'Données\\café.txt' <(entries windows.lza) || fail "a Latin-1 name did
 
 echo "-- list and test under wine"
 run_windows list windows.lza | grep -q 'Données\\sub\\program.bin' || fail "list under wine"
+run_windows test windows.lza --quiet || fail "test under wine"
 run_windows test linux.lza --quiet || fail "test under wine"
 
-echo "-- each system extracts the other's archive"
-mkdir from-windows from-linux
+echo "-- each system extracts its own archive and the other's"
+mkdir round-trip from-windows from-linux
+run_windows extract windows.lza round-trip --quiet
 "$linux" extract windows.lza from-windows --quiet
 run_windows extract linux.lza from-linux --quiet
+diff -r tree round-trip || fail "wine extracted its own archive wrongly"
 diff -r tree from-windows || fail "Linux extracted the Windows archive wrongly"
 diff -r tree from-linux || fail "wine extracted the Linux archive wrongly"
 
