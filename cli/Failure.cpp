@@ -37,7 +37,7 @@ std::string CannotCreateCause(const std::string& name) {
   if (folder.empty()) folder = ".";
   if (!std::filesystem::exists(folder, error)) return SystemCause(ENOENT);
   if (!std::filesystem::is_directory(folder, error)) return SystemCause(ENOTDIR);
-  if (access(folder.c_str(), W_OK) != 0) return SystemCause(errno);
+  if (access(folder.string().c_str(), W_OK) != 0) return SystemCause(errno);
   if (access(name.c_str(), F_OK) == 0 && access(name.c_str(), W_OK) != 0) {
     return SystemCause(errno);
   }

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "cli/Usage.h"
+#include "platform/System.h"
 #include "platform/WorkFiles.h"
 
 int main(int argc, char** argv) {
@@ -35,7 +37,10 @@ int main(int argc, char** argv) {
   RegisterHelpCommand(app);
   try {
     CheckCommandName(app, argc, argv);
-    app.parse(argc, argv);
+    std::vector<std::string> arguments = zorellz::ProgramArguments(argc, argv);
+    std::vector<char*> words;
+    for (std::string& argument : arguments) words.push_back(argument.data());
+    app.parse(static_cast<int>(words.size()), words.data());
   } catch (const CLI::ParseError& error) {
     return ReportUsageError(app, error);
   } catch (const TExitStatus& status) {

@@ -2,14 +2,13 @@
 
 #include "cli/EntryText.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+
+#include "platform/System.h"
 
 namespace zorellz::cli {
 namespace {
@@ -53,9 +52,8 @@ double Seconds(TClock::duration elapsed) {
 }
 
 int TerminalColumns() {
-  winsize size{};
-  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return kDefaultColumns;
+  const int width = TerminalWidth(TStdStream::kError);
+  return width > 0 ? width : kDefaultColumns;
 }
 
 std::string Format(const char* format, double a, double b = 0) {
@@ -156,7 +154,7 @@ std::FILE* ReportStream(const TReporting& reporting) {
 void ProgressStart(const TReporting& reporting) {
   progress = TProgress{};
   progress.Reporting = reporting;
-  progress.Drawing = !reporting.Quiet && isatty(STDERR_FILENO) == 1;
+  progress.Drawing = !reporting.Quiet && IsTerminal(TStdStream::kError);
   progress.Started = TClock::now();
 }
 

@@ -48,7 +48,7 @@ std::filesystem::path TWorkFolder::File(const std::string& name) {
 }
 
 void SpoolStdin(const std::filesystem::path& file) {
-  std::FILE* out = std::fopen(file.c_str(), "wb");
+  std::FILE* out = std::fopen(file.string().c_str(), "wb");
   if (out == nullptr) FailCommand(file.string(), SystemCause(errno));
   errno = 0;
   const bool copied = CopyStream(stdin, out);
@@ -59,16 +59,20 @@ void SpoolStdin(const std::filesystem::path& file) {
 }
 
 void CopyToStdout(const std::filesystem::path& file) {
-  std::FILE* in = std::fopen(file.c_str(), "rb");
+  std::FILE* in = std::fopen(file.string().c_str(), "rb");
   if (in == nullptr) FailCommand(file.string(), SystemCause(errno));
   std::fflush(stdout);
   // A reader that went away is an error to report, not a signal that ends
   // the process before the work files are removed.
+#ifdef SIGPIPE
   const auto previous = std::signal(SIGPIPE, SIG_IGN);
+#endif
   errno = 0;
   const bool copied = CopyStream(in, stdout) && std::fflush(stdout) == 0;
   const int copy_error = errno;
+#ifdef SIGPIPE
   std::signal(SIGPIPE, previous);
+#endif
   std::fclose(in);
   if (!copied) FailCommand("-", "standard output cannot be written: " + SystemCause(copy_error));
 }

@@ -1,17 +1,16 @@
 #include "cli/Terminal.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 #include <iostream>
 
 #include "cli/Progress.h"
+#include "platform/System.h"
 
 namespace zorellz::cli {
 
 bool StdinIsTerminal() {
-  return isatty(STDIN_FILENO) == 1;
+  return IsTerminal(TStdStream::kInput);
 }
 
 std::optional<std::string> AskLine(const std::string& question) {

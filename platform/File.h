@@ -1,9 +1,12 @@
 // Files with the sharing rules the engine relies on, and the small file-system
-// operations around them.  Paths are native (UTF-8 on POSIX).
+// operations around them.  Paths are native; their narrow text is UTF-8 on
+// every system.
 //
 // Failures of Open* are reported by a false result (the engine turns them into
 // its own result codes); failures of reads, writes, seeks on an open file
-// raise EInOutError naming the file and the cause.
+// raise EInOutError naming the file and the cause.  Error numbers are errno
+// values on every system (Windows errors are translated), and functions that
+// return false leave the cause in errno.
 #pragma once
 
 #include <cstddef>
@@ -34,7 +37,7 @@ class TFile {
   // Opens `path`; false (and the file stays closed) when it cannot be opened.
   // `error` receives the system's error number when given.
   bool Open(const std::filesystem::path& path, TMode mode, int* error = nullptr);
-  bool IsOpen() const { return handle_ >= 0; }
+  bool IsOpen() const { return handle_ != kNoHandle; }
   const std::filesystem::path& Path() const { return path_; }
   // The name that errors give for the file until it is opened again: a work
   // file is named by the file it will become.
@@ -61,12 +64,20 @@ class TFile {
  private:
   [[noreturn]] void Fail(const char* what, int code) const;
 
-  int handle_ = -1;
+#ifdef _WIN32
+  using THandle = void*;  // a HANDLE
+  static constexpr THandle kNoHandle = nullptr;
+#else
+  using THandle = int;  // a file descriptor
+  static constexpr THandle kNoHandle = -1;
+#endif
+  THandle handle_ = kNoHandle;
   std::filesystem::path path_;
   std::filesystem::path shown_;  // empty: path_
 };
 
-// A file's identity on its file system (device and inode on POSIX).
+// A file's identity on its file system (device and inode on POSIX, volume
+// serial number and file index on Windows).
 struct TFileIdentity {
   std::uint64_t Device = 0;
   std::uint64_t Inode = 0;

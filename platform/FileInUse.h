@@ -19,8 +19,8 @@ enum class TFileUse {
   kUnreadable,  // missing, not a regular file, or cannot be opened for reading
 };
 
-// `error` receives the system's error number for kUnreadable when given
-// (EISDIR for a folder, EINVAL for another kind of file), and 0 otherwise.
+// `error` receives the errno value for kUnreadable when given (EISDIR for a
+// folder, EINVAL for another kind of file), and 0 otherwise.
 // Descriptors and mappings of the file that this process holds count as
 // another's: the caller holds none while it asks.  A file under another
 // process's lease counts as in use, without waiting for that lease to end.
@@ -60,7 +60,8 @@ class TFileUseChecker {
 
 // Whether CheckFileInUse tries a lease first (the default) or goes straight
 // to comparing the processes' open files, so that tests can reach that path
-// on any machine.  Returns the previous setting.
+// on any machine; Windows has one way only and ignores it.  Returns the
+// previous setting.
 bool SetFileLeaseProbeForTesting(bool enabled);
 
 }  // namespace zorellz

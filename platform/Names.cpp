@@ -69,14 +69,30 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& pos) {
   return code;
 }
 
+// Windows takes both slashes as separators, and the colon of a drive ends
+// the folder part of "C:name" too.
+#ifdef _WIN32
+constexpr char kSeparators[] = "\\/:";
+#else
+constexpr char kSeparators[] = "/";
+#endif
+
+std::size_t LastSeparator(const std::string& path) {
+  return path.find_last_of(kSeparators);
+}
+
 void StripTrailingSeparator(std::string& path) {
-  if (path.size() > 1 && path.back() == '/') path.pop_back();
+#ifdef _WIN32
+  // "C:\" is a root folder; "C:" would be the drive's current folder.
+  if (path.size() > 1 && path[path.size() - 2] == ':') return;
+#endif
+  if (path.size() > 1 && path.back() == kNativeSeparator) path.pop_back();
 }
 
 // Position of the extension's dot, or npos when the name has none.
 std::size_t ExtensionDot(const std::string& path) {
   const std::size_t dot = path.rfind('.');
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = LastSeparator(path);
   if (dot == std::string::npos) return dot;
   if (slash != std::string::npos && dot < slash) return std::string::npos;
   return dot;
@@ -123,16 +139,21 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text) {
 std::filesystem::path ArchivePathToNative(std::string_view archive_path) {
   std::string native = Cp1252ToUtf8(archive_path);
   for (char& c : native) {
-    if (c == '\\') c = '/';
+    if (c == '\\') c = kNativeSeparator;
   }
   return std::filesystem::path(native);
 }
 
 std::optional<std::string> NativeToArchivePath(const std::filesystem::path& native) {
+#ifdef _WIN32
+  // Both slashes separate on Windows; the generic form has forward slashes only.
+  const std::string text = native.generic_string();
+#else
   const std::string& text = native.native();
   // A backslash inside a native name would turn into a separator in the
   // archive, so such a name cannot be represented.
   if (text.find('\\') != std::string::npos) return std::nullopt;
+#endif
   std::optional<std::string> archive = Utf8ToCp1252(text);
   if (!archive) return std::nullopt;
   for (char& c : *archive) {
@@ -170,12 +191,12 @@ std::string ExpandFileName(const std::string& path) {
 }
 
 std::string ExtractFileName(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = LastSeparator(path);
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string ExtractFilePath(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
+  const std::size_t slash = LastSeparator(path);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -190,7 +211,7 @@ std::string ChangeFileExt(const std::string& path, const std::string& extension)
 }
 
 std::string IncludeTrailingSeparator(std::string folder) {
-  if (!folder.empty() && folder.back() != kNativeSeparator) folder += kNativeSeparator;
+  if (!folder.empty() && LastSeparator(folder) != folder.size() - 1) folder += kNativeSeparator;
   return folder;
 }
 

@@ -13,7 +13,8 @@ namespace zorellz {
 // The process environment as "NAME=value" entries, in order.
 std::vector<std::string> EnvironmentEntries();
 
-// The folder for temporary files: TEMP, else TMP, else TMPDIR, else /tmp.
+// The folder for temporary files: TEMP, else TMP, else TMPDIR, else /tmp
+// (on Windows, else the system's temporary folder).
 std::filesystem::path TempDirectory();
 
 // Creates a new empty file with a unique name in `folder` (exclusively: an
@@ -22,7 +23,8 @@ std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
                                        const std::string& prefix);
 
 // Creates a new empty folder with a unique name in `folder`, open to its
-// owner only, and returns its path; empty on failure (errno tells why).
+// owner only (on Windows, with the access rules of `folder`), and returns
+// its path; empty on failure (errno tells why).
 std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,
                                             const std::string& prefix);
 // Free bytes of the file system that holds `path` (or its nearest existing
@@ -31,8 +33,8 @@ std::int64_t DiskFreeBytes(const std::filesystem::path& path);
 
 // Starts a command line without waiting for it.  The first word (double
 // quotes group words) names the program, looked for in the executable's
-// folder, the current folder, then PATH; the other words are its arguments.
-// No shell is involved.  False when the program cannot be found or started.
+// folder, the current folder, then PATH (on Windows also with ".exe"); the
+// other words are its arguments.  No shell is involved.  False when the program cannot be found or started.
 bool StartCommand(const std::string& command_line);
 
 // Takes the place of the real start in StartCommand, so that tests can see
@@ -49,5 +51,17 @@ void SleepMilliseconds(std::uint32_t milliseconds);
 // The cores this process may run on: the hardware's, fewer when its CPU
 // affinity allows fewer; at least 1.
 unsigned AvailableCores();
+
+// The standard streams as the terminal sees them.
+enum class TStdStream { kInput, kOutput, kError };
+// True when the stream is a terminal (a console on Windows).
+bool IsTerminal(TStdStream stream);
+// The width in columns of the terminal behind the stream; 0 when unknown.
+int TerminalWidth(TStdStream stream);
+
+// The program's arguments as UTF-8, argv[0] included: on POSIX `argv` as it
+// is; on Windows the wide command line, as `argv` holds only the ANSI code
+// page.  There it also switches the console's output to UTF-8.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 }  // namespace zorellz

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/engine/ZorelLZ.h"
+#include "tests/TestSupport.h"
 
 namespace zorellz::test {
 
@@ -49,15 +50,15 @@ class TSpanScriptScope {
  public:
   explicit TSpanScriptScope(const std::string& temp) {
     if (const char* saved = std::getenv("TEMP")) saved_temp_ = saved;
-    setenv("TEMP", temp.c_str(), 1);
+    SetEnvValue("TEMP", temp.c_str());
     LZSetSpanPromptProc(ScriptedPrompt);
     Clear();
   }
   ~TSpanScriptScope() {
     if (saved_temp_) {
-      setenv("TEMP", saved_temp_->c_str(), 1);
+      SetEnvValue("TEMP", saved_temp_->c_str());
     } else {
-      unsetenv("TEMP");
+      UnsetEnvValue("TEMP");
     }
     LZSetSpanPromptProc(nullptr);
     Clear();

@@ -1,6 +1,7 @@
 #include "tests/TestSupport.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -32,15 +33,40 @@ TScratchDir::~TScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+// Through std::filesystem::path, whose Windows form opens the UTF-8 name
+// itself rather than the C library's code-page reading of it.
 void WriteFileBytes(const std::string& path, const TBytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::string Slashed(std::string path) {
+#ifdef _WIN32
+  std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+  return path;
+}
+
+void SetEnvValue(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  setenv(name, value, 1);
+#endif
+}
+
+void UnsetEnvValue(const char* name) {
+#ifdef _WIN32
+  _putenv_s(name, "");
+#else
+  unsetenv(name);
+#endif
+}
+
 TBytes ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -50,6 +50,16 @@ TBytes RandomBytes(std::size_t count, unsigned seed);
 // Equal byte strings; otherwise where they part, rather than all the bytes.
 ::testing::AssertionResult SameBytes(const TBytes& actual, const TBytes& expected);
 
+// The path with forward slashes only on Windows, where the library writes
+// backslashes, so that expected paths read the same on both systems; the
+// text unchanged elsewhere.
+std::string Slashed(std::string path);
+
+// Sets or removes an environment variable of this process.  On Windows an
+// empty value removes the variable, which the tests take as the same.
+void SetEnvValue(const char* name, const char* value);
+void UnsetEnvValue(const char* name);
+
 // The files of the shared sample corpus (empty when it is absent).
 std::vector<std::filesystem::path> CorpusFiles();
 

@@ -209,7 +209,7 @@ TEST_F(DiskPrompt, AsksAgainWhileTheDriveLacksSpace) {
 TEST_F(DiskPrompt, GoesOnAfterYesWithRoomOrWithoutFixedDiskSize) {
   TZorelLZObj component;
   TScriptedBoxes boxes({kMbYes, kMbYes});
-  EXPECT_EQ(component.PromptForDisk(component, 1, 2, 1000, scratch_.Path().c_str()), 0);
+  EXPECT_EQ(component.PromptForDisk(component, 1, 2, 1000, scratch_.Path().string().c_str()), 0);
   // A disk of no fixed size (-1) asks for no space at all.
   component.SetSpanDiskSize(-1);
   EXPECT_EQ(component.PromptForDisk(component, 1, 2, 1000, kNoDrive), 0);

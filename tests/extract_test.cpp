@@ -88,14 +88,14 @@ class ExtractTest : public ::testing::Test {
     password_asks = 0;
     fs::create_directory(temp_);
     if (const char* temp = getenv("TEMP")) saved_temp_ = temp;
-    setenv("TEMP", temp_.c_str(), 1);
+    test::SetEnvValue("TEMP", temp_.string().c_str());
     LZSetCheckCRC(true);
   }
   void TearDown() override {
     if (saved_temp_) {
-      setenv("TEMP", saved_temp_->c_str(), 1);
+      test::SetEnvValue("TEMP", saved_temp_->c_str());
     } else {
-      unsetenv("TEMP");
+      test::UnsetEnvValue("TEMP");
     }
     on_report = nullptr;
     LZResetEngineState();
@@ -140,9 +140,11 @@ class ExtractTest : public ::testing::Test {
     std::vector<std::string> left;
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(target_, ignored)) {
-      if (entry.path().filename().string().starts_with(".")) left.push_back(entry.path());
+      if (entry.path().filename().string().starts_with(".")) {
+        left.push_back(entry.path().string());
+      }
     }
-    for (const auto& entry : fs::directory_iterator(temp_)) left.push_back(entry.path());
+    for (const auto& entry : fs::directory_iterator(temp_)) left.push_back(entry.path().string());
     return left;
   }
 
@@ -173,9 +175,9 @@ TEST_F(ExtractTest, RecreatesTreeAndReportsInOrder) {
   const std::vector<std::int32_t> expected = {-6, -3, -4, -3, -4, -1, 1, -2, -1, 1, -2, -7};
   EXPECT_EQ(Codes(), expected);
   EXPECT_EQ(reports[0].FileName, ExpandFileName(archive_));
-  EXPECT_EQ(reports[1].FileName, ExpandFileName(target_) + "/Help");
+  EXPECT_EQ(test::Slashed(reports[1].FileName), test::Slashed(ExpandFileName(target_) + "/Help"));
   EXPECT_EQ(reports[2].FileName, "");
-  EXPECT_EQ(reports[5].FileName, ExpandFileName(target_) + "/a.txt");
+  EXPECT_EQ(test::Slashed(reports[5].FileName), test::Slashed(ExpandFileName(target_) + "/a.txt"));
   EXPECT_EQ(reports[10].FileName, "");  // a compressed entry ends without a name
   EXPECT_EQ(reports[11].FileAttr, 2);
   EXPECT_TRUE(Leftovers().empty());
@@ -214,7 +216,8 @@ TEST_F(ExtractTest, FlatExtractionQuestionsCollisionsInEntryOrder) {
   EXPECT_EQ(Extract(builder.Image(), Ask, /*recurse=*/false), 2);
   EXPECT_EQ(Out("x.txt"), "two");
   EXPECT_FALSE(fs::exists(target_ + "/A"));
-  EXPECT_EQ(questioned, std::vector<std::string>{ExpandFileName(target_) + "/x.txt"});
+  ASSERT_EQ(questioned.size(), 1u);
+  EXPECT_EQ(test::Slashed(questioned[0]), test::Slashed(ExpandFileName(target_) + "/x.txt"));
   EXPECT_EQ(Codes(), (std::vector<std::int32_t>{-6, -1, 1, -2, -1, 1, -2, -7}));
 }
 
@@ -391,12 +394,16 @@ TEST_F(ExtractTest, FailedEntryKeepsOldFileAndStopsThePass) {
     EXPECT_FALSE(fs::exists(target_ + "/later.txt"));
     ASSERT_GE(reports.size(), 2u);
     EXPECT_EQ(reports[reports.size() - 2].Code, kLZCRCMismatch);
-    EXPECT_EQ(reports[reports.size() - 2].FileName, ExpandFileName(target_) + "/x.bin");
+    EXPECT_EQ(test::Slashed(reports[reports.size() - 2].FileName),
+              test::Slashed(ExpandFileName(target_) + "/x.bin"));
     EXPECT_EQ(reports.back().FileAttr, 0);  // -7: nothing extracted
     EXPECT_TRUE(Leftovers().empty());
   }
 }
 
+// POSIX only: the hostile targets are symbolic links, which need a privilege
+// on Windows.
+#ifndef _WIN32
 TEST_F(ExtractTest, HostileNamesNeverLeaveTheTarget) {
   const fs::path outside = scratch_.Path() / "outside";
   fs::create_directories(outside);
@@ -425,6 +432,7 @@ TEST_F(ExtractTest, HostileNamesNeverLeaveTheTarget) {
   EXPECT_EQ(Extract(dots.Image()), 1);
   EXPECT_EQ(Out("..."), "dots");
 }
+#endif
 
 TEST_F(ExtractTest, ReportExceptionPropagatesAfterCleanUp) {
   TArchiveImage image = HelpTree().Stub(10).Image();

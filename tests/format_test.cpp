@@ -527,7 +527,7 @@ TEST(SpanPrompt, TooLittleSpaceWarnsAndAsksAgain) {
 TEST(SpanPrompt, EnoughSpaceGoesOn) {
   test::TScratchDir scratch;
   TScriptedBoxes boxes({kMbYes}, kMbNo);
-  EXPECT_EQ(LZDefaultSpanPrompt(1, 2, 1, scratch.Path().c_str()), 0);
+  EXPECT_EQ(LZDefaultSpanPrompt(1, 2, 1, scratch.Path().string().c_str()), 0);
   EXPECT_EQ(boxes.shown.size(), 1u);
 }
 

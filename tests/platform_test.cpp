@@ -1,6 +1,15 @@
+// One suite for the POSIX and the Windows layer; where the systems differ
+// (permissions against attributes, links, the shell's programs) each has
+// its own case.
+#ifdef _WIN32
+#include <windows.h>
+// Not the Windows function: the suite below has that name.
+#undef MessageBox
+#else
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#endif
 #ifdef __linux__
 #include <sys/xattr.h>
 #endif
@@ -40,16 +49,16 @@ class TScopedEnv {
   TScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = getenv(name)) old_ = old;
     if (value != nullptr) {
-      setenv(name, value, 1);
+      test::SetEnvValue(name, value);
     } else {
-      unsetenv(name);
+      test::UnsetEnvValue(name);
     }
   }
   ~TScopedEnv() {
     if (old_) {
-      setenv(name_, old_->c_str(), 1);
+      test::SetEnvValue(name_, old_->c_str());
     } else {
-      unsetenv(name_);
+      test::UnsetEnvValue(name_);
     }
   }
 
@@ -141,12 +150,22 @@ TEST(File, OpenRefusesFoldersAndMissingFiles) {
   EXPECT_EQ(error, ENOENT);
 }
 
+#ifdef _WIN32
+TEST(File, OpenRefusesDevices) {
+  TFile file;
+  int error = 0;
+  EXPECT_FALSE(file.Open("NUL", TFile::TMode::kReadDenyNone, &error));
+  EXPECT_EQ(error, EINVAL);
+  EXPECT_FALSE(file.IsOpen());
+}
+#else
 TEST(File, OpenDoesNotHangOnAFifo) {
   TScratchDir dir;
   ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
   TFile file;
   EXPECT_FALSE(file.Open(dir.File("pipe"), TFile::TMode::kReadDenyNone));
 }
+#endif
 
 TEST(File, ClosedFileRaisesInsteadOfCrashing) {
   TFile file;
@@ -178,14 +197,22 @@ TEST(File, CopyKeepsContentDateAndPermissions) {
   for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<std::uint8_t>(i * 7);
   WriteFileBytes(dir.File("from"), content);
   ASSERT_TRUE(SetFileDosDate(dir.File("from"), 0x2A5A6B2E));
+#ifdef _WIN32
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("from"), kFaHidden | kFaArchive));
+#else
   ASSERT_EQ(chmod(dir.File("from").c_str(), 0640), 0);
+#endif
 
   ASSERT_TRUE(CopyFileNative(dir.File("from"), dir.File("to"), true));
   EXPECT_EQ(ReadFileBytes(dir.File("to")), content);
   EXPECT_EQ(GetFileDosDate(dir.File("to")), 0x2A5A6B2E);
+#ifdef _WIN32
+  EXPECT_EQ(GetFileAttributesNative(dir.File("to")), kFaHidden | kFaArchive);
+#else
   struct stat st;
   ASSERT_EQ(stat(dir.File("to").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
+#endif
 
   // An existing target stays untouched when asked to fail.
   WriteFileBytes(dir.File("other"), {9});
@@ -198,7 +225,11 @@ TEST(File, CopyKeepsContentDateAndPermissions) {
 TEST(File, CopyOntoItselfFailsAndKeepsTheFile) {
   TScratchDir dir;
   WriteFileBytes(dir.File("self"), {1, 2, 3});
+#ifdef _WIN32
+  fs::create_hard_link(dir.File("self"), dir.File("alias"));
+#else
   ASSERT_EQ(symlink("self", dir.File("alias").c_str()), 0);
+#endif
   EXPECT_FALSE(CopyFileNative(dir.File("self"), dir.File("alias"), false));
   EXPECT_EQ(ReadFileBytes(dir.File("self")), TBytes({1, 2, 3}));
 }
@@ -213,10 +244,13 @@ TEST(File, IdentityFollowsHardAndSymbolicLinks) {
   TScratchDir dir;
   WriteFileBytes(dir.File("file"), {1});
   WriteFileBytes(dir.File("other"), {1});
-  ASSERT_EQ(link(dir.File("file").c_str(), dir.File("hard").c_str()), 0);
-  ASSERT_EQ(symlink(dir.File("file").c_str(), dir.File("soft").c_str()), 0);
+  fs::create_hard_link(dir.File("file"), dir.File("hard"));
   EXPECT_TRUE(IsSameFile(dir.File("file"), dir.File("hard")));
+#ifndef _WIN32
+  // Symbolic links need a privilege on Windows.
+  ASSERT_EQ(symlink(dir.File("file").c_str(), dir.File("soft").c_str()), 0);
   EXPECT_TRUE(IsSameFile(dir.File("file"), dir.File("soft")));
+#endif
   EXPECT_FALSE(IsSameFile(dir.File("file"), dir.File("other")));
   EXPECT_FALSE(IsSameFile(dir.File("missing"), dir.File("missing")));
 }
@@ -226,12 +260,18 @@ TEST(File, ListDirectorySortsAndClassifiesLinks) {
   WriteFileBytes(dir.File("b.txt"), {});
   ASSERT_TRUE(MakeDirectory(dir.File("a")));
   EXPECT_FALSE(MakeDirectory(dir.File("a")));
+  std::vector<TDirEntry> entries;
+#ifdef _WIN32
+  WriteFileBytes(dir.File("\xc3\xa9t\xc3\xa9.txt"), {});  // UTF-8 names both ways
+  ASSERT_TRUE(ListDirectory(dir.Path(), entries));
+  EXPECT_EQ(Describe(entries), "a:dir b.txt:file \xc3\xa9t\xc3\xa9.txt:file");
+#else
   ASSERT_EQ(symlink("a", dir.File("c").c_str()), 0);
   ASSERT_EQ(symlink("nowhere", dir.File("d").c_str()), 0);
 
-  std::vector<TDirEntry> entries;
   ASSERT_TRUE(ListDirectory(dir.Path(), entries));
   EXPECT_EQ(Describe(entries), "a:dir b.txt:file c:link-dir d:link");
+#endif
   EXPECT_FALSE(ListDirectory(dir.File("missing"), entries));
 }
 
@@ -267,6 +307,30 @@ TEST(DosTime, RejectsInvalidFields) {
   EXPECT_EQ(GetFileDosDate("/nonexistent/file"), 0);
 }
 
+#ifdef _WIN32
+// wine keeps its files on a POSIX file system and reports each one as
+// archived, whatever was set.
+bool RunsUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The four bits a file carries natively, each on its own and together.
+TEST(Attributes, NativeBitsRoundTrip) {
+  TScratchDir dir;
+  WriteFileBytes(dir.File("f"), {});
+  EXPECT_EQ(GetFileAttributesNative(dir.File("f")), kFaArchive);
+  const std::int32_t always = RunsUnderWine() ? kFaArchive : 0;
+  for (std::int32_t bits : {kFaReadOnly, kFaHidden, kFaSysFile, kFaArchive,
+                            kFaReadOnly | kFaHidden | kFaSysFile | kFaArchive, 0}) {
+    ASSERT_TRUE(SetFileAttributesNative(dir.File("f"), bits)) << bits;
+    EXPECT_EQ(GetFileAttributesNative(dir.File("f")), bits | always);
+  }
+  // The folder bit is a fact of the file, not a setting.
+  ASSERT_TRUE(SetFileAttributesNative(dir.File("f"), kFaDirectory | kFaArchive));
+  EXPECT_EQ(GetFileAttributesNative(dir.File("f")), kFaArchive);
+}
+#else
 TEST(Attributes, ReadOnlyFollowsTheOwnerWriteBit) {
   TScratchDir dir;
   WriteFileBytes(dir.File("f"), {});
@@ -283,6 +347,7 @@ TEST(Attributes, ReadOnlyFollowsTheOwnerWriteBit) {
   ASSERT_EQ(stat(dir.File("f").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0222, 0u);
 }
+#endif
 
 TEST(Attributes, FoldersAndMissingPaths) {
   TScratchDir dir;
@@ -346,7 +411,13 @@ TEST(System, TempDirectoryPrefersTempThenTmpThenTmpdir) {
     TScopedEnv no_tmp("TMP", "");  // empty counts as unset
     EXPECT_EQ(TempDirectory(), fs::path("/t3"));
     TScopedEnv no_tmpdir("TMPDIR", nullptr);
+#ifdef _WIN32
+    wchar_t system_temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, system_temp);
+    EXPECT_EQ(TempDirectory(), fs::path(std::wstring(system_temp, length)));
+#else
     EXPECT_EQ(TempDirectory(), fs::path("/tmp"));
+#endif
   }
 }
 
@@ -358,8 +429,17 @@ TEST(System, DiskFreeUsesTheNearestExistingFolder) {
 
 TEST(System, StartCommandFindsProgramsOnPath) {
   TScratchDir dir;
+#ifdef _WIN32
+  // This test program, started again, writes its report to a name with
+  // blanks: the argument must arrive whole.
+  const std::string target = dir.File("made by a child.xml");
+  const std::string self = ExecutablePath().filename().string();
+  ASSERT_TRUE(
+      StartCommand(self + " --gtest_filter=MessageBox.* \"--gtest_output=xml:" + target + "\""));
+#else
   const std::string target = dir.File("made by touch");
   ASSERT_TRUE(StartCommand("touch \"" + target + "\""));
+#endif
   EXPECT_TRUE(WaitForFile(target));
 
   EXPECT_FALSE(StartCommand("zorellz-no-such-program-here"));
@@ -371,7 +451,7 @@ TEST(System, StartCommandFindsProgramsOnPath) {
 }
 
 TEST(System, ExecutablePathIsThisTest) {
-  EXPECT_EQ(ExecutablePath().filename(), "platform_test");
+  EXPECT_EQ(ExecutablePath().stem(), "platform_test");
 }
 
 TEST(MessageBox, DefaultIsNotShownAndHooksRestore) {
@@ -407,16 +487,20 @@ TEST(PendingFile, CommitReplacesTargetAndKeepsItsPermissions) {
   TScratchDir dir;
   const std::string target = dir.File("out.bin");
   WriteFileBytes(target, {1, 2, 3});
+#ifndef _WIN32
   ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+#endif
   TPendingFile pending;
   ASSERT_TRUE(pending.Create(target));
   pending.File().Write("\x09\x08", 2);
   EXPECT_EQ(ReadFileBytes(target), TBytes({1, 2, 3})) << "untouched until the commit";
   ASSERT_TRUE(pending.Commit());
   EXPECT_EQ(ReadFileBytes(target), TBytes({9, 8}));
+#ifndef _WIN32
   struct stat status;
   ASSERT_EQ(stat(target.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0640u);
+#endif
   EXPECT_EQ(FolderEntryCount(dir.Path()), 1u);
 }
 

@@ -144,18 +144,18 @@ class TEnvironmentGuard {
  public:
   void Set(const std::string& name, const std::string& value) {
     Remember(name);
-    setenv(name.c_str(), value.c_str(), 1);
+    test::SetEnvValue(name.c_str(), value.c_str());
   }
   void Unset(const std::string& name) {
     Remember(name);
-    unsetenv(name.c_str());
+    test::UnsetEnvValue(name.c_str());
   }
   ~TEnvironmentGuard() {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
       if (it->second) {
-        setenv(it->first.c_str(), it->second->c_str(), 1);
+        test::SetEnvValue(it->first.c_str(), it->second->c_str());
       } else {
-        unsetenv(it->first.c_str());
+        test::UnsetEnvValue(it->first.c_str());
       }
     }
   }

@@ -20,6 +20,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/CommandLine.h"
+
 extern char** environ;
 
 namespace zorellz {
@@ -33,30 +35,6 @@ std::int64_t FreeBytes(const struct statvfs& info) {
   const std::uint64_t block_size = info.f_frsize;
   if (block_size != 0 && blocks > kMax / block_size) return static_cast<std::int64_t>(kMax);
   return static_cast<std::int64_t>(blocks * block_size);
-}
-
-// Splits a command line into words: blanks separate, double quotes group and
-// are dropped ("a b"c is the one word a bc).
-std::vector<std::string> SplitCommandLine(const std::string& command_line) {
-  std::vector<std::string> words;
-  std::string word;
-  bool in_word = false;
-  bool quoted = false;
-  for (char c : command_line) {
-    if (c == '"') {
-      quoted = !quoted;
-      in_word = true;
-    } else if (!quoted && (c == ' ' || c == '\t')) {
-      if (in_word) words.push_back(std::move(word));
-      word.clear();
-      in_word = false;
-    } else {
-      word += c;
-      in_word = true;
-    }
-  }
-  if (in_word) words.push_back(std::move(word));
-  return words;
 }
 
 bool IsExecutableFile(const std::filesystem::path& path) {
