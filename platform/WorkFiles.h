@@ -22,6 +22,8 @@ namespace zorellz {
 // target's name, cut to 100 bytes) is followed by a dot; `hidden` puts a dot
 // in front.
 std::string WorkFilePrefix(std::string_view stem, bool hidden);
+// The same prefix for the work files of process `pid`.
+std::string WorkFilePrefixOf(long pid, std::string_view stem, bool hidden);
 
 // The process id in a work file's name, or -1 for any other name.
 long WorkFileOwner(std::string_view name);
