@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/Spool.h"
@@ -41,17 +40,6 @@ struct TPlannedEntry {
   std::int64_t Result = 0;
 };
 
-// A coder of the operation's level for each worker.
-std::vector<std::unique_ptr<TLZCodecSet>> WorkerCoders(std::size_t workers,
-                                                       TLZCompressionChoices compression) {
-  std::vector<std::unique_ptr<TLZCodecSet>> coders;
-  for (std::size_t i = 0; i < workers; ++i) {
-    coders.push_back(std::make_unique<TLZCodecSet>());
-    if (!coders.back()->Init(compression)) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
-  }
-  return coders;
-}
-
 class TParallelBuild {
  public:
   TParallelBuild(TLZDataArea& area, std::vector<TLZBuildEntry>& entries)
@@ -59,7 +47,7 @@ class TParallelBuild {
 
   std::int32_t Run() {
     const auto jobs = static_cast<std::size_t>(area_.Context.Jobs);
-    coders_ = WorkerCoders(jobs, area_.Compression);
+    coders_ = std::make_unique<TLZWorkerCoders>(jobs, area_.Compression);
     // Joined before the planned entries go, on every way out: it runs every
     // task it was given before it ends.
     TLZTaskPool pool(jobs);
@@ -76,10 +64,6 @@ class TParallelBuild {
       written += result;
     }
     return written;
-  }
-
-  ~TParallelBuild() {
-    for (auto& coder : coders_) coder->Done();
   }
 
  private:
@@ -99,11 +83,8 @@ class TParallelBuild {
   void Submit(TPlannedEntry& planned) {
     const TLZCompressionChoices compression = area_.Compression;
     planned.Coded = pool_->Submit([this, &planned, compression](std::size_t worker) {
-      TLZContext local(*coders_[worker]);
-      local.Progress = [&planned](TLZReportRec&, std::int32_t count) {
-        planned.Progress.push_back(count);
-        return 1;
-      };
+      TLZContext local((*coders_)[worker]);
+      local.Progress = LZRecordProgress(planned.Progress);
       planned.Result = LZEncodeStreamTo(local, compression, planned.Input,
                                         [&planned](const std::uint8_t* data, std::size_t count) {
                                           planned.Spool.Write(data, count);
@@ -119,9 +100,7 @@ class TParallelBuild {
     std::int64_t result = 0;
     if (planned.Plan.Compress) {
       planned.Coded.get();  // a worker's exception goes on from here
-      for (std::int32_t count : planned.Progress) {
-        if (context.Progress) context.Progress(context.CurrentReport, count);
-      }
+      LZReplayProgress(context, planned.Progress);
       result = planned.Result;
       if (result >= 0) planned.Spool.CopyTo(area_.Output);
       LZMarkCompressed(area_.Compression, result, entry);
@@ -135,7 +114,7 @@ class TParallelBuild {
 
   TLZDataArea& area_;
   std::vector<TLZBuildEntry>& entries_;
-  std::vector<std::unique_ptr<TLZCodecSet>> coders_;
+  std::unique_ptr<TLZWorkerCoders> coders_;
   std::deque<std::unique_ptr<TPlannedEntry>> planned_;
   TLZTaskPool* pool_ = nullptr;
   std::size_t next_ = 0;

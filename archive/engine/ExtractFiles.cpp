@@ -28,7 +28,6 @@
 namespace zorellz {
 namespace {
 
-
 // What became of one selected entry.
 enum class TOutcome { kCounted, kDeclined, kAborted, kFailed };
 
@@ -279,9 +278,6 @@ class TParallelPass {
  public:
   explicit TParallelPass(TLZExtraction& extraction)
       : extraction_(extraction), jobs_(static_cast<std::size_t>(extraction.Context.Jobs)) {}
-  ~TParallelPass() {
-    for (auto& coder : coders_) coder->Done();
-  }
 
   std::int32_t Run() {
     PrepareWorkers();
@@ -312,10 +308,6 @@ class TParallelPass {
  private:
   void PrepareWorkers() {
     for (std::size_t i = 0; i < jobs_; ++i) {
-      coders_.push_back(std::make_unique<TLZCodecSet>());
-      if (!coders_.back()->Init(LZFastCompression)) {
-        RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
-      }
       TFile& archive = archives_.emplace_back();
       int error = 0;
       if (!archive.Open(extraction_.ArchiveName, TFile::TMode::kReadDenyWrite, &error)) {
@@ -347,11 +339,8 @@ class TParallelPass {
 
   void Submit(TInFlight& entry) {
     entry.Decoded = pool_->Submit([this, &entry](std::size_t worker) {
-      TLZContext local(*coders_[worker]);
-      local.Progress = [&entry](TLZReportRec&, std::int32_t count) {
-        entry.Progress.push_back(count);
-        return 1;
-      };
+      TLZContext local(coders_[worker]);
+      local.Progress = LZRecordProgress(entry.Progress);
       TFile& archive = archives_[worker];
       const TLZFileItem& item = *entry.Item;
       if (!archive.Seek(entry.Data)) {
@@ -403,15 +392,13 @@ class TParallelPass {
     TLZContext& context = extraction_.Context;
     context.Progress = extraction_.Report;
     entry.Decoded.get();  // a worker's exception goes on from here
-    for (std::int32_t count : entry.Progress) {
-      if (context.Progress) context.Progress(context.CurrentReport, count);
-    }
+    LZReplayProgress(context, entry.Progress);
     return FinishEntry(extraction_, item, entry.Record, entry.Pending, entry.Written, entry.CRC);
   }
 
   TLZExtraction& extraction_;
   const std::size_t jobs_;
-  std::vector<std::unique_ptr<TLZCodecSet>> coders_;
+  TLZWorkerCoders coders_{jobs_, LZFastCompression};
   std::vector<TFile> archives_;
   std::deque<std::unique_ptr<TInFlight>> in_flight_;
   std::multiset<std::string> targets_;

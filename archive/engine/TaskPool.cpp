@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "archive/codec/ZrlErrors.h"
+
 namespace zorellz {
 
 TLZTaskPool::TLZTaskPool(std::size_t threads) {
@@ -30,6 +32,29 @@ std::future<void> TLZTaskPool::Submit(TTask task) {
   }
   ready_.notify_one();
   return result;
+}
+
+TLZWorkerCoders::TLZWorkerCoders(std::size_t workers, std::uint8_t level) {
+  for (std::size_t i = 0; i < workers; ++i) {
+    coders_.push_back(std::make_unique<TLZCodecSet>());
+    if (!coders_.back()->Init(level)) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
+  }
+}
+
+TLZWorkerCoders::~TLZWorkerCoders() {
+  for (auto& coder : coders_) coder->Done();
+}
+
+TLZReportHook LZRecordProgress(std::vector<std::int32_t>& counts) {
+  return [&counts](TLZReportRec&, std::int32_t count) {
+    counts.push_back(count);
+    return 1;
+  };
+}
+
+void LZReplayProgress(TLZContext& context, const std::vector<std::int32_t>& counts) {
+  if (!context.Progress) return;
+  for (std::int32_t count : counts) context.Progress(context.CurrentReport, count);
 }
 
 void TLZTaskPool::Work(std::size_t worker) {

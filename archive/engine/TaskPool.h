@@ -7,12 +7,17 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "archive/codec/ZrlCodec.h"
+#include "archive/engine/LZContext.h"
 
 namespace zorellz {
 
@@ -39,5 +44,26 @@ class TLZTaskPool {
   bool closing_ = false;
   std::vector<std::thread> threads_;
 };
+
+// One coder set per worker, prepared for `level` (EZorelLZError 40002 when
+// one cannot be) and released with the object.
+class TLZWorkerCoders {
+ public:
+  TLZWorkerCoders(std::size_t workers, std::uint8_t level);
+  ~TLZWorkerCoders();
+  TLZWorkerCoders(const TLZWorkerCoders&) = delete;
+  TLZWorkerCoders& operator=(const TLZWorkerCoders&) = delete;
+
+  TLZCodecSet& operator[](std::size_t worker) { return *coders_[worker]; }
+
+ private:
+  std::vector<std::unique_ptr<TLZCodecSet>> coders_;
+};
+
+// A worker's progress function: keeps each byte count in `counts`.
+TLZReportHook LZRecordProgress(std::vector<std::int32_t>& counts);
+// Tells the context's progress function, with its current record, the
+// counts a worker kept, as the serial operation would have told them.
+void LZReplayProgress(TLZContext& context, const std::vector<std::int32_t>& counts);
 
 }  // namespace zorellz

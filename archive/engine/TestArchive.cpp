@@ -18,7 +18,6 @@
 namespace zorellz {
 namespace {
 
-
 TLZReportRec SummaryRecord(const std::string& archive_name, const TLZArchiveHeader& header) {
   TLZReportRec record = LZHeaderSummaryRecord(archive_name, header);
   record.Method = 1;
@@ -94,10 +93,9 @@ TTestTally CheckEntriesInParallel(TLZContext& context, const std::string& file_n
                                   std::int64_t position, const TZorelLZArchiveHeader& directory,
                                   const TLZReportHook& report) {
   const auto jobs = static_cast<std::size_t>(context.Jobs);
-  std::vector<TLZCodecSet> coders(jobs);
+  TLZWorkerCoders coders(jobs, LZFastCompression);
   std::vector<TFile> archives(jobs);
   for (std::size_t i = 0; i < jobs; ++i) {
-    if (!coders[i].Init(LZFastCompression)) RaiseLZError(TLZErrorClass::kError, kMsgInitFailed);
     int error = 0;
     if (!archives[i].Open(file_name, TFile::TMode::kReadDenyWrite, &error)) {
       throw EInOutError("cannot open \"" + file_name + "\"", error);
@@ -110,9 +108,7 @@ TTestTally CheckEntriesInParallel(TLZContext& context, const std::string& file_n
     TChecked& oldest = checked.front();
     TLZReportRec record = BeginEntry(context, directory, oldest.K, report);
     oldest.Done.get();
-    for (std::int32_t count : oldest.Progress) {
-      if (context.Progress) context.Progress(context.CurrentReport, count);
-    }
+    LZReplayProgress(context, oldest.Progress);
     Count(tally, report, record, oldest.Result);
     checked.pop_front();
   };
@@ -124,17 +120,13 @@ TTestTally CheckEntriesInParallel(TLZContext& context, const std::string& file_n
     item.K = k;
     item.Done = pool.Submit([&, position](std::size_t worker) {
       TLZContext local(coders[worker]);
-      local.Progress = [&item](TLZReportRec&, std::int32_t count) {
-        item.Progress.push_back(count);
-        return 1;
-      };
+      local.Progress = LZRecordProgress(item.Progress);
       item.Result = archives[worker].Seek(position) ? CheckEntry(local, archives[worker], entry)
                                                     : kLZCRCMismatch;
     });
     position += entry.CompressedSize;
   }
   while (!checked.empty()) settle();
-  for (TLZCodecSet& coder : coders) coder.Done();
   return tally;
 }
 
