@@ -112,16 +112,7 @@ bool MayReplace(const TCompressRequest& request, const TCompressFiles& files) {
   if (files.OutputToStdout || !FileExists(files.Output)) return true;
   TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
   if (request.Force) overwrite.Policy = TOverwritePolicy::kAlways;
-  QuestionsStart(files.Output, false);
-  switch (DecideReplace(overwrite, "\"" + files.Output + "\" already exists.\n")) {
-    case TReplaceAnswer::kReplace:
-      return true;
-    case TReplaceAnswer::kKeep:
-      return false;
-    case TReplaceAnswer::kCancel:
-      break;
-  }
-  FailCommand(files.Output, "exists; stopped at your request");
+  return MayReplaceOutput(files.Output, overwrite);
 }
 
 void RunCompress(TCompressRequest request) {

@@ -195,17 +195,8 @@ void CreateOnDisks(TLZContext& context, const TCreateRequest& request, std::int6
 // False when an existing archive is to be kept.
 bool MayReplace(const TCreateRequest& request) {
   if (!FileExists(request.Archive)) return true;
-  const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kAlways);
-  QuestionsStart(request.Archive, false);
-  switch (DecideReplace(overwrite, "\"" + request.Archive + "\" already exists.\n")) {
-    case TReplaceAnswer::kReplace:
-      return true;
-    case TReplaceAnswer::kKeep:
-      return false;
-    case TReplaceAnswer::kCancel:
-      break;
-  }
-  FailCommand(request.Archive, "exists; stopped at your request");
+  return MayReplaceOutput(request.Archive,
+                          OverwriteByName(request.Overwrite, TOverwritePolicy::kAlways));
 }
 
 void RunCreate(TCreateRequest request) {

@@ -167,6 +167,19 @@ TReplaceAnswer DecideReplace(const TOverwrite& overwrite, const std::string& fir
   return AskReplace(first_line);
 }
 
+bool MayReplaceOutput(const std::string& name, const TOverwrite& overwrite) {
+  QuestionsStart(name, false);
+  switch (DecideReplace(overwrite, "\"" + name + "\" already exists.\n")) {
+    case TReplaceAnswer::kReplace:
+      return true;
+    case TReplaceAnswer::kKeep:
+      return false;
+    case TReplaceAnswer::kCancel:
+      break;
+  }
+  FailCommand(name, "exists; stopped at your request");
+}
+
 void QuestionsStart(const std::string& archive, bool assume_yes) {
   questions = TQuestions{};
   questions.Archive = archive;

@@ -45,6 +45,9 @@ TReplaceAnswer AskReplace(const std::string& first_line);
 
 // The answer of `overwrite` for an existing file described by `first_line`.
 TReplaceAnswer DecideReplace(const TOverwrite& overwrite, const std::string& first_line);
+// Whether the existing output `name` is replaced (true) or kept (false), as
+// DecideReplace answers; a cancel fails the command.
+bool MayReplaceOutput(const std::string& name, const TOverwrite& overwrite);
 
 // Starts the questions of one command on `archive`.  With `assume_yes` (or
 // without a terminal to ask on) each disk prompt is answered "go on" once,
