@@ -147,13 +147,17 @@ TEST_F(NameRoundTrip, EveryNameIsExtractedByteForByteOrNamedAsLeftOut) {
 // A single compressed file of a name the rule refuses is not written: its
 // name would not come back.
 TEST_F(NameRoundTrip, CompressRefusesANameTheRuleRefuses) {
-  PutInputs({"what?.txt", std::string(129, 'n')});
+  const std::string too_long(129, 'n');
+  std::vector<std::string> names = {too_long};
+#ifndef _WIN32
+  names.push_back("what?.txt");  // Windows cannot create it in the first place
+#endif
+  PutInputs(names);
   const std::string out = scratch_.File("out.z");
-  EXPECT_EQ(LZCheckCompressNames((input_ / "what?.txt").string(), out), kLZNameNotStorable);
-  EXPECT_EQ(LZCheckCompressNames((input_ / std::string(129, 'n')).string(), out),
-            kLZNameNotStorable);
+  for (const std::string& name : names)
+    EXPECT_EQ(LZCheckCompressNames((input_ / name).string(), out), kLZNameNotStorable) << name;
   EXPECT_EQ(LZCheckCompressNames((input_ / "missing").string(), out), kLZInputMissing);
-  EXPECT_EQ(LZCompressFile(context_, (input_ / "what?.txt").string(), out, nullptr,
+  EXPECT_EQ(LZCompressFile(context_, (input_ / too_long).string(), out, nullptr,
                            LZFastCompression, Quiet),
             kLZSameInputOutput);
   EXPECT_FALSE(fs::exists(out));
