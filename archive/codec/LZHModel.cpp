@@ -48,9 +48,8 @@ void TLZHModel::Update(int symbol, TLZHCode& code) {
 }
 
 // Puts back the links and the leaf's weight as they were before the pass.
-// The weights of the
-// nodes above the leaf need no restoring: the update step by step recomputes
-// every one of them before it reads it.
+// The weights above the leaf need no restoring: the update step by step
+// recomputes every one of them before it reads it.
 void TLZHModel::Restore(const TLZHStep* root, const TLZHStep* leaf) {
   for (const TLZHStep* step = root + 1; step <= leaf; ++step) {
     child_[step->Side][step[-1].Node] = step->Node;
