@@ -88,6 +88,11 @@ TEST_F(CliGuard, NamesTheRuleRefusesAreLeftOutAndNamed) {
   const TRun run = Run("create " + Quoted(archive_) + " " + Quoted(tree_ / "*"));
   EXPECT_EQ(run.Status, 2);
   EXPECT_NE(run.Err.find("Dpkg::Vendor.3perl.gz"), std::string::npos) << run.Err;
+  // Named on one line, whatever the name holds.
+  test::WriteFileBytes((tree_ / "new\nline\t.txt").string(), test::Text("x"));
+  EXPECT_NE(Run("create " + Quoted(archive_) + " " + Quoted(tree_ / "*"))
+                .Err.find("new?line?.txt: left out"),
+            std::string::npos);
   EXPECT_EQ(Run("list " + Quoted(archive_)).Status, 0);
   EXPECT_EQ(Run("test " + Quoted(archive_)).Status, 0);
   const fs::path out = scratch_.Path() / "out";
