@@ -117,6 +117,14 @@ std::int64_t Extract(TLZContext& context, const TExtractRequest& request,
       return flat.Note(record, code) ? ReadProgressReport(record, code) : 1;
     };
   }
+  if (request.Flat && request.Unexpanded) {
+    // Entries left compressed are written without a question: the later of
+    // two with one name are not selected at all.
+    context.FileMatch = [&flat, &context](const std::string& mask, const std::string& target,
+                                          std::int32_t entry) {
+      return LZDefaultFileMatchIn(context, mask, target, entry) && flat.Claims(target, entry);
+    };
+  }
   return RunReadOperation(
       [&] {
         return LZDecompressArchive(context, request.Archive, request.Target, question, report,

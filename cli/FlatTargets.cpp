@@ -29,6 +29,14 @@ bool TFlatTargets::LandsOnEarlier(const TLZReportRec& current) {
   return !seen_.insert({identity.Device, identity.Inode}).second;
 }
 
+bool TFlatTargets::Claims(const std::string& target_path, std::int32_t entry) {
+  // The engine asks about an entry more than once.
+  const std::int32_t first = claimed_.try_emplace(target_path, entry).first->second;
+  if (first == entry) return true;
+  if (refused_.insert(entry).second) left_out_.push_back(target_path);
+  return false;
+}
+
 void TFlatTargets::Answered(std::uint8_t answer, bool same_name) {
   // Each "keep" answer is followed by one skip report, in the same order.
   if (answer == kKeep) declined_.push_back(same_name);

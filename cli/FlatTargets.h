@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -35,6 +36,11 @@ class TFlatTargets {
   // entry left out for its name, which is not a kept existing file.
   bool Note(const TLZReportRec& record, std::int32_t code);
 
+  // For entries left compressed, which the engine writes without a
+  // question: whether entry `entry` is the first selected entry with
+  // `target_path`.  A later one is one of LeftOut(), and is not selected.
+  bool Claims(const std::string& target_path, std::int32_t entry);
+
   // The targets of the entries left out because an earlier entry had their
   // name, as the engine gave them.
   const std::vector<std::string>& LeftOut() const { return left_out_; }
@@ -48,6 +54,8 @@ class TFlatTargets {
   std::set<TIdentity> seen_;   // the files this run wrote or asked about
   std::deque<bool> declined_;  // per "keep" answer not yet reported: for its name
   std::vector<std::string> left_out_;
+  std::map<std::string, std::int32_t> claimed_;  // target path: its first entry
+  std::set<std::int32_t> refused_;               // entries that came later
 };
 
 }  // namespace zorellz::cli

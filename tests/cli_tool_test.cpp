@@ -723,8 +723,15 @@ TEST_F(CliOverwrite, EveryWritingCommandFollowsThePolicy) {
 TEST_F(Cli, FlatExtractionKeepsTheFirstOfEntriesWithOneName) {
   fs::create_directories(F("dup/a"));
   fs::create_directories(F("dup/b"));
-  WriteText(F("dup/a/x.txt"), "first\n");
-  WriteText(F("dup/b/x.txt"), "second\n");
+  // Long enough to be compressed at the highest level.
+  std::string first;
+  std::string second;
+  for (int i = 0; i < 500; ++i) {
+    first += "first\n";
+    second += "second\n";
+  }
+  WriteText(F("dup/a/x.txt"), first);
+  WriteText(F("dup/b/x.txt"), second);
   for (const std::string level : {"store", "max"}) {
     Run(0, {"create", F(level + ".lza"), F("dup/*"), "--recurse", "full", "--level", level, "-q"});
     // Off a terminal, and whatever the policy for existing files, the first
@@ -737,7 +744,7 @@ TEST_F(Cli, FlatExtractionKeepsTheFirstOfEntriesWithOneName) {
       EXPECT_MATCH(run.Err, "^zorellz: [^\n]*" + level +
                                 ".lza: entry x.txt has the name of an earlier entry; the first "
                                 "was kept$");
-      EXPECT_EQ(ReadText(out + "/x.txt"), "first\n");
+      EXPECT_EQ(ReadText(out + "/x.txt"), first);
     }
     // A file that was there before is asked about once; the second entry
     // lands on the file that answer left.
@@ -752,11 +759,20 @@ TEST_F(Cli, FlatExtractionKeepsTheFirstOfEntriesWithOneName) {
     const TToolRun asked =
         RunOnTerminal(0, {"extract", F(level + ".lza"), F("asked-" + level), "--flat"}, "y\n");
     EXPECT_MATCH(asked.Out, "x.txt\" was written from an earlier entry of the same name");
-    EXPECT_EQ(ReadText(F("asked-" + level + "/x.txt")), "second\n");
+    EXPECT_EQ(ReadText(F("asked-" + level + "/x.txt")), second);
     const TToolRun yes =
         RunOnTerminal(2, {"extract", F(level + ".lza"), F("yes-" + level), "--flat", "--yes"}, "");
     EXPECT_NO_MATCH(yes.Out, "Replace it");
-    EXPECT_EQ(ReadText(F("yes-" + level + "/x.txt")), "first\n");
+    EXPECT_EQ(ReadText(F("yes-" + level + "/x.txt")), first);
+    // Left compressed, the later entries are not written at all.
+    const std::string kept = F("unexpanded-" + level);
+    EXPECT_MATCH(Run(2, {"extract", F(level + ".lza"), kept, "--flat", "--unexpanded"}).Err,
+                 "entry x.txt has the name of an earlier entry; the first was kept$");
+    if (level == "max") {
+      EXPECT_EQ(Run(0, {"expand", kept + "/x.txt", "-c", "-q"}).Out, first);
+    } else {
+      EXPECT_EQ(ReadText(kept + "/x.txt"), first);
+    }
   }
 }
 
