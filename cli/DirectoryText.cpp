@@ -22,7 +22,7 @@ constexpr int kJsonFormat = 1;
 // A run command whose first character is this byte means "no command".
 constexpr std::uint8_t kNoRunCommand = 0xFF;
 
-__attribute__((format(printf, 1, 2))) std::string Formatted(const char* format, ...) {
+std::string Formatted(const char* format, ...) {
   std::va_list arguments;
   va_start(arguments, format);
   std::va_list again;

@@ -158,7 +158,6 @@ void Finish(const TExtractRequest& request, const TOverwrite& overwrite, const T
   }
   ReadProgressSummary(request.Archive, extracted,
                       request.Unexpanded ? "extracted unexpanded" : "extracted");
-  ReportLeftOut(request, flat);
   if (overwrite.NamesKeptFiles()) ReportKeptFiles(ReadTally().KeptNames);
   if (!flat.LeftOut().empty()) throw TExitStatus{kExitPartial};
 }
@@ -180,6 +179,7 @@ void RunExtract(const TExtractRequest& request) {
   const std::int64_t result = Extract(context, request, overwrite, flat);
   ProgressStop();
   ReportSparedTargets();
+  ReportLeftOut(request, flat);
   if (result < 0) FailOnResult(request, result);
   Finish(request, overwrite, flat, result);
 }

@@ -1,32 +1,32 @@
 #include "cli/FlatTargets.h"
 
+#include <optional>
+
 #include "platform/File.h"
 #include "platform/Names.h"
 
 namespace zorellz::cli {
 
 namespace {
+
 constexpr std::uint8_t kKeep = 0;
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> IdentityOf(const std::string& path) {
+  TFileIdentity identity;
+  if (!GetFileIdentity(path, identity)) return std::nullopt;
+  return std::make_pair(identity.Device, identity.Inode);
+}
+
 }  // namespace
 
 TFlatTargets::TFlatTargets(const std::string& target_folder)
     : folder_(IncludeTrailingSeparator(ExpandFileName(target_folder))) {}
 
-// Inserts the identity of the file at `path`; false when it was there
-// already (or the file cannot be looked at).
-bool TFlatTargets::Remember(const std::string& path) {
-  TFileIdentity identity;
-  if (!GetFileIdentity(path, identity)) return false;
-  return seen_.insert({identity.Device, identity.Inode}).second;
-}
-
 bool TFlatTargets::LandsOnEarlier(const TLZReportRec& current) {
   // A compressed entry is described by its name alone; the folder is the
   // same for every entry.
-  const std::string target = folder_ + ExtractFileName(current.FileName);
-  TFileIdentity identity;
-  if (!GetFileIdentity(target, identity)) return false;
-  return !seen_.insert({identity.Device, identity.Inode}).second;
+  const auto identity = IdentityOf(folder_ + ExtractFileName(current.FileName));
+  return identity && !seen_.insert(*identity).second;
 }
 
 bool TFlatTargets::Claims(const std::string& target_path, std::int32_t entry) {
@@ -48,7 +48,7 @@ bool TFlatTargets::Note(const TLZReportRec& record, std::int32_t code) {
       begun_ = record.FileName;
       break;
     case kLZReportFileDone:
-      Remember(begun_);
+      if (const auto identity = IdentityOf(begun_)) seen_.insert(*identity);
       break;
     case kLZReportSkipped:
       if (!declined_.empty()) {

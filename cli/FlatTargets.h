@@ -46,8 +46,7 @@ class TFlatTargets {
   const std::vector<std::string>& LeftOut() const { return left_out_; }
 
  private:
-  using TIdentity = std::pair<std::uint64_t, std::uint64_t>;
-  bool Remember(const std::string& path);
+  using TIdentity = std::pair<std::uint64_t, std::uint64_t>;  // device and inode
 
   std::string folder_;
   std::string begun_;          // the target of the last file begun
