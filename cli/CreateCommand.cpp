@@ -27,6 +27,7 @@
 #include "cli/Commands.h"
 #include "cli/CreateInputs.h"
 #include "cli/CreateSupport.h"
+#include "cli/EntryText.h"
 #include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
@@ -89,7 +90,8 @@ class TCreateContext {
   TCreateContext(bool protect, std::int32_t jobs) {
     context_.SkippedInput = [this](const std::string& path, TLZSkipReason reason) {
       ++left_out_;
-      ProgressInputLeftOut("zorellz: " + path + ": " + LeftOutCause(reason),
+      // A name from the disk may hold line ends and controls too.
+      ProgressInputLeftOut("zorellz: " + Printable(path) + ": " + LeftOutCause(reason),
                            reason == TLZSkipReason::kCannotOpen);
     };
     if (protect) context_.SetPassWord = MarkProtected;

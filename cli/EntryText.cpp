@@ -168,12 +168,13 @@ std::string ArchiveText(std::string_view cp1252) {
   return Printable(Cp1252ToUtf8(cp1252));
 }
 
+std::string SizeAndDateText(const TLZReportRec& file) {
+  return GroupedBytes(file.UncompressedSize) + ", " + DosDateText(file.FileDate);
+}
+
 std::string OverwriteQuestionText(const TLZReportRec& current, const TLZReportRec& existing) {
-  const auto described = [](const TLZReportRec& file) {
-    return GroupedBytes(file.UncompressedSize) + ", " + DosDateText(file.FileDate);
-  };
-  return "\"" + Printable(existing.FileName) + "\" already exists (" + described(existing) +
-         "); the new one has " + described(current) + ".\n";
+  return "\"" + Printable(existing.FileName) + "\" already exists (" + SizeAndDateText(existing) +
+         "); the new one has " + SizeAndDateText(current) + ".\n";
 }
 
 }  // namespace zorellz::cli

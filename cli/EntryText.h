@@ -56,6 +56,9 @@ std::string Printable(std::string_view utf8);
 // A Windows-1252 text of an archive (name, path, version) for the terminal.
 std::string ArchiveText(std::string_view cp1252);
 
+// A file of a question by its size and date: "1,024 bytes, 2024-02-29 13:45:58".
+std::string SizeAndDateText(const TLZReportRec& file);
+
 // The first line of the overwrite question: the existing file and the one
 // that would replace it, each by size and date (ends in "\n").
 std::string OverwriteQuestionText(const TLZReportRec& current, const TLZReportRec& existing);

@@ -7,7 +7,9 @@
 // checks; a damaged entry ends the command and leaves the old file as it was.
 // Existing files are asked about on a terminal and kept otherwise (named,
 // status 2, unless --overwrite says what to do); entries whose target is the
-// archive itself are skipped without failing the command.
+// archive itself are skipped without failing the command.  With --flat, an
+// entry whose name an earlier entry had is asked about on a terminal and
+// otherwise left out and named (status 2): the first one stays.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -19,6 +21,7 @@
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
+#include "cli/FlatTargets.h"
 #include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
@@ -98,20 +101,50 @@ void ReportSparedTargets() {
 }
 
 std::int64_t Extract(TLZContext& context, const TExtractRequest& request,
-                     const TOverwrite& overwrite) {
-  const TLZQuestionProc question = OverwriteQuestion(overwrite.Policy);
+                     const TOverwrite& overwrite, TFlatTargets& flat) {
+  TLZQuestionHook question = OverwriteQuestion(overwrite.Policy);
+  TLZReportHook report = ReadProgressReport;
+  if (request.Flat) {
+    question = [&flat, existing_file = question](const TLZReportRec& current,
+                                                 const TLZReportRec& existing) {
+      const bool same_name = flat.LandsOnEarlier(current);
+      const std::uint8_t answer =
+          same_name ? AskAboutSameName(current, existing) : existing_file(current, existing);
+      flat.Answered(answer, same_name);
+      return answer;
+    };
+    report = [&flat](TLZReportRec& record, std::int32_t code) {
+      return flat.Note(record, code) ? ReadProgressReport(record, code) : 1;
+    };
+  }
+  if (request.Flat && request.Unexpanded) {
+    // Entries left compressed are written without a question: the later of
+    // two with one name are not selected at all.
+    context.FileMatch = [&flat, &context](const std::string& mask, const std::string& target,
+                                          std::int32_t entry) {
+      return LZDefaultFileMatchIn(context, mask, target, entry) && flat.Claims(target, entry);
+    };
+  }
   return RunReadOperation(
       [&] {
-        return LZDecompressArchive(context, request.Archive, request.Target, question,
-                                   ReadProgressReport, RenameArchiveTarget, !request.Flat,
-                                   request.Unexpanded);
+        return LZDecompressArchive(context, request.Archive, request.Target, question, report,
+                                   RenameArchiveTarget, !request.Flat, request.Unexpanded);
       },
       TEngineFiles{TargetFolder(request), request.Archive});
 }
 
+// Entries left out for a name that an earlier entry had.
+void ReportLeftOut(const TExtractRequest& request, const TFlatTargets& flat) {
+  for (const std::string& target : flat.LeftOut()) {
+    ReportError(request.Archive, "entry " + ShownTarget(request, target) +
+                                     " has the name of an earlier entry; the first was kept");
+  }
+}
+
 // What a successful run leaves to say: a stop at the user's answer, or a
 // choice that selected no file, fails the command.
-void Finish(const TExtractRequest& request, const TOverwrite& overwrite, std::int64_t result) {
+void Finish(const TExtractRequest& request, const TOverwrite& overwrite, const TFlatTargets& flat,
+            std::int64_t result) {
   const auto extracted =
       static_cast<std::int32_t>(result - static_cast<std::int64_t>(SparedArchiveTargets().size()));
   if (OverwriteCancelled()) {
@@ -126,6 +159,7 @@ void Finish(const TExtractRequest& request, const TOverwrite& overwrite, std::in
   ReadProgressSummary(request.Archive, extracted,
                       request.Unexpanded ? "extracted unexpanded" : "extracted");
   if (overwrite.NamesKeptFiles()) ReportKeptFiles(ReadTally().KeptNames);
+  if (!flat.LeftOut().empty()) throw TExitStatus{kExitPartial};
 }
 
 void RunExtract(const TExtractRequest& request) {
@@ -141,11 +175,13 @@ void RunExtract(const TExtractRequest& request) {
   QuestionsStart(request.Archive, request.Yes);
   ReadProgressStart(request.Reporting);
   const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
-  const std::int64_t result = Extract(context, request, overwrite);
+  TFlatTargets flat(TargetFolder(request));
+  const std::int64_t result = Extract(context, request, overwrite, flat);
   ProgressStop();
   ReportSparedTargets();
+  ReportLeftOut(request, flat);
   if (result < 0) FailOnResult(request, result);
-  Finish(request, overwrite, result);
+  Finish(request, overwrite, flat, result);
 }
 
 }  // namespace
@@ -170,7 +206,8 @@ void RegisterExtractCommand(CLI::App& app) {
       ->check(CLI::IsMember({"always", "never", "ask"}));
   command->add_flag("--yes", request->Yes,
                     "Answer the disk prompts of a spanned archive; skip entries that would "
-                    "replace the archive itself");
+                    "replace the archive itself, and with --flat those whose name an earlier "
+                    "entry had");
   command->add_flag("--accept-protected", request->AcceptProtected,
                     "Extract an archive marked as protected");
   AddJobsOption(*command, request->Jobs);

@@ -10,9 +10,9 @@
 
 #include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
+#include "cli/DirectoryText.h"
 #include "cli/Progress.h"
 #include "cli/Usage.h"
-#include "platform/Names.h"
 
 namespace zorellz::cli {
 namespace {
@@ -20,41 +20,6 @@ namespace {
 // Info only inspects: a protected archive is shown, not opened for use.
 std::int32_t AcceptForInspection(const TLZArchiveHeader&, std::int32_t) {
   return kLZPasswordAccepted;
-}
-
-std::string RunCommandText(const TShortField<12>& field) {
-  std::string text = field.Get();
-  if (text.empty() || static_cast<std::uint8_t>(text[0]) == 0xFF) return "(none)";
-  return "\"" + Cp1252ToUtf8(text) + "\"";
-}
-
-void PrintHeader(const TLZArchiveHeader& header) {
-  const TLZArchiveTrailer& t = header.Trailer;
-  std::printf("  part count          %d\n", header.PartCount);
-  std::printf("  file count          %d\n", header.FileCount);
-  std::printf("  total compressed    %d\n", header.TotalCompressed);
-  std::printf("  total uncompressed  %d\n", header.TotalUncompressed);
-  std::printf("  names size          %d\n", header.NamesSize);
-  std::printf("  directory CRC       %08x\n", header.DirectoryCRC);
-  std::printf("  archive offset      %d\n", t.ArchiveOffset);
-  std::printf("  protection          %d\n", t.Protection);
-  std::printf("  run command         %s\n", RunCommandText(t.RunCommand).c_str());
-  if (LZIsSpannedHeader(header)) {
-    std::printf("  spanned             %u parts, made from \"%s\"\n", t.SpanParts,
-                Cp1252ToUtf8(t.SpanName.Get()).c_str());
-  }
-}
-
-std::string DirectoryVerdict(std::int32_t result, const TZorelLZArchiveHeader& directory) {
-  if (result == 0) {
-    int folders = 0;
-    for (const auto& entry : directory.Entries) folders += entry.IsFolder != 0;
-    return "ok, " + std::to_string(directory.Count) + " entries (" + std::to_string(folders) +
-           " folders, " + std::to_string(directory.Count - folders) + " files)";
-  }
-  if (result == kLZReadDirectoryFailed) return "unreadable: the file ends inside the directory";
-  if (result == kLZDamagedDirectory) return "damaged: directory check failed";
-  return "cannot be read (code " + std::to_string(result) + ")";
 }
 
 struct TInfoRequest {
@@ -84,7 +49,7 @@ void RunInfo(const TInfoRequest& request) {
   }
   std::printf("protected  %s\n", header.Trailer.Protection != 0 ? "yes" : "no");
   std::printf("header\n");
-  PrintHeader(header);
+  std::fputs(InfoHeaderText(header).c_str(), stdout);
   TZorelLZArchiveHeader directory;
   std::int32_t loaded = LZLoadDirectory(context, name, directory);
   std::printf("directory  %s\n", DirectoryVerdict(loaded, directory).c_str());

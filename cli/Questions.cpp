@@ -202,6 +202,23 @@ bool OverwriteCancelled() {
   return questions.Cancelled;
 }
 
+std::uint8_t AskAboutSameName(const TLZReportRec& current, const TLZReportRec& existing) {
+  if (!questions.Interactive) return kKeep;
+  const std::string question = "\"" + Printable(existing.FileName) +
+                               "\" was written from an earlier entry of the same name (" +
+                               SizeAndDateText(existing) + "); this one has " +
+                               SizeAndDateText(current) + ".\nReplace it? [y]es, [n]o, [c]ancel: ";
+  switch (AskChoice(question, "ync").value_or('n')) {
+    case 'y':
+      return kReplace;
+    case 'c':
+      questions.Cancelled = true;
+      return kCancel;
+    default:
+      return kKeep;
+  }
+}
+
 bool RenameArchiveTarget(std::string& name) {
   // Asked again while the new name is taken too.
   const bool first = IsSameFile(name, questions.Archive);

@@ -66,6 +66,13 @@ TLZQuestionProc OverwriteQuestion(TOverwritePolicy policy);
 // True when the user answered Cancel.
 bool OverwriteCancelled();
 
+// The question about an entry that lands on the file an earlier entry of
+// the same archive was written to (extraction without folders): on a
+// terminal yes, no or cancel, whatever the policy for existing files;
+// otherwise, or with `assume_yes`, the first file stays.  1 replace, 0 keep,
+// 2 cancel, as OverwriteQuestion.
+std::uint8_t AskAboutSameName(const TLZReportRec& current, const TLZReportRec& existing);
+
 // The rename function: asks for a new name, or skips the entry.
 bool RenameArchiveTarget(std::string& name);
 // The targets skipped because they are the archive being read.

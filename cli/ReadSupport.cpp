@@ -54,10 +54,6 @@ std::int32_t AcceptProtected(const TLZArchiveHeader&, std::int32_t) {
 
 }  // namespace
 
-bool TArchiveLocation::Spanned() const {
-  return LZIsSpannedHeader(Header);
-}
-
 void RequireFile(const std::string& name) {
   if (FileExists(name)) return;
   FailCommand(name, MissingFileCause(name));

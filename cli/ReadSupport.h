@@ -11,19 +11,10 @@
 #include "archive/engine/LZContext.h"
 #include "archive/engine/ResultText.h"
 #include "archive/engine/ZrlTypes.h"
+#include "cli/ArchiveLocation.h"
 #include "cli/CreateSupport.h"
 
 namespace zorellz::cli {
-
-// Where the archive of a file lies.
-struct TArchiveLocation {
-  TLZArchiveHeader Header;
-  bool ThroughTrailer = false;  // appended to another file, found through its trailer
-  std::int32_t Offset = 0;      // of the header in the file
-
-  bool Spanned() const;
-  bool Protected() const { return Header.Trailer.Protection != 0; }
-};
 
 // Finds the archive of `name`, protected or not, at the start of the file or
 // through its trailer; a missing file or one without an archive fails the

@@ -10,8 +10,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "fuzz/FuzzInputFile.h"
 #include "platform/System.h"
@@ -67,19 +68,39 @@ class TFuzzScratch {
     Check(std::filesystem::is_empty(Temp()));
   }
 
+  // As CheckClean, and beside the two folders only `name`, holding the
+  // input's bytes still.
+  void CheckOnly(const std::string& name, const std::uint8_t* data, std::size_t size) const {
+    CheckClean();
+    for (const auto& entry : std::filesystem::directory_iterator(root_)) {
+      const std::filesystem::path& path = entry.path();
+      Check(path == File(name) || path == Target() || path == Temp());
+    }
+    std::ifstream in(File(name), std::ios::binary);
+    const std::vector<std::uint8_t> now((std::istreambuf_iterator<char>(in)),
+                                        std::istreambuf_iterator<char>());
+    Check(now == std::vector<std::uint8_t>(data, data + size));
+  }
+
   // Removes everything an input left, read-only files and folders included.
-  void Clear() const {
+  void Clear() const { Empty(root_); }
+  // Empties the target folder.
+  void ClearTarget() const { Empty(Target()); }
+
+ private:
+  // Removes what `folder` holds; files and folders made read-only do not
+  // stop it.
+  static void Empty(const std::filesystem::path& folder) {
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored)) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, ignored)) {
       std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                    std::filesystem::perm_options::add, ignored);
     }
-    for (const auto& entry : std::filesystem::directory_iterator(root_, ignored)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
       std::filesystem::remove_all(entry.path(), ignored);
     }
   }
 
- private:
   std::filesystem::path reserved_;
   std::filesystem::path root_;
 };

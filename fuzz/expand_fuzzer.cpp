@@ -5,37 +5,19 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ZorelLZ.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzScratch.h"
-#include "platform/InOutError.h"
 
-namespace {
-
-std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
-  return 1;
-}
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
-  return 1;
-}
-
-}  // namespace
+using namespace zorellz::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static zorellz::fuzz::TFuzzScratch scratch("zorellz-expand-");
+  static TFuzzScratch scratch("zorellz-expand-");
   zorellz::LZSetCheckCRC(true);
   scratch.Write("REPORT.TX~", data, size);
   const std::string input = scratch.File("REPORT.TX~").string();
-  try {
-    zorellz::LZExpandFile(input, Overwrite, GoOn);
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
-  try {
-    zorellz::LZDecompressFile(input, scratch.File("OUT.TXT").string(), Overwrite, GoOn);
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
+  Run([&] { zorellz::LZExpandFile(input, Overwrite, GoOn); });
+  Run([&] { zorellz::LZDecompressFile(input, scratch.File("OUT.TXT").string(), Overwrite, GoOn); });
   scratch.CheckClean();
   return 0;
 }

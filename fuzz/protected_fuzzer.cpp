@@ -5,29 +5,16 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ZorelLZ.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzScratch.h"
-#include "platform/InOutError.h"
 
 namespace {
 
-using zorellz::fuzz::Check;
+using namespace zorellz::fuzz;
 
-std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
-  return 1;
-}
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
-  return 1;
-}
-bool NoNewName(std::string&) {
-  return false;
-}
 std::int32_t NoMoreDisks(std::int32_t, std::int32_t, std::int32_t, const char*) {
   return 1;
-}
-std::int32_t RefuseProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
-  return 0;
 }
 
 bool IsProtected(const std::string& archive) {
@@ -39,31 +26,20 @@ bool IsProtected(const std::string& archive) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static zorellz::fuzz::TFuzzScratch scratch("zorellz-protected-");
-  zorellz::LZSetHeaderOffset(0);
-  zorellz::LZSetCheckCRC(true);
-  zorellz::LZSetDearchiveMask("*.*");
-  zorellz::LZSetSpanPromptProc(NoMoreDisks);
-  zorellz::LZSetCheckPassWordHook(RefuseProtected);
+  static TFuzzScratch scratch("zorellz-protected-");
+  StartInput(NoMoreDisks, RefuseProtected);
   scratch.Write("DATA.LZA", data, size);
   const std::string archive = scratch.File("DATA.LZA").string();
   const std::string target = scratch.Target().string();
   const bool refused = IsProtected(archive);
   zorellz::LZResetProtection();
-  try {
+  Run([&] {
     zorellz::LZDecompressArchive(archive, target, Overwrite, GoOn, NoNewName, true, false);
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
-  zorellz::LZResetProtection();
-  try {
+  });
+  Run([&] {
     std::string path;
     zorellz::LZExtractComment(archive, target, &path);
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
-  zorellz::LZResetProtection();
-  zorellz::LZSetHeaderOffset(0);
+  });
   if (refused) Check(std::filesystem::is_empty(scratch.Target()));
   scratch.CheckClean();
   return 0;

@@ -4,34 +4,23 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ZorelLZ.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzScratch.h"
-#include "platform/InOutError.h"
 
-namespace {
-
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
-  return 1;
-}
-
-}  // namespace
+using namespace zorellz::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static zorellz::fuzz::TFuzzScratch scratch("zorellz-sfx-");
+  static TFuzzScratch scratch("zorellz-sfx-");
   zorellz::LZSetHeaderOffset(0);
   scratch.Write("SETUP.EXE", data, size);
   const std::string copy = scratch.File("SETUP.LZA").string();
-  try {
+  Run([&] {
     if (zorellz::LZExtractArchiveFromSFX(scratch.File("SETUP.EXE").string(), copy) >= 0) {
       zorellz::TLZArchiveHeader header;
       zorellz::LZListArchive(copy, &header, GoOn);
     }
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
-  zorellz::LZResetProtection();
-  zorellz::LZSetHeaderOffset(0);
+  });
   scratch.CheckClean();
   return 0;
 }

@@ -9,36 +9,23 @@
 #include <cstdint>
 #include <fstream>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ZorelLZ.h"
+#include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzScratch.h"
-#include "platform/InOutError.h"
 
 namespace {
 
-using zorellz::fuzz::Check;
+using namespace zorellz::fuzz;
 
-std::uint8_t Overwrite(const zorellz::TLZReportRec&, const zorellz::TLZReportRec&) {
-  return 1;
-}
-std::int32_t GoOn(zorellz::TLZReportRec&, std::int32_t) {
-  return 1;
-}
-bool NoNewName(std::string&) {
-  return false;
-}
 // Every disk asked for is there: part 2 is read, part 3 and later are missing.
 std::int32_t NextDisk(std::int32_t, std::int32_t, std::int32_t, const char*) {
   return 1;
-}
-std::int32_t AcceptProtected(const zorellz::TLZArchiveHeader&, std::int32_t) {
-  return zorellz::kLZPasswordAccepted;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static zorellz::fuzz::TFuzzScratch scratch("zorellz-span-");
+  static TFuzzScratch scratch("zorellz-span-");
   constexpr std::size_t kCutBytes = 4;
   if (size < kCutBytes) return 0;
   const std::size_t rest = size - kCutBytes;
@@ -47,11 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       static_cast<std::uint32_t>(data[2]) << 16 | static_cast<std::uint32_t>(data[3]) << 24;
   const std::size_t cut = std::min<std::size_t>(rest, wanted);
   data += kCutBytes;
-  zorellz::LZSetHeaderOffset(0);
-  zorellz::LZSetCheckCRC(true);
-  zorellz::LZSetDearchiveMask("*.*");
-  zorellz::LZSetSpanPromptProc(NextDisk);
-  zorellz::LZSetCheckPassWordHook(AcceptProtected);
+  StartInput(NextDisk, AcceptProtected);
   scratch.Write("DATA.LZA", data, cut);
   {
     std::ofstream part(scratch.File("DATA.2"), std::ios::binary | std::ios::trunc);
@@ -59,20 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(static_cast<bool>(part));
   }
   const std::string archive = scratch.File("DATA.LZA").string();
-  try {
+  Run([&] {
     zorellz::LZDecompressArchive(archive, scratch.Target().string(), Overwrite, GoOn, NoNewName,
                                  true, false);
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
-  zorellz::LZResetProtection();
-  try {
-    zorellz::LZTestArchive(archive, GoOn);
-  } catch (const zorellz::EZorelLZError&) {
-  } catch (const zorellz::EInOutError&) {
-  }
-  zorellz::LZResetProtection();
-  zorellz::LZSetHeaderOffset(0);
+  });
+  Run([&] { zorellz::LZTestArchive(archive, GoOn); });
   scratch.CheckClean();
   return 0;
 }

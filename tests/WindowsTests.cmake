@@ -97,5 +97,8 @@ foreach(source ${ZORELLZ_TEST_SOURCES})
   endif()
 endforeach()
 # The text of the commands is tested without running the tool.
-target_sources(cli_text_test PRIVATE ${PROJECT_SOURCE_DIR}/cli/EntryText.cpp
+find_package(nlohmann_json REQUIRED)
+target_sources(cli_text_test PRIVATE ${PROJECT_SOURCE_DIR}/cli/DirectoryText.cpp
+                                     ${PROJECT_SOURCE_DIR}/cli/EntryText.cpp
                                      ${PROJECT_SOURCE_DIR}/cli/SpanText.cpp)
+target_link_libraries(cli_text_test PRIVATE nlohmann_json::nlohmann_json)

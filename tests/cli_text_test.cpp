@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "archive/engine/ZorelLZ.h"
+#include "cli/DirectoryText.h"
 #include "cli/EntryText.h"
 #include "cli/SpanText.h"
 
@@ -165,6 +167,21 @@ TEST(SpanText, PromptAndPartsNameTheDisks) {
   EXPECT_EQ(PartsWrittenBefore(4), "parts 1..3 were written");
   EXPECT_EQ(PlacementText({"X.LZA"}), "written as one file: X.LZA");
   EXPECT_EQ(PlacementText({"X.LZA", "X.2", "X.3"}), "written as 3 parts: X.LZA, X.2, X.3");
+}
+
+// The run command and the span name come from the archive, as names do.
+TEST(DirectoryText, InfoShowsTheTrailerTextsHarmlessToTheTerminal) {
+  TLZArchiveHeader header;
+  header.PartCount = 2;
+  header.Trailer.SpanSignature = LZSpanSignature();
+  header.Trailer.SpanParts = 2;
+  ASSERT_TRUE(header.Trailer.RunCommand.Set(std::string("\x1b[2J\x81run\0ab", 11)));
+  header.Trailer.SpanName.Set("\x1b]0;X\x07");
+  const std::string text = InfoHeaderText(header);
+  EXPECT_NE(text.find("run command         \"?[2J?run\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("made from \"?]0;X?\"\n"), std::string::npos) << text;
+  header.Trailer.RunCommand.Set("\xff");
+  EXPECT_NE(InfoHeaderText(header).find("run command         (none)"), std::string::npos);
 }
 
 }  // namespace

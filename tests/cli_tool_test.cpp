@@ -720,6 +720,62 @@ TEST_F(CliOverwrite, EveryWritingCommandFollowsThePolicy) {
   EXPECT_EQ(ReadText(F("kept.lza")), "older\n");
 }
 
+TEST_F(Cli, FlatExtractionKeepsTheFirstOfEntriesWithOneName) {
+  fs::create_directories(F("dup/a"));
+  fs::create_directories(F("dup/b"));
+  // Long enough to be compressed at the highest level.
+  std::string first;
+  std::string second;
+  for (int i = 0; i < 500; ++i) {
+    first += "first\n";
+    second += "second\n";
+  }
+  WriteText(F("dup/a/x.txt"), first);
+  WriteText(F("dup/b/x.txt"), second);
+  for (const std::string level : {"store", "max"}) {
+    Run(0, {"create", F(level + ".lza"), F("dup/*"), "--recurse", "full", "--level", level, "-q"});
+    // Off a terminal, and whatever the policy for existing files, the first
+    // stays and the other is named; on every number of jobs.
+    for (const std::string jobs : {"1", "4"}) {
+      const std::string out = F("flat-" + level + "-" + jobs);
+      const TToolRun run = Run(2, {"extract", F(level + ".lza"), out, "--flat", "--overwrite",
+                                   "always", "--jobs", jobs});
+      EXPECT_MATCH(run.Out, "1 file extracted");
+      EXPECT_MATCH(run.Err, "^zorellz: [^\n]*" + level +
+                                ".lza: entry x.txt has the name of an earlier entry; the first "
+                                "was kept$");
+      EXPECT_EQ(ReadText(out + "/x.txt"), first);
+    }
+    // A file that was there before is asked about once; the second entry
+    // lands on the file that answer left.
+    const std::string out = F("flat-" + level + "-older");
+    fs::create_directories(out);
+    WriteText(out + "/x.txt", "older\n");
+    const TToolRun older = Run(2, {"extract", F(level + ".lza"), out, "--flat"});
+    EXPECT_MATCH(older.Err, "x.txt: exists; kept");
+    EXPECT_MATCH(older.Err, "entry x.txt has the name of an earlier entry");
+    EXPECT_EQ(ReadText(out + "/x.txt"), "older\n");
+    // On a terminal the second is asked about, unless --yes.
+    const TToolRun asked =
+        RunOnTerminal(0, {"extract", F(level + ".lza"), F("asked-" + level), "--flat"}, "y\n");
+    EXPECT_MATCH(asked.Out, "x.txt\" was written from an earlier entry of the same name");
+    EXPECT_EQ(ReadText(F("asked-" + level + "/x.txt")), second);
+    const TToolRun yes =
+        RunOnTerminal(2, {"extract", F(level + ".lza"), F("yes-" + level), "--flat", "--yes"}, "");
+    EXPECT_NO_MATCH(yes.Out, "Replace it");
+    EXPECT_EQ(ReadText(F("yes-" + level + "/x.txt")), first);
+    // Left compressed, the later entries are not written at all.
+    const std::string kept = F("unexpanded-" + level);
+    EXPECT_MATCH(Run(2, {"extract", F(level + ".lza"), kept, "--flat", "--unexpanded"}).Err,
+                 "entry x.txt has the name of an earlier entry; the first was kept$");
+    if (level == "max") {
+      EXPECT_EQ(Run(0, {"expand", kept + "/x.txt", "-c", "-q"}).Out, first);
+    } else {
+      EXPECT_EQ(ReadText(kept + "/x.txt"), first);
+    }
+  }
+}
+
 // ---- Damaged, protected, spanned archives; expand, sfx-extract, comment -------
 
 TEST_F(Cli, DamagedEntriesLeaveTheOldFile) {

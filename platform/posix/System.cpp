@@ -16,6 +16,8 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <random>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -27,6 +29,17 @@ extern char** environ;
 namespace zorellz {
 
 namespace {
+
+// Six letters and digits, as mkstemp would choose them.
+std::string RandomSuffix() {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937_64 generator{std::random_device{}() ^
+                                         static_cast<std::uint64_t>(getpid())};
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof(kChars) - 2);
+  std::string suffix(6, ' ');
+  for (char& c : suffix) c = kChars[pick(generator)];
+  return suffix;
+}
 
 // Saturates rather than wraps on an implausibly large file system.
 std::int64_t FreeBytes(const struct statvfs& info) {
@@ -108,15 +121,25 @@ std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
                                        const std::string& prefix) {
   // The prefix must stay part of the name, not lead into another folder.
   if (prefix.find('/') != std::string::npos) return {};
-  std::string name_template = (folder / (prefix + "XXXXXX")).string();
-  // mkostemp opens with O_EXCL, so an existing file is never taken over.
-  const int fd = mkostemp(name_template.data(), O_CLOEXEC);
-  if (fd < 0) return {};
-  close(fd);
-  if (WorkFileOwner(std::filesystem::path(name_template).filename().native()) > 0) {
-    WatchWorkFile(name_template);
+  // A work file is watched before it exists: an interrupt between its
+  // creation and its watch would leave it behind.  Its name carries this
+  // process's id, so removing it before it is made removes nothing else.
+  const bool work_file = WorkFileOwner(prefix) > 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path path = folder / (prefix + RandomSuffix());
+    if (work_file) WatchWorkFile(path);
+    // O_EXCL: an existing file is never taken over.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      close(fd);
+      return path;
+    }
+    const int error = errno;
+    if (work_file) ForgetWorkFile(path);
+    errno = error;
+    if (error != EEXIST) return {};
   }
-  return name_template;
+  return {};
 }
 
 std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/CommandLine.h"
+#include "platform/WorkFiles.h"
 #include "platform/win32/WinText.h"
 
 namespace zorellz {
@@ -159,12 +160,23 @@ std::filesystem::path TempDirectory() {
 }
 
 // CREATE_NEW never takes over an existing file.
+// A work file is watched before it exists: an interrupt between its
+// creation and its watch would leave it behind.  Its name carries this
+// process's id, so removing it before it is made removes nothing else.
 std::filesystem::path CreateUniqueFile(const std::filesystem::path& folder,
                                        const std::string& prefix) {
-  return CreateUnique(folder, prefix, [](const std::filesystem::path& candidate) {
+  const bool work_file = WorkFileOwner(prefix) > 0;
+  return CreateUnique(folder, prefix, [work_file](const std::filesystem::path& candidate) {
+    if (work_file) WatchWorkFile(candidate);
     HANDLE file = CreateFileW(LongPath(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FailWithLastError();
+    if (file == INVALID_HANDLE_VALUE) {
+      FailWithLastError();
+      const int error = errno;
+      if (work_file) ForgetWorkFile(candidate);
+      errno = error;
+      return false;
+    }
     CloseHandle(file);
     return true;
   });
