@@ -1,12 +1,12 @@
 // The folder pass: where every entry goes, and the archive's folders
 // re-created under the target folder.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
-#include "platform/InOutError.h"
 
 namespace zorellz {
 namespace {
@@ -22,11 +22,33 @@ void CopyEntry(const TLZFileEntry& entry, TLZFileItem& item) {
 
 // A folder is created only where the target folder holds it, never through
 // a link that leads elsewhere.
-bool CreateFolder(const TLZExtraction& extraction, const std::string& path) {
-  try {
-    return LZLiesUnderFolder(extraction.TargetFolder, path) && LZForceDirectories(path) >= 0;
-  } catch (const EInOutError&) {
-    RaiseLZErrorFmt(TLZErrorClass::kArchive, kMsgCannotRecreateFolders, path);
+bool CreateFolder(TLZExtraction& extraction, const std::string& path) {
+  TLZPlace place;
+  if (!LZPlaceBelowFolder(extraction.TargetFolder, path, place)) return false;
+  place.Folders.push_back(std::move(place.Name));
+  TFolderHandle folder;
+  return LZOpenBelowTarget(extraction, place.Folders, true, folder) ==
+         TFolderHandle::TStep::kOpened;
+}
+
+std::string PlaceKey(const std::vector<std::string>& folders) {
+  std::string key;
+  for (const std::string& folder : folders) key.append(folder).push_back('/');
+  return key;
+}
+
+// The folder that took a new name, and for a folder made its parent.
+void NoteTouched(TLZExtraction& extraction, const std::vector<std::string>& folders,
+                 const TFolderHandle& folder) {
+  std::string key = PlaceKey(folders);
+  if (extraction.Touched.count(key) == 0) folder.Duplicate(extraction.Touched[key]);
+  if (folders.empty()) return;
+  const std::vector<std::string> parents(folders.begin(), folders.end() - 1);
+  key = PlaceKey(parents);
+  if (extraction.Touched.count(key) != 0) return;
+  TFolderHandle parent;
+  if (extraction.Target.OpenBelow(parents, false, parent) == TFolderHandle::TStep::kOpened) {
+    extraction.Touched[key] = std::move(parent);
   }
 }
 
@@ -67,6 +89,23 @@ bool LZIsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std:
   if (!extraction.ByNumber && LZIsCommentAttr(item.FileAttr)) return false;
   const TLZContext& context = extraction.Context;
   return LZMatchFile(context, context.DearchiveMask, item.TargetPath, k);
+}
+
+TFolderHandle::TStep LZOpenBelowTarget(TLZExtraction& extraction,
+                                       const std::vector<std::string>& folders, bool create,
+                                       TFolderHandle& folder) {
+  const TFolderHandle::TStep step = extraction.Target.OpenBelow(folders, create, folder);
+  if (step == TFolderHandle::TStep::kOpened && extraction.Context.Durable) {
+    NoteTouched(extraction, folders, folder);
+  }
+  return step;
+}
+
+bool LZSyncTouchedFolders(TLZExtraction& extraction) {
+  bool synced = true;
+  for (const auto& [place, folder] : extraction.Touched) synced = folder.Sync() && synced;
+  extraction.Touched.clear();
+  return synced;
 }
 
 std::int32_t LZExtractFolders(TLZExtraction& extraction) {
