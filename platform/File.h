@@ -101,6 +101,7 @@ struct TFileIdentity {
 };
 
 bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity);
+bool GetFileIdentity(const TFile& file, TFileIdentity& identity);
 // True when both paths exist and name the same file (links included).
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 

@@ -235,6 +235,14 @@ bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity)
   return true;
 }
 
+bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
+  struct stat st;
+  if (fstat(file.Native(), &st) != 0) return false;
+  identity.Device = static_cast<std::uint64_t>(st.st_dev);
+  identity.Inode = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;

@@ -222,6 +222,10 @@ bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity)
   return IdentityOf(handle.Get(), identity);
 }
 
+bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
+  return IdentityOf(file.Native(), identity);
+}
+
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   TUniqueHandle handle(win32::OpenForQuery(path));
   if (!handle.Valid()) return FailWithLastError();
