@@ -137,6 +137,9 @@ void ApplyExtractSettings(zorellz::TZorelLZObj& extract) {
       {"SpanDiskType", TStoredIdent{"FloppyDiskOther"}},
   }};
   zorellz::ApplyStoredProperties(extract, settings);
+  // An update replaces files the program needs: each is on the device before
+  // it takes its name, whatever the component's default becomes.
+  extract.SetDurable(true);
 }
 
 // A name the engine reports: native (UTF-8) for extracted files, Windows-1252
