@@ -76,8 +76,9 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
 [[noreturn]] void FailOnEntry(const TExtractRequest& request, std::int64_t result) {
   const std::string& failed = ReadTally().Failed.front();
   const std::string done = FilesText(ReadTally().Files) + " extracted before it";
-  if (result == kLZPathThroughLink) {
-    FailCommand(ShownTarget(request, failed), LZReadResultCause(result) + "; " + done);
+  // A folder that fails with an entry named was a link (the folder pass).
+  if (result == kLZPathThroughLink || result == kLZCannotCreateFolder) {
+    FailCommand(ShownTarget(request, failed), LZReadResultCause(kLZPathThroughLink) + "; " + done);
   }
   if (result == kLZCannotCreateOutput) {
     FailCommand(Printable(failed),

@@ -126,6 +126,22 @@ TEST_F(ExtractWriteTest, FolderTurnedLinkIsRefusedByName) {
   EXPECT_EQ(LZReadResultCause(kLZPathThroughLink), "a folder on its path is a link");
 }
 
+TEST_F(ExtractWriteTest, FolderEntryThatIsALinkIsNamed) {
+  fs::create_directories(outside_);
+  fs::create_directories(target_);
+  fs::create_directory_symlink(outside_, target_ + "/one");
+  TLZContext context;
+  std::string failed;
+  auto report = [&](TLZReportRec& record, std::int32_t code) -> std::int32_t {
+    if (code == kLZCRCMismatch) failed = record.FileName;
+    return 1;
+  };
+  EXPECT_EQ(Extract(context, TwoFolders(1), report), kLZCannotCreateFolder);
+  while (failed.ends_with('/')) failed.pop_back();
+  EXPECT_EQ(failed, target_ + "/one");
+  EXPECT_TRUE(fs::is_empty(outside_));
+}
+
 // A thread swaps a folder of the target for a link to a folder outside it,
 // and back, while entries are written into that folder.
 TEST_F(ExtractWriteTest, FolderSwappedForLinkNeverLeadsOutside) {

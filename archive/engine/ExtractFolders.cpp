@@ -21,14 +21,15 @@ void CopyEntry(const TLZFileEntry& entry, TLZFileItem& item) {
 }
 
 // A folder is created only where the target folder holds it, never through
-// a link that leads elsewhere.
-bool CreateFolder(TLZExtraction& extraction, const std::string& path) {
+// a link that leads elsewhere (kLink).
+TFolderHandle::TStep CreateFolder(TLZExtraction& extraction, const std::string& path) {
   TLZPlace place;
-  if (!LZPlaceBelowFolder(extraction.TargetFolder, path, place)) return false;
+  if (!LZPlaceBelowFolder(extraction.TargetFolder, path, place)) {
+    return TFolderHandle::TStep::kFailed;
+  }
   place.Folders.push_back(std::move(place.Name));
   TFolderHandle folder;
-  return LZOpenBelowTarget(extraction, place.Folders, true, folder) ==
-         TFolderHandle::TStep::kOpened;
+  return LZOpenBelowTarget(extraction, place.Folders, true, folder);
 }
 
 std::string PlaceKey(const std::vector<std::string>& folders) {
@@ -50,6 +51,14 @@ void NoteTouched(TLZExtraction& extraction, const std::vector<std::string>& fold
   if (extraction.Target.OpenBelow(parents, false, parent) == TFolderHandle::TStep::kOpened) {
     extraction.Touched[key] = std::move(parent);
   }
+}
+
+// A folder that a link stands in for is named as an entry that was not
+// written, so that the caller can tell which one it was.
+void ReportLinkedFolder(const TLZExtraction& extraction, const TLZFileItem& item) {
+  TLZReportRec record;
+  LZItemToReport(record, item);
+  LZReport(extraction.Report, record, kLZCRCMismatch);
 }
 
 void ReportFolder(const TLZExtraction& extraction, const TLZFileItem& item) {
@@ -127,7 +136,9 @@ std::int32_t LZExtractFolders(TLZExtraction& extraction) {
   for (std::int32_t k = 1; k <= directory.Count; ++k) {
     const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
     if (item.IsFolder == 0 || !wanted[k]) continue;
-    if (!CreateFolder(extraction, item.TargetPath)) return kLZCannotCreateFolder;
+    const TFolderHandle::TStep step = CreateFolder(extraction, item.TargetPath);
+    if (step == TFolderHandle::TStep::kLink) ReportLinkedFolder(extraction, item);
+    if (step != TFolderHandle::TStep::kOpened) return kLZCannotCreateFolder;
     ReportFolder(extraction, item);
   }
   return 0;
