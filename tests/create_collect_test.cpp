@@ -377,7 +377,7 @@ TEST_F(CollectTest, LinkedFileIsTakenAsItsTarget) {
 }
 
 TEST_F(CollectTest, SmallInputsAreReadWholeWhenCollected) {
-  const TBytes small = test::RandomBytes(static_cast<std::size_t>(kLZSmallInput), 3);
+  const test::TBytes small = test::RandomBytes(static_cast<std::size_t>(kLZSmallInput), 3);
   test::WriteFileBytes(root_ + "small.dat", small);
   test::WriteFileBytes(root_ + "large.dat",
                        test::RandomBytes(static_cast<std::size_t>(kLZSmallInput) + 1, 4));
