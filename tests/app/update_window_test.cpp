@@ -159,12 +159,6 @@ TEST_F(UpdateWindow, AppliesTheStoredSettingsOfExtract) {
   EXPECT_EQ(extract.GetTargetDirectory(), data.string() + "/");
 }
 
-TEST_F(UpdateWindow, ExtractsDurably) {
-  UseDataFolder();
-  TfrmDatabaseDist window(nullptr, Q(scratch_.Path() / "update"));
-  EXPECT_TRUE(window.Extract.GetDurable());
-}
-
 TEST_F(UpdateWindow, KeepsTheArchivePathOfEveryEntry) {
   const fs::path update = MakeUpdate(
       {{"a.DAT", "a"}, {"b.IDX", "b"}, {"Sub/page.HTML", "<p>"}, {"Sub/Deeper/c.txt", "c"}});
