@@ -3,11 +3,16 @@
 // becomes) a link.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include <atomic>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "archive/component/ZRLLZSS.h"
 #include "archive/engine/ResultText.h"
@@ -72,6 +77,30 @@ TEST_F(ExtractWriteTest, DurableModeSyncsEachFileOnceAndEachFolderOnce) {
     EXPECT_EQ(SyncCallCount(), quiet) << jobs << " jobs";
   }
 }
+
+#ifndef _WIN32
+// The folders to flush are noted, not held open: more folders than the
+// process may open descriptors are extracted and flushed all the same.
+TEST_F(ExtractWriteTest, DurableModeHoldsNoDescriptorPerFolder) {
+  TArchiveBuilder builder;
+  constexpr int kFolders = 80;
+  std::vector<int> folders;  // every folder ahead of the files, as archives hold them
+  for (int i = 0; i < kFolders; ++i) folders.push_back(builder.AddFolder("d" + std::to_string(i)));
+  for (const int folder : folders) builder.AddFile("f.txt", Text(std::to_string(folder)), folder);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit low = saved;
+  low.rlim_cur = 48;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  TLZContext context;
+  const std::uint64_t before = SyncCallCount();
+  const std::int32_t result = Extract(context, builder);
+  const std::uint64_t syncs = SyncCallCount() - before;
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(result, kFolders);
+  EXPECT_EQ(syncs, 2u * kFolders + 1);  // each file, each folder, the target
+}
+#endif
 
 TEST_F(ExtractWriteTest, ComponentAndUpdaterStayDurableByDefault) {
   TZorelLZObj component;

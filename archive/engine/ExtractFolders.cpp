@@ -38,19 +38,14 @@ std::string PlaceKey(const std::vector<std::string>& folders) {
   return key;
 }
 
-// The folder that took a new name, and for a folder made its parent.
-void NoteTouched(TLZExtraction& extraction, const std::vector<std::string>& folders,
-                 const TFolderHandle& folder) {
-  std::string key = PlaceKey(folders);
-  if (extraction.Touched.count(key) == 0) folder.Duplicate(extraction.Touched[key]);
+// The folder that took a new name, and for a folder made its parent: noted
+// by place, not held open, so that a pass over many folders never runs out
+// of descriptors.
+void NoteTouched(TLZExtraction& extraction, const std::vector<std::string>& folders) {
+  extraction.Touched.emplace(PlaceKey(folders), folders);
   if (folders.empty()) return;
-  const std::vector<std::string> parents(folders.begin(), folders.end() - 1);
-  key = PlaceKey(parents);
-  if (extraction.Touched.count(key) != 0) return;
-  TFolderHandle parent;
-  if (extraction.Target.OpenBelow(parents, false, parent) == TFolderHandle::TStep::kOpened) {
-    extraction.Touched[key] = std::move(parent);
-  }
+  std::vector<std::string> parents(folders.begin(), folders.end() - 1);
+  extraction.Touched.emplace(PlaceKey(parents), std::move(parents));
 }
 
 // A folder that a link stands in for is named as an entry that was not
@@ -105,14 +100,18 @@ TFolderHandle::TStep LZOpenBelowTarget(TLZExtraction& extraction,
                                        TFolderHandle& folder) {
   const TFolderHandle::TStep step = extraction.Target.OpenBelow(folders, create, folder);
   if (step == TFolderHandle::TStep::kOpened && extraction.Context.Durable) {
-    NoteTouched(extraction, folders, folder);
+    NoteTouched(extraction, folders);
   }
   return step;
 }
 
 bool LZSyncTouchedFolders(TLZExtraction& extraction) {
   bool synced = true;
-  for (const auto& [place, folder] : extraction.Touched) synced = folder.Sync() && synced;
+  for (const auto& [place, folders] : extraction.Touched) {
+    TFolderHandle folder;
+    synced = extraction.Target.OpenBelow(folders, false, folder) == TFolderHandle::TStep::kOpened &&
+             folder.Sync() && synced;
+  }
   extraction.Touched.clear();
   return synced;
 }

@@ -53,7 +53,7 @@ struct TLZExtraction {
   std::int32_t Extracted = 0;
   // With a durable context: the folders that took new names, by their
   // place below the target, each flushed once when the pass ends.
-  std::map<std::string, TFolderHandle> Touched;
+  std::map<std::string, std::vector<std::string>> Touched;
 };
 
 // Opens the folder `folders` names below the target folder without
