@@ -137,6 +137,10 @@ void ApplyExtractSettings(zorellz::TZorelLZObj& extract) {
       {"SpanDiskType", TStoredIdent{"FloppyDiskOther"}},
   }};
   zorellz::ApplyStoredProperties(extract, settings);
+  // The update is extracted into a staging folder, and the commit step makes
+  // every staged file durable in one batch (SyncFileSystemOf) before it moves
+  // the first one into place: a flush of each file here would only repeat it.
+  extract.SetDurable(false);
 }
 
 // A name the engine reports: native (UTF-8) for extracted files, Windows-1252

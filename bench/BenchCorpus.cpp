@@ -1,6 +1,8 @@
 #include "bench/BenchCorpus.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +19,12 @@ const std::vector<TCorpusFile>& Corpus() {
       std::ifstream in(entry.path(), std::ios::binary);
       loaded.push_back({name, std::string(std::istreambuf_iterator<char>(in),
                                           std::istreambuf_iterator<char>())});
+    }
+    // Rates of nothing would look like results: stop instead.
+    if (error || loaded.empty()) {
+      std::fprintf(stderr, "benchmark: the corpus folder %s is missing or holds no file\n",
+                   ZORELLZ_CORPUS_DIR);
+      std::exit(1);
     }
     std::sort(loaded.begin(), loaded.end(),
               [](const TCorpusFile& a, const TCorpusFile& b) { return a.Name < b.Name; });

@@ -8,7 +8,13 @@
 set -euo pipefail
 shopt -s inherit_errexit
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-corpus=$(cd "${ZORELLZ_CORPUS:-$root/../shared/corpus}" && pwd)
+# A corpus that is a link is followed; a missing or empty one stops the
+# benchmark instead of giving rates of nothing.
+corpus_named=${ZORELLZ_CORPUS:-$root/../shared/corpus}
+if ! corpus=$(cd "$corpus_named" 2>/dev/null && pwd -P); then
+  echo "benchmark: the corpus folder $corpus_named is missing" >&2
+  exit 1
+fi
 runs=${ZORELLZ_RUNS:-3}
 zorellz=${1:-}
 if [[ -z $zorellz ]]; then
@@ -19,8 +25,12 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-corpus_bytes=$(find "$corpus" -type f -printf '%s\n' | awk '{ total += $1 } END { print total }')
-corpus_files=$(find "$corpus" -type f | wc -l)
+corpus_bytes=$(find -L "$corpus" -type f -printf '%s\n' | awk '{ total += $1 } END { print total + 0 }')
+corpus_files=$(find -L "$corpus" -type f | wc -l)
+if ((corpus_bytes == 0)); then
+  echo "benchmark: the corpus folder $corpus_named holds no data" >&2
+  exit 1
+fi
 
 # Runs "$@" $runs times; prints the shortest wall-clock time in seconds.
 best_time() {

@@ -1,6 +1,6 @@
 // zorellz extract ARCHIVE [TARGET] [--mask MASK | --entry N] [--flat]
 //                 [--no-crc-check] [--unexpanded] [--overwrite always|never|ask]
-//                 [--yes] [--accept-protected] [--quiet]
+//                 [--yes] [--accept-protected] [--sync] [--quiet]
 // Extracts a plain archive, one appended to a program, or a spanned archive
 // (its parts joined first) into TARGET, the current folder by default.  Each
 // file replaces an existing one only when it is complete and its CRC-32
@@ -46,6 +46,7 @@ struct TExtractRequest {
   bool AcceptProtected = false;
   std::int32_t Jobs = 1;
   TReporting Reporting;
+  bool Sync = false;
 };
 
 std::string DearchiveMask(const TExtractRequest& request) {
@@ -78,6 +79,10 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
 [[noreturn]] void FailOnEntry(const TExtractRequest& request, std::int64_t result) {
   const std::string& failed = ReadTally().Failed.front();
   const std::string done = FilesText(ReadTally().Files) + " extracted before it";
+  // A folder that fails with an entry named was a link (the folder pass).
+  if (result == kLZPathThroughLink || result == kLZCannotCreateFolder) {
+    FailCommand(ShownTarget(request, failed), LZReadResultCause(kLZPathThroughLink) + "; " + done);
+  }
   if (result == kLZCannotCreateOutput) {
     FailCommand(Printable(failed),
                 "cannot be written (not writable, or outside the target folder); " + done);
@@ -172,6 +177,8 @@ void RunExtract(const TExtractRequest& request) {
   context.DearchiveMask = DearchiveMask(request);
   context.Jobs = request.Jobs;
   UseDiskPrompt(context);
+  // As the system's copy tools: durable only when asked for.
+  context.Durable = request.Sync;
   QuestionsStart(request.Archive, request.Yes);
   ReadProgressStart(request.Reporting);
   const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
@@ -210,6 +217,8 @@ void RegisterExtractCommand(CLI::App& app) {
                     "entry had");
   command->add_flag("--accept-protected", request->AcceptProtected,
                     "Extract an archive marked as protected");
+  command->add_flag("--sync", request->Sync,
+                    "Make the files durable on the device before the command ends");
   AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for each file as it is written");

@@ -6,6 +6,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/File.h"
+
 namespace zorellz {
 
 inline constexpr std::int32_t kFaReadOnly = 0x01;
@@ -32,5 +34,8 @@ bool SetFileDosDate(const std::filesystem::path& path, std::int32_t dos);
 // are kept in an extended attribute where the file system allows it.
 std::int32_t GetFileAttributesNative(const std::filesystem::path& path);
 bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t attributes);
+// The same on an open file, without looking its name up again.
+bool SetFileDosDate(const TFile& file, std::int32_t dos);
+bool SetFileAttributesNative(const TFile& file, std::int32_t attributes);
 
 }  // namespace zorellz

@@ -18,13 +18,23 @@
 
 namespace zorellz {
 
+class TFolderHandle;
+
 class TFile {
  public:
+#ifdef _WIN32
+  using THandle = void*;  // a HANDLE
+  static constexpr THandle kNoHandle = nullptr;
+#else
+  using THandle = int;  // a file descriptor
+  static constexpr THandle kNoHandle = -1;
+#endif
   enum class TMode {
     kReadDenyWrite,   // read only; others may not write (an ordinary open on POSIX)
     kReadDenyNone,    // read only; others may do anything
     kCreateTruncate,  // create or truncate, read and write
     kReadWrite,       // existing file, read and write
+    kCreateNew,       // a new file only, never through a link; private to its owner
   };
 
   TFile() = default;
@@ -37,11 +47,20 @@ class TFile {
   // Opens `path`; false (and the file stays closed) when it cannot be opened.
   // `error` receives the system's error number when given.
   bool Open(const std::filesystem::path& path, TMode mode, int* error = nullptr);
-  bool IsOpen() const { return handle_ != kNoHandle; }
-  const std::filesystem::path& Path() const { return path_; }
+  // Opens `name`, one component, in an open folder; as Open otherwise.
+  bool OpenIn(const TFolderHandle& folder, const std::string& name, TMode mode,
+              int* error = nullptr);
+  bool IsOpen() const {
+    return handle_ != kNoHandle;
+  }
+  const std::filesystem::path& Path() const {
+    return path_;
+  }
   // The name that errors give for the file until it is opened again: a work
   // file is named by the file it will become.
-  void NameInErrors(std::filesystem::path shown) { shown_ = std::move(shown); }
+  void NameInErrors(std::filesystem::path shown) {
+    shown_ = std::move(shown);
+  }
   void Close();
 
   // Reads up to `count` bytes; returns the number read, fewer than `count`
@@ -60,17 +79,14 @@ class TFile {
   void Truncate();
   // Flushes written data to the device.
   void Sync();
+  // The system's handle (a descriptor on POSIX), for the platform layer.
+  THandle Native() const {
+    return handle_;
+  }
 
  private:
   [[noreturn]] void Fail(const char* what, int code) const;
 
-#ifdef _WIN32
-  using THandle = void*;  // a HANDLE
-  static constexpr THandle kNoHandle = nullptr;
-#else
-  using THandle = int;  // a file descriptor
-  static constexpr THandle kNoHandle = -1;
-#endif
   THandle handle_ = kNoHandle;
   std::filesystem::path path_;
   std::filesystem::path shown_;  // empty: path_
@@ -85,6 +101,7 @@ struct TFileIdentity {
 };
 
 bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity);
+bool GetFileIdentity(const TFile& file, TFileIdentity& identity);
 // True when both paths exist and name the same file (links included).
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 

@@ -32,8 +32,30 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
   return true;
 }
 
+bool TPendingFile::Create(const TFolderHandle& folder, const std::string& name, int* error) {
+  Discard();
+  if (!folder.Duplicate(folder_)) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
+  name_ = name;
+  target_ = folder.Path() / name;
+  if (!CreateWorkFileIn(folder_, WorkFilePrefix(name, true), file_, work_name_, error)) {
+    folder_.Close();
+    return false;
+  }
+  file_.NameInErrors(target_);
+  return true;
+}
+
+void TPendingFile::TakeTargetPermissions() {
+  target_is_link_ = TakePermissionsIn(folder_, name_, file_) == TNameKind::kLink;
+  permissions_taken_ = true;
+}
+
 bool TPendingFile::Commit(int* error) {
-  file_.Sync();
+  if (folder_.IsOpen()) return CommitInFolder(error);
+  if (sync_) file_.Sync();
   file_.Close();
   const bool moved = program_.empty() ? MoveFileIntoPlace(path_, target_)
                                       : MoveProgramIntoPlace(path_, target_, program_);
@@ -46,10 +68,31 @@ bool TPendingFile::Commit(int* error) {
   return true;
 }
 
+bool TPendingFile::CommitInFolder(int* error) {
+  if (!permissions_taken_) TakeTargetPermissions();
+  if (sync_) file_.Sync();
+  file_.Close();
+  // A link under the target's name is not replaced: the caller meant the
+  // file it leads to, which lies elsewhere.
+  if (target_is_link_ || !ReplaceFileIn(folder_, work_name_, name_)) {
+    if (error != nullptr) *error = target_is_link_ ? ELOOP : errno;
+    Discard();
+    return false;
+  }
+  work_name_.clear();
+  folder_.Close();
+  return true;
+}
+
 void TPendingFile::Discard() {
   file_.Close();
   if (!path_.empty()) DeleteFileNative(path_);
   path_.clear();
+  if (!work_name_.empty()) DeleteFileIn(folder_, work_name_);
+  work_name_.clear();
+  folder_.Close();
+  permissions_taken_ = false;
+  target_is_link_ = false;
 }
 
 }  // namespace zorellz

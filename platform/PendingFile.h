@@ -5,8 +5,10 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "platform/File.h"
+#include "platform/Folder.h"
 
 namespace zorellz {
 
@@ -20,23 +22,45 @@ class TPendingFile {
   // Creates and opens a new, uniquely named file in the target's folder;
   // false (with the system's error number in `error`) when it cannot.
   bool Create(const std::filesystem::path& target, int* error = nullptr);
+  // The same for the target `name` in an open folder: the work file is made
+  // there, new and never through a link, and renamed within that folder, so
+  // that nothing done to the folder's path meanwhile can move either
+  // elsewhere.
+  bool Create(const TFolderHandle& folder, const std::string& name, int* error = nullptr);
   TFile& File() { return file_; }
   // The committed file becomes executable as `program` is (MoveProgramIntoPlace).
   void MakeProgramLike(const std::filesystem::path& program) { program_ = program; }
+  // Whether Commit flushes the data to the device first (the default).
+  void SetSync(bool sync) { sync_ = sync; }
   const std::filesystem::path& Target() const { return target_; }
 
-  // Flushes the data to the device (EInOutError when it cannot), gives the
-  // file the permissions of the file it replaces (those of a new file when
-  // there is none) and renames it over the target in one step.  False when
-  // the rename fails; the pending file is then removed.
+  // Gives the open file the permissions of the file it is to replace (those
+  // of a new file when there is none), ahead of Commit, so that changes made
+  // to them afterwards are kept.  For files made by Create(folder, name).
+  void TakeTargetPermissions();
+
+  // Flushes the data to the device (EInOutError when it cannot; unless
+  // SetSync(false)), gives the file the permissions of the file it replaces
+  // (those of a new file when there is none) and renames it over the target
+  // in one step.  False when the rename fails, or when the target in an
+  // open folder is a link; the pending file is then removed.
   bool Commit(int* error = nullptr);
   // Removes the pending file; the target stays as it was.
   void Discard();
 
  private:
+  bool CommitInFolder(int* error);
+
   std::filesystem::path target_;
   std::filesystem::path path_;
   std::filesystem::path program_;
+  // For a file made in an open folder: the folder and both names in it.
+  TFolderHandle folder_;
+  std::string name_;
+  std::string work_name_;
+  bool permissions_taken_ = false;
+  bool target_is_link_ = false;
+  bool sync_ = true;
   TFile file_;
 };
 

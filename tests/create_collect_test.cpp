@@ -376,6 +376,23 @@ TEST_F(CollectTest, LinkedFileIsTakenAsItsTarget) {
   EXPECT_EQ(collection.Entries[0].CRC, CRC32Of(content.data(), content.size()));
 }
 
+TEST_F(CollectTest, SmallInputsAreReadWholeWhenCollected) {
+  const test::TBytes small = test::RandomBytes(static_cast<std::size_t>(kLZSmallInput), 3);
+  test::WriteFileBytes(root_ + "small.dat", small);
+  test::WriteFileBytes(root_ + "large.dat",
+                       test::RandomBytes(static_cast<std::size_t>(kLZSmallInput) + 1, 4));
+  TLZCollection collection = Walk("*.dat", LZNoRecurse);
+  const TLZBuildEntry* large = Find(collection, "large.dat");
+  const TLZBuildEntry* held = Find(collection, "small.dat");
+  ASSERT_NE(large, nullptr);
+  ASSERT_NE(held, nullptr);
+  EXPECT_EQ(large->Bytes, nullptr);
+  ASSERT_NE(held->Bytes, nullptr);
+  EXPECT_TRUE(test::SameBytes(*held->Bytes, small));
+  EXPECT_EQ(held->CRC, CRC32Of(small.data(), small.size()));
+  EXPECT_EQ(collection.HeldBytes, kLZSmallInput);
+}
+
 TEST_F(CollectTest, FifoIsNeverTaken) {
   const std::string fifo = root_ + "pipe.txt";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -14,6 +14,7 @@
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlLZH.h"
+#include "archive/engine/CreateCollect.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ZorelLZ.h"
 #include "platform/File.h"
@@ -216,6 +217,38 @@ TEST_F(CreateTest, TakesOverSingleCompressedFile) {
   EXPECT_EQ(entry->Entry.CompressedSize,
             static_cast<std::int32_t>(fs::file_size(In("report.tx~")) - 257));
   EXPECT_TRUE(test::SameBytes(entry->Data, Text(7000)));
+}
+
+// Inputs up to kLZSmallInput bytes are written from the bytes read when
+// they were collected, larger ones through their file: both give the same
+// entries, taken-over compressed files included, whatever the level.
+TEST_F(CreateTest, HeldAndReadInputsGiveTheSameEntries) {
+  const std::int64_t sizes[] = {kLZSmallInput, kLZSmallInput + 1};
+  for (const std::int64_t size : sizes) {
+    const std::string name = "t" + std::to_string(size);
+    Put(name + ".txt", Text(static_cast<std::size_t>(size)));
+    const std::string source = scratch_.File(name + ".src");
+    // A compressed file of about `size` bytes, taken over as it is.
+    test::WriteFileBytes(source, test::RandomBytes(static_cast<std::size_t>(size) - 300, 5));
+    ASSERT_GT(LZCompressFile(source, In(name + ".tx~"), nullptr, LZFastCompression, nullptr), 0);
+  }
+  for (const TLZCompressionChoices level : {LZNoCompression, LZFastCompression, LZMaxCompression}) {
+    ASSERT_EQ(Create(level), 4) << level;
+    const TCheckedArchive archive = ReadBack(Out());
+    for (const std::int64_t size : sizes) {
+      const std::string name = "t" + std::to_string(size);
+      const TBytes text = Text(static_cast<std::size_t>(size));
+      const test::TCheckedEntry* plain = archive.Find(name + ".txt");
+      ASSERT_NE(plain, nullptr);
+      EXPECT_EQ(plain->Entry.FileCRC, CRC32Of(text.data(), text.size()));
+      EXPECT_TRUE(test::SameBytes(plain->Data, text)) << name << " level " << level;
+      const test::TCheckedEntry* taken = archive.Find(name + ".tx~");
+      ASSERT_NE(taken, nullptr);
+      EXPECT_EQ(taken->Entry.CompressedSize,
+                static_cast<std::int32_t>(fs::file_size(In(name + ".tx~")) - 257));
+      EXPECT_TRUE(test::SameBytes(taken->Data, test::ReadFileBytes(scratch_.File(name + ".src"))));
+    }
+  }
 }
 
 // A header that announces more data than the file holds, or none, must not

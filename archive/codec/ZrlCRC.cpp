@@ -150,13 +150,16 @@ std::uint32_t CRC32Of(const void* data, std::size_t count) {
 std::uint32_t GetFileCRC32(const std::string& file_name) {
   TFile file;
   if (!file.Open(file_name, TFile::TMode::kReadDenyWrite)) return 0;
+  return GetFileCRC32(file);
+}
+
+std::uint32_t GetFileCRC32(TFile& file) {
   std::vector<std::uint8_t> buffer(kFileBufferSize);
   std::uint32_t crc;
   InitCRC32(crc);
   while (std::size_t got = file.Read(buffer.data(), buffer.size())) {
     UpdateCRC32(crc, buffer.data(), got);
   }
-  file.Close();
   return FinalCRC32(crc);
 }
 

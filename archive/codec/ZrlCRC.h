@@ -10,6 +10,8 @@
 
 namespace zorellz {
 
+class TFile;
+
 // Table entry i is the CRC of the single byte i (entry 1 is 0x77073096).
 extern const std::uint32_t kCRC32Table[256];
 
@@ -26,5 +28,7 @@ std::uint32_t CRC32Of(const void* data, std::size_t count);
 // CRC-32 of a whole file; 0 when it cannot be opened.  A read error after
 // the open raises EInOutError.
 std::uint32_t GetFileCRC32(const std::string& file_name);
+// CRC-32 of an open file from its position to its end.
+std::uint32_t GetFileCRC32(TFile& file);
 
 }  // namespace zorellz

@@ -105,6 +105,10 @@ bool MatchWildcard(std::string_view pattern, std::string_view name) {
 std::string GetFileVersionString(const std::string& file_name, const std::string& key) {
   TFile file;
   if (!file.Open(file_name, TFile::TMode::kReadDenyNone)) return {};
+  return GetFileVersionString(file, key);
+}
+
+std::string GetFileVersionString(TFile& file, const std::string& key) {
   TByteSource source = [&file](std::uint64_t offset, void* out, std::size_t count) {
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
       return false;

@@ -11,6 +11,8 @@
 
 namespace zorellz {
 
+class TFile;
+
 // Appends a backslash to a non-empty path that does not end in one.
 std::string AddBackslash(std::string_view path);
 // Removes one trailing backslash.
@@ -37,6 +39,8 @@ bool MatchWildcard(std::string_view pattern, std::string_view name);
 // Windows executable or DLL, read on every platform; empty on any failure or
 // for other files.  Windows-1252 text, at most 255 characters.
 std::string GetFileVersionString(const std::string& file_name, const std::string& key);
+// The same from a file already open; its position is left anywhere.
+std::string GetFileVersionString(TFile& file, const std::string& key);
 
 std::string WordToHex(std::uint16_t value);  // 4 upper-case digits
 std::string LongToHex(std::uint32_t value);  // 8 upper-case digits
@@ -52,6 +56,8 @@ std::string GetEnvironmentValue(std::string_view name);
 // Free bytes on the file system holding `path`; -1 when there is none.
 std::int64_t GetDiskFreeOf(const std::string& path);
 
-inline std::int32_t MinInt(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
+inline std::int32_t MinInt(std::int32_t a, std::int32_t b) {
+  return a < b ? a : b;
+}
 
 }  // namespace zorellz

@@ -222,6 +222,11 @@ class TZorelLZObj : public TComponent {
   // files and events as one.
   void SetJobs(std::int32_t jobs);
   std::int32_t GetJobs() const;
+  // Whether extracted files are flushed to the device before they take
+  // their names, their folders once at the end: true (the default) keeps
+  // them through a crash at the cost of speed.
+  void SetDurable(bool durable) { context_->Durable = durable; }
+  bool GetDurable() const { return context_->Durable; }
 
   // The instance's answers to the engine's calls: its event with itself as
   // sender, or without the event the answer that lets the engine go on by

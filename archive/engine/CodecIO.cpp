@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlCodec.h"
@@ -22,11 +23,11 @@ enum class TLZProgressSide { kReads, kWrites };
 // The files of one stream, and what it has moved so far.
 class TLZStream {
  public:
-  TLZStream(TLZContext& context, TFile& input, const TLZByteSink* output, TLZProgressSide side,
-            std::int64_t input_left = -1, std::uint32_t* output_crc = nullptr,
+  TLZStream(TLZContext& context, TLZByteReader input, const TLZByteSink* output,
+            TLZProgressSide side, std::int64_t input_left = -1, std::uint32_t* output_crc = nullptr,
             std::int64_t output_limit = -1)
       : context_(context),
-        input_(input),
+        input_(std::move(input)),
         output_(output),
         side_(side),
         input_left_(input_left),
@@ -39,7 +40,7 @@ class TLZStream {
     if (input_left_ >= 0 && static_cast<std::uint64_t>(input_left_) < count) {
       count = static_cast<std::size_t>(input_left_);
     }
-    const std::size_t read = count == 0 ? 0 : input_.Read(buffer, count);
+    const std::size_t read = count == 0 ? 0 : input_(buffer, count);
     if (input_left_ >= 0) input_left_ -= static_cast<std::int64_t>(read);
     return read;
   }
@@ -97,7 +98,7 @@ class TLZStream {
   }
 
   TLZContext& context_;
-  TFile& input_;
+  TLZByteReader input_;
   const TLZByteSink* output_;  // nullptr while decoding only to check
   TLZProgressSide side_;
   // Input bytes the codec may still see; -1 while compressing (to the end).
@@ -129,12 +130,15 @@ class TLZSSBorrow {
   bool owned_ = false;
 };
 
-std::int64_t EncodeLZH(TLZCodecSet& codecs, TLZStream& stream, TFile& input,
-                       const TLZByteSink& output) {
+std::int64_t EncodeLZH(TLZCodecSet& codecs, TLZStream& stream, const TLZByteSink& output) {
   if (codecs.Current() != LZMaxCompression || !codecs.Ready()) return kLZNoFile;
   return LZHCompress(
-      [&input](std::uint8_t* buffer, std::size_t count) { return input.Read(buffer, count); },
+      [&stream](std::uint8_t* buffer, std::size_t count) { return stream.Read(buffer, count); },
       output, stream.LZHHooks());
+}
+
+TLZByteReader FileReader(TFile& file) {
+  return [&file](std::uint8_t* buffer, std::size_t count) { return file.Read(buffer, count); };
 }
 
 TLZByteSink FileSink(TFile& file) {
@@ -173,9 +177,29 @@ std::int64_t LZEncodeStream(TLZContext& context, TLZCompressionChoices compressi
 std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compression, TFile& input,
                               const TLZByteSink& output) {
   if (!input.Seek(0)) return kLZNoFile;
-  TLZStream stream(context, input, &output, TLZProgressSide::kReads);
+  return LZEncodeFrom(context, compression, FileReader(input), output);
+}
+
+std::int64_t LZEncodeBytesTo(TLZContext& context, TLZCompressionChoices compression,
+                             const std::uint8_t* data, std::size_t size,
+                             const TLZByteSink& output) {
+  std::size_t taken = 0;
+  return LZEncodeFrom(
+      context, compression,
+      [&](std::uint8_t* buffer, std::size_t count) {
+        count = std::min(count, size - taken);
+        std::copy_n(data + taken, count, buffer);
+        taken += count;
+        return count;
+      },
+      output);
+}
+
+std::int64_t LZEncodeFrom(TLZContext& context, TLZCompressionChoices compression,
+                          TLZByteReader input, const TLZByteSink& output) {
+  TLZStream stream(context, std::move(input), &output, TLZProgressSide::kReads);
   TLZSSCodec& lzss = context.Codecs.LZSS();
-  if (compression == LZMaxCompression) return EncodeLZH(context.Codecs, stream, input, output);
+  if (compression == LZMaxCompression) return EncodeLZH(context.Codecs, stream, output);
   if (compression == LZNoCompression) {
     TLZSSBorrow borrow(lzss);
     return EncodeLZSS(lzss, stream);
@@ -192,8 +216,9 @@ std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& inp
                             std::int64_t output_limit) {
   InitCRC32(crc);
   const TLZByteSink sink = output != nullptr ? FileSink(*output) : TLZByteSink();
-  TLZStream stream(context, input, output != nullptr ? &sink : nullptr, TLZProgressSide::kWrites,
-                   std::max<std::int64_t>(0, compressed_size), &crc, output_limit);
+  TLZStream stream(context, FileReader(input), output != nullptr ? &sink : nullptr,
+                   TLZProgressSide::kWrites, std::max<std::int64_t>(0, compressed_size), &crc,
+                   output_limit);
   std::int64_t result = 0;
   try {
     result = method == kLZMethodLZH ? DecodeLZH(stream) : DecodeLZSS(context.Codecs.LZSS(), stream);

@@ -28,6 +28,14 @@ using TLZByteSink = std::function<void(const std::uint8_t* data, std::size_t cou
 // LZEncodeStream into a sink instead of a file.
 std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compression, TFile& input,
                               const TLZByteSink& output);
+// Fills up to `count` bytes of `buffer`; fewer only at the end (0 there).
+using TLZByteReader = std::function<std::size_t(std::uint8_t* buffer, std::size_t count)>;
+// LZEncodeStreamTo of the bytes `input` gives, or of `size` bytes in memory:
+// the same stream, read in the same blocks.
+std::int64_t LZEncodeFrom(TLZContext& context, TLZCompressionChoices compression,
+                          TLZByteReader input, const TLZByteSink& output);
+std::int64_t LZEncodeBytesTo(TLZContext& context, TLZCompressionChoices compression,
+                             const std::uint8_t* data, std::size_t size, const TLZByteSink& output);
 
 // Decodes the `compressed_size` bytes at `input`'s position with the codec
 // of `method` (kLZMethodLZH: LZH, any other: LZSS, its ring zeroed) into

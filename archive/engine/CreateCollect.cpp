@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "archive/codec/PeVersion.h"
 #include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
@@ -22,25 +23,52 @@ constexpr std::int64_t kLargestInput = 0x7FFFFFFF;
 constexpr std::size_t kLongestVersion = 8;
 
 // The version text an entry stores: "0" stands for a file without one.
-std::string VersionTextOf(const std::string& path) {
-  std::string version = GetFileVersionString(path, "FileVersion");
+std::string StoredVersion(std::string version) {
   if (version.empty()) return "0";
   return version.substr(0, kLongestVersion);
 }
 
+std::string VersionTextOf(const std::string& path) {
+  return StoredVersion(GetFileVersionString(path, "FileVersion"));
+}
+
+// Reads the input once, through one descriptor: its CRC and version, and
+// a small input whole (within the collection's limit), kept for writing its
+// data.  An input that does not open keeps the CRC of nothing; its data are
+// left out when they are written.
+void ReadInput(const std::string& path, TLZBuildEntry& entry, TLZCollection& collection) {
+  TFile file;
+  if (!file.Open(path, TFile::TMode::kReadDenyWrite)) {
+    entry.Version = VersionTextOf(path);
+    return;
+  }
+  const std::int64_t size = file.Size();
+  if (size <= kLZSmallInput && collection.HeldBytes + size <= kLZHeldBytesLimit) {
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(size));
+    bytes->resize(file.Read(bytes->data(), bytes->size()));
+    entry.CRC = CRC32Of(bytes->data(), bytes->size());
+    entry.Version = StoredVersion(
+        ReadPeVersionString(bytes->data(), bytes->size(), "FileVersion").value_or(std::string()));
+    collection.HeldBytes += static_cast<std::int64_t>(bytes->size());
+    entry.Bytes = std::move(bytes);
+    return;
+  }
+  entry.CRC = GetFileCRC32(file);
+  entry.Version = StoredVersion(GetFileVersionString(file, "FileVersion"));
+}
+
 TLZBuildEntry FileEntry(const std::string& path, std::string stored_name, std::int64_t size,
-                        std::uint16_t folder) {
+                        std::uint16_t folder, TLZCollection& collection) {
   TLZBuildEntry entry;
   entry.FolderIndex = folder;
   entry.Compressed = 1;
-  entry.Version = VersionTextOf(path);
   entry.CompressedSize = static_cast<std::int32_t>(size);
   entry.UncompressedSize = static_cast<std::int32_t>(size);
   entry.DateTime = GetFileDosDate(path);
   entry.Path = path;
   entry.StoredName = std::move(stored_name);
   entry.Attributes = LZStoredAttributes(path);
-  entry.CRC = GetFileCRC32(path);
+  ReadInput(path, entry, collection);
   entry.Method = kLZMethodLZSS;
   return entry;
 }
@@ -87,7 +115,7 @@ void LZCollectFile(const std::string& path, std::uint16_t folder, const TLZOutpu
   } else if (collection.Entries.size() >= static_cast<std::size_t>(kLZMaxEntries)) {
     collection.Skip(path, TLZSkipReason::kEntryLimit);
   } else {
-    TLZBuildEntry entry = FileEntry(path, std::move(*stored_name), status.Size, folder);
+    TLZBuildEntry entry = FileEntry(path, std::move(*stored_name), status.Size, folder, collection);
     entry.Number = static_cast<std::int32_t>(collection.Entries.size() + 1);
     collection.Entries.push_back(std::move(entry));
   }

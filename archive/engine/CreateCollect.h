@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +32,15 @@ struct TLZBuildEntry {
   std::uint32_t CRC = 0;
   std::int32_t Number = 0;  // 1-based position in the archive
   std::uint8_t Method = 0;  // kLZMethodLZSS for files as collected, kLZMethodFolder
+  // A small input's bytes, read whole when it was collected, so that its
+  // data are written without opening it again; null for the others.
+  std::shared_ptr<const std::vector<std::uint8_t>> Bytes;
 };
+
+// Inputs up to this size are read whole when collected, as long as the
+// collection holds fewer than kLZHeldBytesLimit bytes of them.
+inline constexpr std::int64_t kLZSmallInput = 256 * 1024;
+inline constexpr std::int64_t kLZHeldBytesLimit = 64 * 1024 * 1024;
 
 // Folder entries come first (those of the walk, then the intermediate ones),
 // files after them.
@@ -43,6 +52,7 @@ struct TLZCollection {
   std::vector<TLZBuildEntry> Entries;
   // Told about each input left out; the walk goes on.
   TLZSkippedInputHook SkippedInput;
+  std::int64_t HeldBytes = 0;  // the sum of the entries' Bytes
 
   void Skip(const std::string& path, TLZSkipReason reason) const {
     if (SkippedInput) SkippedInput(path, reason);

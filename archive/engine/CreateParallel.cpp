@@ -85,10 +85,10 @@ class TParallelBuild {
     planned.Coded = pool_->Submit([this, &planned, compression](std::size_t worker) {
       TLZContext local((*coders_)[worker]);
       local.Progress = LZRecordProgress(planned.Progress);
-      planned.Result = LZEncodeStreamTo(local, compression, planned.Input,
-                                        [&planned](const std::uint8_t* data, std::size_t count) {
-                                          planned.Spool.Write(data, count);
-                                        });
+      planned.Result = LZEncodeEntryTo(local, compression, *planned.Entry, planned.Input,
+                                       [&planned](const std::uint8_t* data, std::size_t count) {
+                                         planned.Spool.Write(data, count);
+                                       });
     });
   }
 

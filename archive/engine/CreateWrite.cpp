@@ -151,17 +151,69 @@ bool CanTakeOver(const TLZFileHeader& header, std::int64_t file_size) {
          file_size - static_cast<std::int64_t>(TLZFileHeader::kSize) >= header.CompressedSize;
 }
 
-bool ShouldCompress(TLZContext& context, const TLZBuildEntry& entry,
+// The classification of an input from its name and its first bytes, read
+// from memory or through the open file (whose position is kept).
+TLZInputClass ClassifyOpenInput(const TLZContext& context, const TLZBuildEntry& entry, TFile& input,
+                                bool store_all) {
+  if (IsListedExtension(context, entry.Path)) return kClassListedExtension;
+  if (store_all) return kClassStoreAll;
+  std::array<std::uint8_t, kMagicLength> magic{};
+  if (entry.Bytes != nullptr) {
+    if (static_cast<std::int64_t>(entry.Bytes->size()) < kShortestCompressed) return kClassTooShort;
+    std::copy_n(entry.Bytes->begin(), magic.size(), magic.begin());
+    return ClassByMagic(magic);
+  }
+  if (input.Size() < kShortestCompressed) return kClassTooShort;
+  const std::int64_t position = input.Position();
+  input.Seek(0);
+  input.Read(magic.data(), magic.size());
+  input.Seek(position);
+  return ClassByMagic(magic);
+}
+
+bool ShouldCompress(TLZContext& context, const TLZBuildEntry& entry, TFile& input,
                     TLZCompressionChoices compression) {
-  if (LZArchiveCount(context, entry.Path) > 0) return false;
-  return LZClassifyInput(context, entry.Path, compression == LZNoCompression) <= kClassOrdinary;
+  const std::vector<std::uint8_t>* bytes = entry.Bytes.get();
+  const std::int32_t archived = bytes != nullptr
+                                    ? LZArchiveCount(context, bytes->data(), bytes->size())
+                                    : LZArchiveCount(context, input);
+  if (archived > 0) return false;
+  return ClassifyOpenInput(context, entry, input, compression == LZNoCompression) <= kClassOrdinary;
+}
+
+// Writes `count` bytes of an input held in memory as LZCopyFileBytes copies
+// them from a file: the same blocks, each reported to `progress`.
+std::int64_t CopyHeldBytes(const std::uint8_t* data, std::size_t count, TFile& output,
+                           const TLZReportHook& progress, TLZReportRec& record) {
+  for (std::size_t done = 0; done < count;) {
+    const std::size_t block = std::min<std::size_t>(kLZCopyBlockSize, count - done);
+    if (progress) progress(record, static_cast<std::int32_t>(block));
+    output.Write(data + done, block);
+    done += block;
+  }
+  return static_cast<std::int64_t>(count);
+}
+
+// The bytes from `offset` on (at most `count`; all with a negative count),
+// from memory or from the open file.
+std::int64_t CopyInput(TLZContext& context, const TLZBuildEntry& entry, TFile& input,
+                       std::int64_t offset, std::int64_t count, TFile& output) {
+  if (entry.Bytes == nullptr) {
+    input.Seek(offset);
+    return LZCopyFileBytes(input, output, count, context.Progress, context.CurrentReport);
+  }
+  const std::vector<std::uint8_t>& bytes = *entry.Bytes;
+  const auto start = static_cast<std::size_t>(std::min<std::int64_t>(offset, bytes.size()));
+  std::size_t length = bytes.size() - start;
+  if (count >= 0) length = static_cast<std::size_t>(std::min<std::int64_t>(count, length));
+  return CopyHeldBytes(bytes.data() + start, length, output, context.Progress,
+                       context.CurrentReport);
 }
 
 void TakeOver(TLZContext& context, TFile& input, TFile& output, const TLZFileHeader& header,
               TLZBuildEntry& entry) {
-  input.Seek(TLZFileHeader::kSize);
-  const std::int64_t copied = LZCopyFileBytes(input, output, header.CompressedSize,
-                                              context.Progress, context.CurrentReport);
+  const std::int64_t copied =
+      CopyInput(context, entry, input, TLZFileHeader::kSize, header.CompressedSize, output);
   entry.CompressedSize = static_cast<std::int32_t>(copied);
   entry.UncompressedSize = header.UncompressedSize;
   entry.DateTime = header.FileDate;
@@ -180,9 +232,7 @@ std::int32_t ClampedSize(std::int64_t size) {
 }
 
 void Store(TLZContext& context, TFile& input, TFile& output, TLZBuildEntry& entry) {
-  input.Seek(0);
-  entry.CompressedSize =
-      ClampedSize(LZCopyFileBytes(input, output, -1, context.Progress, context.CurrentReport));
+  entry.CompressedSize = ClampedSize(CopyInput(context, entry, input, 0, -1, output));
   if (GetFileAttributesNative(entry.Path) >= 0) entry.Attributes = LZStoredAttributes(entry.Path);
   entry.Compressed = 0;
   entry.Method = kLZMethodStored;
@@ -190,7 +240,9 @@ void Store(TLZContext& context, TFile& input, TFile& output, TLZBuildEntry& entr
 
 std::int64_t Compress(TLZContext& context, TFile& input, TFile& output,
                       TLZCompressionChoices compression, TLZBuildEntry& entry) {
-  const std::int64_t size = LZEncodeStream(context, compression, input, output);
+  const std::int64_t size = LZEncodeEntryTo(
+      context, compression, entry, input,
+      [&output](const std::uint8_t* data, std::size_t count) { output.Write(data, count); });
   LZMarkCompressed(compression, size, entry);
   return size;
 }
@@ -305,9 +357,18 @@ std::int32_t LZWriteDirectory(TFile& file, TZorelLZArchiveHeader& directory,
 // An input is read only when it opens and is not the archive being written,
 // which would otherwise grow while it is read.
 bool LZOpenEntryInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input) {
+  // A held input removed since it was read is left out, as one that no
+  // longer opens.
+  if (entry.Bytes != nullptr) return FileExists(entry.Path);
   TFileIdentity identity;
-  return input.Open(entry.Path, TFile::TMode::kReadDenyWrite) &&
-         GetFileIdentity(entry.Path, identity) && !(identity == area.OutputIdentity);
+  return input.Open(entry.Path, TFile::TMode::kReadDenyWrite) && GetFileIdentity(input, identity) &&
+         !(identity == area.OutputIdentity);
+}
+
+std::int64_t LZEncodeEntryTo(TLZContext& context, TLZCompressionChoices compression,
+                             const TLZBuildEntry& entry, TFile& input, const TLZByteSink& output) {
+  if (entry.Bytes == nullptr) return LZEncodeStreamTo(context, compression, input, output);
+  return LZEncodeBytesTo(context, compression, entry.Bytes->data(), entry.Bytes->size(), output);
 }
 
 bool LZBeginEntryData(TLZDataArea& area, TLZBuildEntry& entry, bool opened) {
@@ -324,6 +385,7 @@ bool LZBeginEntryData(TLZDataArea& area, TLZBuildEntry& entry, bool opened) {
 
 std::int32_t LZFinishEntryData(TLZDataArea& area, std::int64_t start, std::int64_t result,
                                TLZBuildEntry& entry) {
+  entry.Bytes.reset();  // written: the memory goes back
   const bool kept = result >= 0 && AdmitToTotals(area, start, entry);
   ReportFileDone(entry, area.Report);
   if (result < 0) return static_cast<std::int32_t>(result);
@@ -333,14 +395,18 @@ std::int32_t LZFinishEntryData(TLZDataArea& area, std::int64_t start, std::int64
 TLZDataPlan LZPlanEntryData(TLZContext& context, TFile& input, TLZCompressionChoices compression,
                             const TLZBuildEntry& entry) {
   TLZDataPlan plan;
-  plan.SingleFile = LZReadFileHeader(input, plan.Single);
-  plan.Compress = !plan.SingleFile && ShouldCompress(context, entry, compression);
+  plan.SingleFile = entry.Bytes != nullptr
+                        ? LZParseFileHeader(entry.Bytes->data(), entry.Bytes->size(), plan.Single)
+                        : LZReadFileHeader(input, plan.Single);
+  plan.Compress = !plan.SingleFile && ShouldCompress(context, entry, input, compression);
   return plan;
 }
 
 void LZWritePlainData(TLZContext& context, const TLZDataPlan& plan, TFile& input, TFile& output,
                       TLZBuildEntry& entry) {
-  if (plan.SingleFile && CanTakeOver(plan.Single, input.Size())) {
+  const std::int64_t size =
+      entry.Bytes != nullptr ? static_cast<std::int64_t>(entry.Bytes->size()) : input.Size();
+  if (plan.SingleFile && CanTakeOver(plan.Single, size)) {
     TakeOver(context, input, output, plan.Single, entry);
   } else {
     Store(context, input, output, entry);

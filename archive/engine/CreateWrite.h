@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/engine/CodecIO.h"
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/OperationScope.h"
 #include "archive/engine/ZrlTypes.h"
@@ -122,8 +123,12 @@ std::int32_t LZWriteDataInParallel(TLZDataArea& area, std::vector<TLZBuildEntry>
 
 // ---- The steps of LZWriteEntryData ----
 
-// Opens the entry's input, never the archive being written.
+// Opens the entry's input, never the archive being written; an input held
+// in memory (TLZBuildEntry::Bytes) is not opened again, only looked for.
 bool LZOpenEntryInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input);
+// LZEncodeStreamTo of the entry's input, from memory when it is held there.
+std::int64_t LZEncodeEntryTo(TLZContext& context, TLZCompressionChoices compression,
+                             const TLZBuildEntry& entry, TFile& input, const TLZByteSink& output);
 // Makes the entry the context's current record; an entry whose input did
 // not open is kept empty and told to the skipped-input hook (false),
 // otherwise its beginning is reported (true).

@@ -65,7 +65,7 @@ bool Verified(const TLZContext& context, TFile& input, const TLZFileHeader* head
 std::int64_t WriteTarget(TLZContext& context, TFile& input, const TLZFileHeader* header,
                          TLZReportRec& record, const TLZReportHook& report) {
   TPendingFile pending;
-  if (!pending.Create(record.FileName)) {
+  if (!LZCreatePendingAt(pending, record.FileName)) {
     return LZReportFailure(report, record, kLZCannotCreateOutput);
   }
   LZReport(report, record, kLZReportFileBegins);

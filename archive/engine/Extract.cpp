@@ -20,9 +20,11 @@ std::int32_t PrepareTargetFolder(TLZExtraction& extraction, const std::string& t
   if (extraction.TargetFolder.empty()) return kLZCannotCreateFolder;
   if (DirectoryExistsNative(extraction.TargetFolder)) {
     ReclaimStaleWorkFiles(extraction.TargetFolder);  // left by an extraction that died
-    return 0;
+  } else if (LZForceDirectories(extraction.TargetFolder) < 0) {
+    return kLZCannotCreateFolder;
   }
-  return LZForceDirectories(extraction.TargetFolder) < 0 ? kLZCannotCreateFolder : 0;
+  // Everything below is reached from this one handle.
+  return extraction.Target.Open(extraction.TargetFolder) ? 0 : kLZCannotCreateFolder;
 }
 
 // Opens the archive and reads its directory from where the header says it

@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <set>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "archive/codec/ZrlErrors.h"
@@ -129,10 +131,34 @@ TEntryResult FinishEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZ
   return {TOutcome::kCounted};
 }
 
+// Makes the entry's work file in its folder, reached from the target folder
+// without following links: 0, or the entry's failure.
+std::int64_t CreatePending(TLZExtraction& extraction, const TLZFileItem& item,
+                           TPendingFile& pending) {
+  pending.SetSync(extraction.Context.Durable);
+  TLZPlace place;
+  if (!LZPlaceBelowFolder(extraction.TargetFolder, item.TargetPath, place)) {
+    // A name the user gave in place of the archive's own.
+    return LZCreatePendingAt(pending, item.TargetPath) ? 0 : kLZCannotCreateOutput;
+  }
+  TFolderHandle folder;
+  switch (LZOpenBelowTarget(extraction, place.Folders, false, folder)) {
+    case TFolderHandle::TStep::kLink:
+      return kLZPathThroughLink;
+    case TFolderHandle::TStep::kFailed:
+      return kLZCannotCreateOutput;
+    case TFolderHandle::TStep::kOpened:
+      break;
+  }
+  return pending.Create(folder, place.Name) ? 0 : kLZCannotCreateOutput;
+}
+
 TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZReportRec& record) {
   LZRequireBytes(extraction.Archive, item.CompressedSize);
   TPendingFile pending;
-  if (!pending.Create(item.TargetPath)) return Failed(extraction, record, kLZCannotCreateOutput);
+  if (const std::int64_t failure = CreatePending(extraction, item, pending); failure != 0) {
+    return Failed(extraction, record, failure);
+  }
   LZReport(extraction.Report, record, kLZReportFileBegins);
   extraction.Context.Progress = extraction.Report;
   std::uint32_t crc = 0;
@@ -155,7 +181,9 @@ TEntryResult WriteUnexpanded(TLZExtraction& extraction, const TLZFileItem& item,
                              TLZReportRec& record) {
   LZRequireBytes(extraction.Archive, item.CompressedSize);
   TPendingFile pending;
-  if (!pending.Create(item.TargetPath)) return Failed(extraction, record, kLZCannotCreateOutput);
+  if (const std::int64_t failure = CreatePending(extraction, item, pending); failure != 0) {
+    return Failed(extraction, record, failure);
+  }
   std::array<std::uint8_t, TLZFileHeader::kSize> header{};
   SingleFileHeaderOf(item, extraction.Directory.Name(k)).Write(header.data());
   pending.File().Write(header.data(), header.size());
@@ -170,7 +198,12 @@ TEntryResult WriteUnexpanded(TLZExtraction& extraction, const TLZFileItem& item,
 enum class TDecision { kWrite, kKeep, kDecline, kAbort, kOutsideTarget, kUnexpanded };
 
 TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec& record) {
-  if (!LZLiesUnderFolder(extraction.TargetFolder, item.TargetPath)) {
+  // A link under the entry's name leads elsewhere: it is never written
+  // through, and not replaced either.
+  TLZPlace place;
+  std::error_code error;
+  if (!LZPlaceBelowFolder(extraction.TargetFolder, item.TargetPath, place) ||
+      std::filesystem::is_symlink(item.TargetPath, error)) {
     return TDecision::kOutsideTarget;
   }
   if (!SparesArchive(extraction, item, record)) return TDecision::kKeep;
@@ -264,8 +297,8 @@ struct TInFlight {
   TLZFileItem* Item = nullptr;
   TLZReportRec Record;
   TDecision Decision = TDecision::kWrite;
-  std::int64_t Data = 0;  // the file position of its data
-  bool Created = false;
+  std::int64_t Data = 0;           // the file position of its data
+  std::int64_t CreateFailure = 0;  // CreatePending's answer
   TPendingFile Pending;
   // Filled by the worker.
   std::future<void> Decoded;
@@ -328,8 +361,8 @@ class TParallelPass {
     entry->Decision = DecideEntry(extraction_, item, entry->Record);
     const bool complete = extraction_.Archive.Size() - data >= item.CompressedSize;
     if (entry->Decision == TDecision::kWrite && complete) {
-      entry->Created = entry->Pending.Create(item.TargetPath);
-      if (entry->Created) Submit(*entry);
+      entry->CreateFailure = CreatePending(extraction_, item, entry->Pending);
+      if (entry->CreateFailure == 0) Submit(*entry);
     }
     const bool go_on = entry->Decision != TDecision::kAbort;
     targets_.insert(item.TargetPath);
@@ -387,7 +420,7 @@ class TParallelPass {
       return Conclude(extraction_, item, entry.K, entry.Record, entry.Decision);
     }
     LZRequireBytes(archive, item.CompressedSize);
-    if (!entry.Created) return Failed(extraction_, entry.Record, kLZCannotCreateOutput);
+    if (entry.CreateFailure != 0) return Failed(extraction_, entry.Record, entry.CreateFailure);
     LZReport(extraction_.Report, entry.Record, kLZReportFileBegins);
     TLZContext& context = extraction_.Context;
     context.Progress = extraction_.Report;
@@ -409,6 +442,11 @@ class TParallelPass {
 }  // namespace
 
 std::int32_t LZExtractFiles(TLZExtraction& extraction) {
+  // Whichever way the pass ends, the names it gave are made durable.
+  struct TFlush {
+    TLZExtraction& Extraction;
+    ~TFlush() { LZSyncTouchedFolders(Extraction); }
+  } flush{extraction};
   try {
     if (extraction.Context.Jobs > 1) return TParallelPass(extraction).Run();
     return ExtractSelected(extraction);

@@ -1,12 +1,12 @@
 // The folder pass: where every entry goes, and the archive's folders
 // re-created under the target folder.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
-#include "platform/InOutError.h"
 
 namespace zorellz {
 namespace {
@@ -21,13 +21,39 @@ void CopyEntry(const TLZFileEntry& entry, TLZFileItem& item) {
 }
 
 // A folder is created only where the target folder holds it, never through
-// a link that leads elsewhere.
-bool CreateFolder(const TLZExtraction& extraction, const std::string& path) {
-  try {
-    return LZLiesUnderFolder(extraction.TargetFolder, path) && LZForceDirectories(path) >= 0;
-  } catch (const EInOutError&) {
-    RaiseLZErrorFmt(TLZErrorClass::kArchive, kMsgCannotRecreateFolders, path);
+// a link that leads elsewhere (kLink).
+TFolderHandle::TStep CreateFolder(TLZExtraction& extraction, const std::string& path) {
+  TLZPlace place;
+  if (!LZPlaceBelowFolder(extraction.TargetFolder, path, place)) {
+    return TFolderHandle::TStep::kFailed;
   }
+  place.Folders.push_back(std::move(place.Name));
+  TFolderHandle folder;
+  return LZOpenBelowTarget(extraction, place.Folders, true, folder);
+}
+
+std::string PlaceKey(const std::vector<std::string>& folders) {
+  std::string key;
+  for (const std::string& folder : folders) key.append(folder).push_back('/');
+  return key;
+}
+
+// The folder that took a new name, and for a folder made its parent: noted
+// by place, not held open, so that a pass over many folders never runs out
+// of descriptors.
+void NoteTouched(TLZExtraction& extraction, const std::vector<std::string>& folders) {
+  extraction.Touched.emplace(PlaceKey(folders), folders);
+  if (folders.empty()) return;
+  std::vector<std::string> parents(folders.begin(), folders.end() - 1);
+  extraction.Touched.emplace(PlaceKey(parents), std::move(parents));
+}
+
+// A folder that a link stands in for is named as an entry that was not
+// written, so that the caller can tell which one it was.
+void ReportLinkedFolder(const TLZExtraction& extraction, const TLZFileItem& item) {
+  TLZReportRec record;
+  LZItemToReport(record, item);
+  LZReport(extraction.Report, record, kLZCRCMismatch);
 }
 
 void ReportFolder(const TLZExtraction& extraction, const TLZFileItem& item) {
@@ -69,6 +95,27 @@ bool LZIsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std:
   return LZMatchFile(context, context.DearchiveMask, item.TargetPath, k);
 }
 
+TFolderHandle::TStep LZOpenBelowTarget(TLZExtraction& extraction,
+                                       const std::vector<std::string>& folders, bool create,
+                                       TFolderHandle& folder) {
+  const TFolderHandle::TStep step = extraction.Target.OpenBelow(folders, create, folder);
+  if (step == TFolderHandle::TStep::kOpened && extraction.Context.Durable) {
+    NoteTouched(extraction, folders);
+  }
+  return step;
+}
+
+bool LZSyncTouchedFolders(TLZExtraction& extraction) {
+  bool synced = true;
+  for (const auto& [place, folders] : extraction.Touched) {
+    TFolderHandle folder;
+    synced = extraction.Target.OpenBelow(folders, false, folder) == TFolderHandle::TStep::kOpened &&
+             folder.Sync() && synced;
+  }
+  extraction.Touched.clear();
+  return synced;
+}
+
 std::int32_t LZExtractFolders(TLZExtraction& extraction) {
   const TZorelLZArchiveHeader& directory = extraction.Directory;
   std::string archive_path;
@@ -88,7 +135,9 @@ std::int32_t LZExtractFolders(TLZExtraction& extraction) {
   for (std::int32_t k = 1; k <= directory.Count; ++k) {
     const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
     if (item.IsFolder == 0 || !wanted[k]) continue;
-    if (!CreateFolder(extraction, item.TargetPath)) return kLZCannotCreateFolder;
+    const TFolderHandle::TStep step = CreateFolder(extraction, item.TargetPath);
+    if (step == TFolderHandle::TStep::kLink) ReportLinkedFolder(extraction, item);
+    if (step != TFolderHandle::TStep::kOpened) return kLZCannotCreateFolder;
     ReportFolder(extraction, item);
   }
   return 0;

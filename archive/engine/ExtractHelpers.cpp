@@ -121,11 +121,21 @@ std::int64_t LZReportFailure(const TLZReportHook& report, TLZReportRec& record,
   return result;
 }
 
+bool LZCreatePendingAt(TPendingFile& pending, const std::string& target) {
+  const std::filesystem::path path(target);
+  std::filesystem::path parent = path.parent_path();
+  if (parent.empty()) parent = ".";
+  TFolderHandle folder;
+  return folder.Open(parent) && pending.Create(folder, path.filename().string());
+}
+
 bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attributes) {
-  if (!pending.Commit()) return false;
-  SetFileDosDate(pending.Target(), date);
-  SetFileAttributesNative(pending.Target(), attributes);
-  return true;
+  // Set on the open file, so that the file takes its name complete and no
+  // name is looked up again.
+  pending.TakeTargetPermissions();
+  SetFileDosDate(pending.File(), date);
+  SetFileAttributesNative(pending.File(), attributes);
+  return pending.Commit();
 }
 
 std::int64_t LZCopyBlockCRC(TLZContext& context, TFile& source, TFile* target, std::int64_t count,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "archive/engine/ZrlTypes.h"
 #include "platform/DosTime.h"
 #include "platform/File.h"
+#include "platform/Folder.h"
 #include "platform/PendingFile.h"
 
 namespace zorellz {
@@ -35,6 +37,7 @@ struct TLZExtraction {
   TLZContext& Context;
   std::string ArchiveName;   // as passed
   std::string TargetFolder;  // full, ending in a separator
+  TFolderHandle Target;      // that folder, opened once
   TLZQuestionHook Question;
   TLZReportHook Report;
   TLZRenameHook Rename;
@@ -48,7 +51,19 @@ struct TLZExtraction {
   std::int32_t FolderCount = 0;
   std::int64_t DataStart = 0;  // file position of the first entry's data
   std::int32_t Extracted = 0;
+  // With a durable context: the folders that took new names, by their
+  // place below the target, each flushed once when the pass ends.
+  std::map<std::string, std::vector<std::string>> Touched;
 };
+
+// Opens the folder `folders` names below the target folder without
+// following links (kLink when one is on the way), creating the missing
+// ones when `create`; noted for the flush when the context is durable.
+TFolderHandle::TStep LZOpenBelowTarget(TLZExtraction& extraction,
+                                       const std::vector<std::string>& folders, bool create,
+                                       TFolderHandle& folder);
+// Flushes every folder noted by LZOpenBelowTarget; false when one fails.
+bool LZSyncTouchedFolders(TLZExtraction& extraction);
 
 // Fills every item and its target path, and re-creates the archive's folders
 // (with Recurse), reporting -3 and -4 for each: 0, kLZCannotCreateFolder or
@@ -76,8 +91,13 @@ inline void LZReport(const TLZReportHook& report, TLZReportRec& record, std::int
 std::int64_t LZReportFailure(const TLZReportHook& report, TLZReportRec& record,
                              std::int64_t result);
 
-// Puts a complete, verified file in place of its target and gives it its
-// date and attributes; false when it cannot take the target's place.
+// Makes the pending file of a target that the caller named, in its folder
+// as the path reaches it (links included: the caller chose the path).
+bool LZCreatePendingAt(TPendingFile& pending, const std::string& target);
+
+// Puts a complete, verified file made by TPendingFile::Create(folder, name)
+// in place of its target and gives it its date and attributes; false when it
+// cannot take the target's place.
 bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attributes);
 
 // LZCopyBlock with the CRC-32 of the bytes copied in `crc` (when given);

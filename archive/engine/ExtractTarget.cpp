@@ -1,7 +1,7 @@
 #include "archive/engine/ExtractTarget.h"
 
 #include <filesystem>
-#include <system_error>
+#include <utility>
 
 #include "platform/File.h"
 #include "platform/Names.h"
@@ -23,21 +23,6 @@ std::string TrimBlanks(const std::string& text) {
   return text.substr(first, last - first);
 }
 
-// Whether `path` has every component of `folder` in front and at least one
-// more.  Both are absolute and normalised.
-bool StrictlyBelow(const fs::path& folder, const fs::path& path) {
-  auto inside = path.begin();
-  for (const fs::path& part : folder) {
-    if (part.empty()) continue;  // the trailing separator of a folder
-    if (inside == path.end() || *inside != part) return false;
-    ++inside;
-  }
-  for (; inside != path.end(); ++inside) {
-    if (!inside->empty()) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 std::string LZTargetFolderPath(const std::string& target_folder) {
@@ -50,17 +35,24 @@ std::string LZTargetPath(const std::string& folder, std::string_view archive_pat
   return folder + ArchivePathToNative(archive_path).string();
 }
 
-bool LZLiesUnderFolder(const std::string& folder, const std::string& path) {
+bool LZPlaceBelowFolder(const std::string& folder, const std::string& path, TLZPlace& place) {
   const fs::path root = fs::path(folder).lexically_normal();
   const fs::path target = fs::path(path).lexically_normal();
-  if (!root.is_absolute() || !StrictlyBelow(root, target)) return false;
-  // What exists is resolved as the file system will resolve it when the
-  // entry is written; the rest is still the lexical path checked above.
-  std::error_code error;
-  const fs::path real_root = fs::weakly_canonical(root, error);
-  if (error) return false;
-  const fs::path real_target = fs::weakly_canonical(target, error);
-  return !error && StrictlyBelow(real_root, real_target);
+  if (!root.is_absolute()) return false;
+  auto inside = target.begin();
+  for (const fs::path& part : root) {
+    if (part.empty()) continue;  // the trailing separator of a folder
+    if (inside == target.end() || *inside != part) return false;
+    ++inside;
+  }
+  place.Folders.clear();
+  for (; inside != target.end(); ++inside) {
+    if (!inside->empty()) place.Folders.push_back(inside->string());
+  }
+  if (place.Folders.empty()) return false;
+  place.Name = std::move(place.Folders.back());
+  place.Folders.pop_back();
+  return true;
 }
 
 }  // namespace zorellz

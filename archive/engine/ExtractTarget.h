@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorellz {
 
@@ -19,9 +20,16 @@ std::string LZTargetFolderPath(const std::string& target_folder);
 // an archive path ("Help\Data\x.htm").
 std::string LZTargetPath(const std::string& folder, std::string_view archive_path);
 
-// True when `path` lies strictly below `folder`, both as written and with
-// every component that already exists resolved, symbolic links included: a
-// link inside the folder that leads out of it fails the check.
-bool LZLiesUnderFolder(const std::string& folder, const std::string& path);
+// Where a path lies below the target folder: the folders between, one
+// component each, and the file's own name.
+struct TLZPlace {
+  std::vector<std::string> Folders;
+  std::string Name;
+};
+
+// True, with its place, when `path` lies strictly below `folder` as
+// written.  Links are not looked at here: the folders are walked without
+// following any when the entry is written.
+bool LZPlaceBelowFolder(const std::string& folder, const std::string& path, TLZPlace& place);
 
 }  // namespace zorellz

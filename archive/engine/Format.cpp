@@ -1,5 +1,8 @@
 // Headers, trailers and single-file headers: finding and checking them.
 #include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
 
 #include "archive/engine/EngineState.h"
 #include "platform/File.h"
@@ -31,15 +34,19 @@ bool HasTrailerMarks(const TLZArchiveTrailer& trailer) {
 }
 
 // The header at `offset` (or at 0 when it is 0), unchecked for protection.
-std::int32_t ReadHeaderAt(const std::string& file_name, std::int32_t offset,
-                          TLZArchiveHeader& header) {
-  TFile file;
-  if (!file.Open(file_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenArchive;
-  if (offset != 0 && !file.Seek(offset)) return kLZNotAnArchive;
+std::int32_t ReadHeaderIn(TFile& file, std::int32_t offset, TLZArchiveHeader& header) {
+  if (!file.Seek(offset)) return kLZNotAnArchive;
   TLZArchiveHeader read;
   if (!LZReadRecord(file, read) || !IsValidHeader(read)) return kLZNotAnArchive;
   header = read;
   return header.FileCount;
+}
+
+std::int32_t ReadHeaderAt(const std::string& file_name, std::int32_t offset,
+                          TLZArchiveHeader& header) {
+  TFile file;
+  if (!file.Open(file_name, TFile::TMode::kReadDenyWrite)) return kLZCannotOpenArchive;
+  return ReadHeaderIn(file, offset, header);
 }
 
 // The check-password hook is asked once per operation; its answer stands
@@ -51,6 +58,12 @@ std::int32_t CheckProtection(TLZContext& engine, const TLZArchiveHeader& header)
   if (answer != kLZPasswordAccepted && answer != kLZPasswordAcceptedToo) return kLZProtected;
   engine.ProtectionAnswer = answer;
   return 0;
+}
+
+// The file count of a valid header, or kLZProtected.
+std::int32_t CountUnlessProtected(TLZContext& context, const TLZArchiveHeader& header) {
+  const std::int32_t protection = CheckProtection(context, header);
+  return protection != 0 ? protection : header.FileCount;
 }
 
 bool TrailerPointsIntoFile(const TLZArchiveTrailer& trailer, std::int64_t file_size) {
@@ -95,14 +108,29 @@ std::int32_t LZReadArchiveHeader(TLZContext& context, const std::string& file_na
   header = TLZArchiveHeader{};
   if (file_name.empty() || !FileExists(file_name)) return kLZNoFile;
   std::int32_t count = ReadHeaderAt(file_name, context.HeaderOffset, header);
-  if (count <= 0) return count;
-  std::int32_t protection = CheckProtection(context, header);
-  return protection != 0 ? protection : count;
+  return count <= 0 ? count : CountUnlessProtected(context, header);
 }
 
 std::int32_t LZArchiveCount(TLZContext& context, const std::string& file_name) {
   TLZArchiveHeader header;
   return LZReadArchiveHeader(context, file_name, header);
+}
+
+std::int32_t LZArchiveCount(TLZContext& context, TFile& file) {
+  const std::int64_t position = file.Position();
+  TLZArchiveHeader header;
+  const std::int32_t count = ReadHeaderIn(file, context.HeaderOffset, header);
+  file.Seek(position);
+  return count <= 0 ? count : CountUnlessProtected(context, header);
+}
+
+std::int32_t LZArchiveCount(TLZContext& context, const std::uint8_t* data, std::size_t size) {
+  const std::int64_t offset = context.HeaderOffset;
+  constexpr auto kSize = static_cast<std::int64_t>(TLZArchiveHeader::kSize);
+  if (offset < 0 || static_cast<std::int64_t>(size) - kSize < offset) return kLZNotAnArchive;
+  TLZArchiveHeader header;
+  header.Read(data + offset);
+  return IsValidHeader(header) ? CountUnlessProtected(context, header) : kLZNotAnArchive;
 }
 
 std::int32_t LZGetArchiveSize(TLZContext& context, const std::string& file_name) {
@@ -151,13 +179,18 @@ void LZInitTrailer(TLZArchiveTrailer& trailer) {
 
 bool LZReadFileHeader(TFile& file, TLZFileHeader& header) {
   const std::int64_t position = file.Position();
-  TLZFileHeader read;
-  const bool complete = file.Seek(0) && LZReadRecord(file, read);
+  std::array<std::uint8_t, TLZFileHeader::kSize> bytes{};
+  const bool complete = file.Seek(0) && file.Read(bytes.data(), bytes.size()) == bytes.size();
   file.Seek(position);
+  return LZParseFileHeader(bytes.data(), complete ? bytes.size() : 0, header);
+}
+
+bool LZParseFileHeader(const std::uint8_t* data, std::size_t size, TLZFileHeader& header) {
   header = TLZFileHeader{};
-  if (!complete || read.SourceName.Length() == 0 || read.Signature != LZFileHeaderSignature()) {
-    return false;
-  }
+  if (size < TLZFileHeader::kSize) return false;
+  TLZFileHeader read;
+  read.Read(data);
+  if (read.SourceName.Length() == 0 || read.Signature != LZFileHeaderSignature()) return false;
   header = read;
   return true;
 }

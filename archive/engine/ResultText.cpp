@@ -17,6 +17,8 @@ std::string LZReadResultCause(std::int64_t result) {
       return "cannot be written";
     case kLZSameInputOutput:
       return "would be written over itself";
+    case kLZPathThroughLink:
+      return "a folder on its path is a link";
     case kLZCannotCreateFolder:
       return "the target folder cannot be created";
     case kLZNotAnArchive:

@@ -11,6 +11,7 @@
 // their constants in ZrlTypes.h.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -77,6 +78,8 @@ void LZInitTrailer(TLZArchiveTrailer& trailer);
 // True when the open file starts with a single compressed file header; the
 // file position is left unchanged.
 bool LZReadFileHeader(TFile& file, TLZFileHeader& header);
+// The same from the first `size` bytes of a file in memory.
+bool LZParseFileHeader(const std::uint8_t* data, std::size_t size, TLZFileHeader& header);
 bool LZGetFileHeader(const std::string& file_name, TLZFileHeader& header);
 // True and the stored source name for a single compressed file, else false
 // and the file name itself.
@@ -321,6 +324,10 @@ std::int32_t LZCreateArchiveWithSpanning(const std::string& file_specs,
 std::int32_t LZReadArchiveHeader(TLZContext& context, const std::string& file_name,
                                  TLZArchiveHeader& header);
 std::int32_t LZArchiveCount(TLZContext& context, const std::string& file_name);
+// The same for a file already open (its position is kept), and for a
+// file's bytes in memory.
+std::int32_t LZArchiveCount(TLZContext& context, TFile& file);
+std::int32_t LZArchiveCount(TLZContext& context, const std::uint8_t* data, std::size_t size);
 std::int32_t LZGetArchiveSize(TLZContext& context, const std::string& file_name);
 std::int32_t LZLocateArchive(TLZContext& context, const std::string& file_name,
                              TLZArchiveHeader& header);

@@ -114,6 +114,7 @@ enum TLZResult : std::int32_t {
   kLZNameNotStorable = -34,  // a name that the entry name rule or its field refuses
   kLZInputTooLarge = -35,    // an input whose size the format cannot hold
   kLZNoFileMatches = -36,    // creation collected no file (RefuseEmptyArchive)
+  kLZPathThroughLink = -37,  // a folder on an entry's path below the target is a link
   kLZReadDirectoryFailed = -77,
   kLZDeclinedOverwrite = -100,
   kLZAbortedOverwrite = -150,

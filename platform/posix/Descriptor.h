@@ -28,4 +28,8 @@ class TDescriptor {
   int fd_;
 };
 
+// The permissions a new file gets: read and write for all, less the
+// process's umask, which is read once per process.
+mode_t NewFilePermissions();
+
 }  // namespace zorellz::posix

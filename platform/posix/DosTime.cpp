@@ -71,6 +71,25 @@ void WriteExtendedAttributes([[maybe_unused]] const char* path,
 #endif
 }
 
+std::int32_t ReadExtendedAttributesOf([[maybe_unused]] int fd) {
+#ifdef __linux__
+  unsigned char value = 0;
+  if (fgetxattr(fd, kAttributesName, &value, 1) == 1) return value & kFaExtended;
+#endif
+  return 0;
+}
+
+void WriteExtendedAttributesOf([[maybe_unused]] int fd, [[maybe_unused]] std::int32_t attributes) {
+#ifdef __linux__
+  const auto value = static_cast<unsigned char>(attributes & kFaExtended);
+  if (value != 0) {
+    fsetxattr(fd, kAttributesName, &value, 1, 0);
+  } else {
+    fremovexattr(fd, kAttributesName);
+  }
+#endif
+}
+
 mode_t ModeForAttributes(const struct stat& st, std::int32_t attributes) {
   if ((attributes & kFaReadOnly) == 0) return st.st_mode | S_IWUSR;
   // A read-only folder still takes new files on Windows, so only files lose
@@ -86,6 +105,14 @@ mode_t ModeForAttributes(const struct stat& st, std::int32_t attributes) {
 std::mutex& TimeZoneLock() {
   static std::mutex lock;
   return lock;
+}
+
+bool DosTimes(std::int32_t dos, struct timespec (&times)[2]) {
+  std::time_t time;
+  if (!DosDateTimeToTime(dos, time)) return false;
+  times[0] = {0, UTIME_OMIT};
+  times[1] = {time, 0};
+  return true;
 }
 
 }  // namespace
@@ -139,10 +166,13 @@ std::int32_t GetFileDosDate(const std::filesystem::path& path) {
 }
 
 bool SetFileDosDate(const std::filesystem::path& path, std::int32_t dos) {
-  std::time_t time;
-  if (!DosDateTimeToTime(dos, time)) return false;
-  const struct timespec times[2] = {{0, UTIME_OMIT}, {time, 0}};
-  return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+  struct timespec times[2];
+  return DosTimes(dos, times) && utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+bool SetFileDosDate(const TFile& file, std::int32_t dos) {
+  struct timespec times[2];
+  return DosTimes(dos, times) && futimens(file.Native(), times) == 0;
 }
 
 std::int32_t GetFileAttributesNative(const std::filesystem::path& path) {
@@ -166,6 +196,18 @@ bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t att
   }
   if (extended_changes) WriteExtendedAttributes(path.c_str(), attributes);
   return chmod(path.c_str(), ModeForAttributes(st, attributes) & 07777) == 0;
+}
+
+bool SetFileAttributesNative(const TFile& file, std::int32_t attributes) {
+  const int fd = file.Native();
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  // As by path: the extended attribute is written while the file is writable.
+  const bool extended_changes = ReadExtendedAttributesOf(fd) != (attributes & kFaExtended);
+  if (extended_changes && (st.st_mode & S_IWUSR) == 0) fchmod(fd, (st.st_mode | S_IWUSR) & 07777);
+  if (extended_changes) WriteExtendedAttributesOf(fd, attributes);
+  const mode_t mode = ModeForAttributes(st, attributes) & 07777;
+  return (st.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
 }
 
 }  // namespace zorellz

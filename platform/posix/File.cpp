@@ -13,8 +13,10 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/Folder.h"
 #include "platform/InOutError.h"
 #include "platform/WorkFiles.h"
+#include "platform/posix/Descriptor.h"
 
 namespace zorellz {
 
@@ -43,6 +45,8 @@ int OpenFlags(TFile::TMode mode) {
       return O_RDWR | O_CREAT | O_TRUNC;
     case TFile::TMode::kReadWrite:
       return O_RDWR;
+    case TFile::TMode::kCreateNew:
+      return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
   }
   return O_RDONLY;
 }
@@ -50,8 +54,8 @@ int OpenFlags(TFile::TMode mode) {
 // Opens a regular file only.  O_NONBLOCK keeps the open of a FIFO from
 // waiting for a writer; it is cleared again once the file is known to be
 // regular.
-int OpenRegular(const char* path, int flags, mode_t mode) {
-  const int fd = open(path, flags | O_CLOEXEC | O_NONBLOCK, mode);
+int OpenRegularIn(int folder, const char* path, int flags, mode_t mode) {
+  const int fd = openat(folder, path, flags | O_CLOEXEC | O_NONBLOCK, mode);
   if (fd < 0) return -1;
   struct stat st;
   int error = 0;
@@ -66,6 +70,15 @@ int OpenRegular(const char* path, int flags, mode_t mode) {
   close(fd);
   errno = error;
   return -1;
+}
+
+int OpenRegular(const char* path, int flags, mode_t mode) {
+  return OpenRegularIn(AT_FDCWD, path, flags, mode);
+}
+
+// New files are private until they are put in place.
+mode_t CreationMode(TFile::TMode mode) {
+  return mode == TFile::TMode::kCreateNew ? 0600 : 0666;
 }
 
 // Reads until `count` bytes, end of file or an error (-1).
@@ -138,7 +151,7 @@ TFile& TFile::operator=(TFile&& other) noexcept {
 
 bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   Close();
-  const int fd = OpenRegular(path.c_str(), OpenFlags(mode), 0666);
+  const int fd = OpenRegular(path.c_str(), OpenFlags(mode), CreationMode(mode));
   if (fd < 0) {
     if (error != nullptr) *error = errno;
     return false;
@@ -146,6 +159,18 @@ bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   handle_ = fd;
   path_ = path;
   shown_.clear();
+  return true;
+}
+
+bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode mode, int* error) {
+  Close();
+  const int fd = OpenRegularIn(folder.Native(), name.c_str(), OpenFlags(mode), CreationMode(mode));
+  if (fd < 0) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
+  handle_ = fd;
+  path_ = folder.Path() / name;
   return true;
 }
 
@@ -194,6 +219,7 @@ void TFile::Truncate() {
 }
 
 void TFile::Sync() {
+  CountSyncCall();
   if (fsync(handle_) != 0) Fail("cannot flush", kInOutWriteFailed);
 }
 
@@ -204,6 +230,14 @@ void TFile::Fail(const char* what, int code) const {
 bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
+  identity.Device = static_cast<std::uint64_t>(st.st_dev);
+  identity.Inode = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
+bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
+  struct stat st;
+  if (fstat(file.Native(), &st) != 0) return false;
   identity.Device = static_cast<std::uint64_t>(st.st_dev);
   identity.Inode = static_cast<std::uint64_t>(st.st_ino);
   return true;
@@ -280,9 +314,7 @@ namespace {
 mode_t PermissionsFor(const std::filesystem::path& target) {
   struct stat status;
   if (stat(target.c_str(), &status) == 0) return status.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+  return posix::NewFilePermissions();
 }
 
 }  // namespace

@@ -126,16 +126,43 @@ std::int32_t GetFileAttributesNative(const std::filesystem::path& path) {
   return static_cast<std::int32_t>(attributes & kDosAttributes);
 }
 
+namespace {
+
 // The folder bit and the volume label are facts of the file, not settings.
+DWORD WantedAttributes(DWORD current, std::int32_t attributes) {
+  constexpr DWORD kSettable = kDosAttributes & ~FILE_ATTRIBUTE_DIRECTORY;
+  DWORD wanted = (current & ~kSettable) | (static_cast<DWORD>(attributes) & kSettable);
+  wanted &= ~FILE_ATTRIBUTE_DIRECTORY;
+  return wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted;
+}
+
+}  // namespace
+
 bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t attributes) {
   const std::wstring name = LongPath(path);
   const DWORD current = GetFileAttributesW(name.c_str());
   if (current == INVALID_FILE_ATTRIBUTES) return FailWithLastError();
-  constexpr DWORD kSettable = kDosAttributes & ~FILE_ATTRIBUTE_DIRECTORY;
-  DWORD wanted = (current & ~kSettable) | (static_cast<DWORD>(attributes) & kSettable);
-  wanted &= ~FILE_ATTRIBUTE_DIRECTORY;
-  if (wanted == 0) wanted = FILE_ATTRIBUTE_NORMAL;
-  return SetFileAttributesW(name.c_str(), wanted) != 0 || FailWithLastError();
+  return SetFileAttributesW(name.c_str(), WantedAttributes(current, attributes)) != 0 ||
+         FailWithLastError();
+}
+
+bool SetFileDosDate(const TFile& file, std::int32_t dos) {
+  FILETIME utc;
+  if (!DosToFileTime(dos, utc)) {
+    errno = EINVAL;
+    return false;
+  }
+  return SetFileTime(file.Native(), nullptr, nullptr, &utc) != 0 || FailWithLastError();
+}
+
+// Zero times in the record leave the file's times as they are.
+bool SetFileAttributesNative(const TFile& file, std::int32_t attributes) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Native(), &info)) return FailWithLastError();
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = WantedAttributes(info.dwFileAttributes, attributes);
+  return SetFileInformationByHandle(file.Native(), FileBasicInfo, &basic, sizeof basic) != 0 ||
+         FailWithLastError();
 }
 
 }  // namespace zorellz

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/Folder.h"
 #include "platform/InOutError.h"
 #include "platform/win32/WinText.h"
 
@@ -45,6 +46,8 @@ TOpenRequest RequestFor(TFile::TMode mode) {
       return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS};
     case TFile::TMode::kReadWrite:
       return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING};
+    case TFile::TMode::kCreateNew:
+      return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW};
   }
   return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
 }
@@ -143,6 +146,11 @@ bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   return true;
 }
 
+// Windows reaches a folder by its path (Folder.h).
+bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode mode, int* error) {
+  return Open(folder.Path() / name, mode, error);
+}
+
 void TFile::Close() {
   if (handle_ != kNoHandle) CloseHandle(std::exchange(handle_, kNoHandle));
 }
@@ -197,6 +205,7 @@ void TFile::Truncate() {
 }
 
 void TFile::Sync() {
+  CountSyncCall();
   if (!FlushFileBuffers(handle_)) {
     FailWithLastError();
     Fail("cannot flush", kInOutWriteFailed);
@@ -211,6 +220,10 @@ bool GetFileIdentity(const std::filesystem::path& path, TFileIdentity& identity)
   TUniqueHandle handle(win32::OpenForQuery(path));
   if (!handle.Valid()) return FailWithLastError();
   return IdentityOf(handle.Get(), identity);
+}
+
+bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
+  return IdentityOf(file.Native(), identity);
 }
 
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {

@@ -1,0 +1,81 @@
+// Folders held open, so that the files below one are made without looking
+// its path up again and without following a link that takes the place of a
+// folder on the way, and the flushes that make finished work durable.
+//
+// On POSIX a folder is held by a descriptor and every step is relative to
+// it.  On Windows it is held by its path: each step refuses a reparse point
+// (a link or junction) where a folder is expected, new files are made with
+// CREATE_NEW, and renames stay within the folder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/File.h"
+
+namespace zorellz {
+
+class TFolderHandle {
+ public:
+  // How a step below a folder ended.
+  enum class TStep { kOpened, kLink, kFailed };
+
+  TFolderHandle() = default;
+  ~TFolderHandle();
+  TFolderHandle(TFolderHandle&& other) noexcept;
+  TFolderHandle& operator=(TFolderHandle&& other) noexcept;
+  TFolderHandle(const TFolderHandle&) = delete;
+  TFolderHandle& operator=(const TFolderHandle&) = delete;
+
+  // Opens an existing folder by its path (links on it are followed: the
+  // caller chose it).  False, with the system's error number, when it cannot.
+  bool Open(const std::filesystem::path& folder, int* error = nullptr);
+  // Opens the folder `parts` names below this one, one component at a time,
+  // creating the missing ones when `create`.  A component that is a link
+  // (or is replaced by one meanwhile) ends the walk with kLink.
+  TStep OpenBelow(const std::vector<std::string>& parts, bool create, TFolderHandle& folder) const;
+  // Another handle on the same folder.
+  bool Duplicate(TFolderHandle& copy) const;
+  bool IsOpen() const { return !path_.empty(); }
+  void Close();
+  const std::filesystem::path& Path() const { return path_; }
+  // Flushes the folder's entries (names made and renamed) to the device.
+  bool Sync() const;
+  // The descriptor on POSIX, for the platform layer; -1 on Windows.
+  int Native() const { return handle_; }
+
+ private:
+  int handle_ = -1;
+  std::filesystem::path path_;
+};
+
+// Creates a new work file in `folder`, named `prefix` and random characters
+// (WorkFilePrefix), never through a link or over anything there, and opens it
+// for writing, private to its owner.  Its name goes to `name`; it is watched
+// for removal on an interrupt (WatchWorkFile).  False with the system's error
+// number in `error` when it cannot.
+bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
+                      std::string& name, int* error = nullptr);
+
+// What a name in a folder is, links not followed.
+enum class TNameKind { kNothing, kFile, kLink, kOther };
+
+// Gives the open `file` the permissions of the file `name` in `folder`, those
+// of a new file when there is none (or it is something else), and says what
+// `name` is.  Windows files carry no permissions to take.
+TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name, TFile& file);
+
+// Renames the work file `from` over `to`, both names in `folder`, in one
+// step, and stops watching it.
+bool ReplaceFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to);
+// Removes the work file `name` in `folder` and stops watching it.
+bool DeleteFileIn(const TFolderHandle& folder, const std::string& name);
+
+// Every flush of data or folders to the device goes through the platform
+// layer and is counted here, so that tests can see how often work is synced.
+std::uint64_t SyncCallCount();
+void CountSyncCall();
+
+}  // namespace zorellz

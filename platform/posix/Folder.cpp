@@ -1,0 +1,190 @@
+#include "platform/Folder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <random>
+#include <utility>
+
+#include "platform/WorkFiles.h"
+#include "platform/posix/Descriptor.h"
+
+namespace zorellz {
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+constexpr int kUniqueNameAttempts = 100;
+
+std::atomic<std::uint64_t> sync_calls{0};
+
+// Six letters or digits, as mkstemp would choose them.
+std::string RandomSuffix() {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::minstd_rand generator(std::random_device{}());
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof(kLetters) - 2);
+  std::string suffix(6, 'X');
+  for (char& c : suffix) c = kLetters[pick(generator)];
+  return suffix;
+}
+
+// One step down: the sub-folder `name` of `parent`, made when missing and
+// `create`.  O_NOFOLLOW makes a link fail the open (ELOOP), and a component
+// that is something else than a folder fails with ENOTDIR.
+TFolderHandle::TStep OpenChild(int parent, const std::string& name, bool create, int& child) {
+  child = openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW);
+  if (child < 0 && errno == ENOENT && create) {
+    if (mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
+      return TFolderHandle::TStep::kFailed;
+    }
+    child = openat(parent, name.c_str(), kFolderFlags | O_NOFOLLOW);
+  }
+  if (child >= 0) return TFolderHandle::TStep::kOpened;
+  const int error = errno;
+  struct stat st;
+  const bool link = (error == ELOOP || error == ENOTDIR) &&
+                    fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISLNK(st.st_mode);
+  errno = error;
+  return link ? TFolderHandle::TStep::kLink : TFolderHandle::TStep::kFailed;
+}
+
+}  // namespace
+
+TFolderHandle::~TFolderHandle() {
+  Close();
+}
+
+TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
+
+TFolderHandle& TFolderHandle::operator=(TFolderHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = std::exchange(other.handle_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+bool TFolderHandle::Open(const std::filesystem::path& folder, int* error) {
+  Close();
+  handle_ = open(folder.c_str(), kFolderFlags);
+  if (handle_ < 0) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
+  path_ = folder;
+  return true;
+}
+
+TFolderHandle::TStep TFolderHandle::OpenBelow(const std::vector<std::string>& parts, bool create,
+                                              TFolderHandle& folder) const {
+  if (parts.empty()) return Duplicate(folder) ? TStep::kOpened : TStep::kFailed;
+  int current = handle_;
+  std::filesystem::path path = path_;
+  for (const std::string& part : parts) {
+    int child = -1;
+    const TStep step = OpenChild(current, part, create, child);
+    if (current != handle_) close(current);
+    if (step != TStep::kOpened) return step;
+    current = child;
+    path /= part;
+  }
+  folder.Close();
+  folder.handle_ = current;
+  folder.path_ = std::move(path);
+  return TStep::kOpened;
+}
+
+bool TFolderHandle::Duplicate(TFolderHandle& copy) const {
+  const int handle = fcntl(handle_, F_DUPFD_CLOEXEC, 0);
+  if (handle < 0) return false;
+  copy.Close();
+  copy.handle_ = handle;
+  copy.path_ = path_;
+  return true;
+}
+
+void TFolderHandle::Close() {
+  if (handle_ >= 0) close(std::exchange(handle_, -1));
+  path_.clear();
+}
+
+bool TFolderHandle::Sync() const {
+  CountSyncCall();
+  return fsync(handle_) == 0;
+}
+
+bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
+                      std::string& name, int* error) {
+  int failure = EINVAL;
+  if (prefix.find('/') == std::string::npos) {
+    failure = EEXIST;
+    for (int attempt = 0; attempt < kUniqueNameAttempts && failure == EEXIST; ++attempt) {
+      name = prefix + RandomSuffix();
+      if (file.OpenIn(folder, name, TFile::TMode::kCreateNew, &failure)) {
+        WatchWorkFile(folder.Path() / name);
+        return true;
+      }
+    }
+  }
+  name.clear();
+  if (error != nullptr) *error = failure;
+  errno = failure;
+  return false;
+}
+
+TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name, TFile& file) {
+  struct stat st;
+  TNameKind kind = TNameKind::kNothing;
+  if (fstatat(folder.Native(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    kind = S_ISREG(st.st_mode)   ? TNameKind::kFile
+           : S_ISLNK(st.st_mode) ? TNameKind::kLink
+                                 : TNameKind::kOther;
+  }
+  fchmod(file.Native(),
+         kind == TNameKind::kFile ? st.st_mode & 07777 : posix::NewFilePermissions());
+  return kind;
+}
+
+bool ReplaceFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to) {
+  ForgetWorkFile(folder.Path() / from);
+  return renameat(folder.Native(), from.c_str(), folder.Native(), to.c_str()) == 0;
+}
+
+bool DeleteFileIn(const TFolderHandle& folder, const std::string& name) {
+  ForgetWorkFile(folder.Path() / name);
+  return unlinkat(folder.Native(), name.c_str(), 0) == 0;
+}
+
+namespace posix {
+
+mode_t NewFilePermissions() {
+  // umask can only be read by setting it; this happens once, before any
+  // worker thread could make files with the interim value.
+  static const mode_t permissions = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+  }();
+  return permissions;
+}
+
+}  // namespace posix
+
+std::uint64_t SyncCallCount() {
+  return sync_calls.load();
+}
+
+void CountSyncCall() {
+  ++sync_calls;
+}
+
+}  // namespace zorellz
