@@ -35,6 +35,8 @@ set(ZORELLZ_PC_LIBS "-lzorellz_component -lzorellz_engine -lzorellz_codec -lzore
 if(CMAKE_USE_PTHREADS_INIT)
   string(APPEND ZORELLZ_PC_LIBS " -pthread")
 endif()
+file(RELATIVE_PATH ZORELLZ_PC_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" ZORELLZ_PC_PREFIX "${ZORELLZ_PC_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/zorellz.pc.in ${PROJECT_BINARY_DIR}/zorellz.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/zorellz.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
@@ -61,14 +63,15 @@ set(ZORELLZ_MAN_tessaline-update "install a Tessaline database update")
 if(ZORELLZ_TOOLS AND ZORELLZ_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
   foreach(tool ${ZORELLZ_TOOLS})
     set(page ${PROJECT_BINARY_DIR}/man/${tool}.1)
-    add_custom_command(OUTPUT ${page}
+    add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
       COMMAND ${ZORELLZ_HELP2MAN} --no-info --no-discard-stderr
               --name=${ZORELLZ_MAN_${tool}} --output=${page} $<TARGET_FILE:${tool}>
+      COMMAND gzip -9nf ${page}
       DEPENDS ${tool}
       COMMENT "Writing the man page of ${tool}"
       VERBATIM)
-    list(APPEND ZORELLZ_MAN_PAGES ${page})
+    list(APPEND ZORELLZ_MAN_PAGES ${page}.gz)
   endforeach()
   add_custom_target(zorellz_man_pages ALL DEPENDS ${ZORELLZ_MAN_PAGES})
   install(FILES ${ZORELLZ_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)

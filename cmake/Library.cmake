@@ -83,8 +83,10 @@ target_link_libraries(zorellz_archive_package INTERFACE zorellz_component)
 set_target_properties(zorellz_archive_package PROPERTIES EXPORT_NAME archive)
 
 if(BUILD_SHARED_LIBS)
-  add_library(zorellz_archive STATIC ${ZORELLZ_PLATFORM_SOURCES} ${ZORELLZ_CODEC_SOURCES}
-                                     ${ZORELLZ_ENGINE_SOURCES} ${ZORELLZ_COMPONENT_SOURCES})
+  # Built only for the programs and tests that link it.
+  add_library(zorellz_archive STATIC EXCLUDE_FROM_ALL
+              ${ZORELLZ_PLATFORM_SOURCES} ${ZORELLZ_CODEC_SOURCES}
+              ${ZORELLZ_ENGINE_SOURCES} ${ZORELLZ_COMPONENT_SOURCES})
   zorellz_layer_requirements(zorellz_archive)
   target_link_libraries(zorellz_archive PUBLIC Threads::Threads)
   if(WIN32)
