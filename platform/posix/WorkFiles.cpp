@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <ctime>
 
 namespace zorellz {
@@ -19,8 +20,10 @@ namespace {
 
 // The watched paths live in a fixed table that a signal handler can walk
 // without locks or allocation.  A slot is free, being filled or emptied, or
-// holds a path.
+// holds a path.  Threads that fill and empty slots take turns, so that none
+// reads a path while another writes it.
 enum : int { kFree, kBusy, kHeld };
+std::mutex slot_writers;
 constexpr std::size_t kSlots = 256;
 struct TSlot {
   std::atomic<int> State{kFree};
@@ -50,6 +53,7 @@ std::string WorkFilePrefix(std::string_view stem, bool hidden) {
 }
 
 void WatchWorkFile(const std::filesystem::path& path) {
+  const std::lock_guard<std::mutex> lock(slot_writers);
   const std::string& text = path.native();
   if (text.size() >= PATH_MAX) return;
   for (TSlot& slot : watched) {
@@ -64,6 +68,7 @@ void WatchWorkFile(const std::filesystem::path& path) {
 
 void ForgetWorkFile(const std::filesystem::path& path) {
   if (!IsWorkFileName(path)) return;
+  const std::lock_guard<std::mutex> lock(slot_writers);
   const std::string& text = path.native();
   for (TSlot& slot : watched) {
     if (slot.State.load() != kHeld || std::strcmp(slot.Path, text.c_str()) != 0) continue;

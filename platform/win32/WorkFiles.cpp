@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 namespace zorellz {
@@ -16,8 +17,10 @@ constexpr std::size_t kLongestPath = 32768;
 
 // The watched paths live in a fixed table that the console handler can walk
 // without locks or allocation.  A slot is free, being filled or emptied, or
-// holds a path.
+// holds a path.  Threads that fill and empty slots take turns, so that none
+// reads a path while another writes it.
 enum : int { kFree, kBusy, kHeld };
+std::mutex slot_writers;
 constexpr std::size_t kSlots = 256;
 struct TSlot {
   std::atomic<int> State{kFree};
@@ -58,6 +61,7 @@ std::string WorkFilePrefix(std::string_view stem, bool hidden) {
 }
 
 void WatchWorkFile(const std::filesystem::path& path) {
+  const std::lock_guard<std::mutex> lock(slot_writers);
   const std::wstring& text = path.native();
   if (text.size() >= kLongestPath) return;
   for (TSlot& slot : Watched()) {
@@ -71,6 +75,7 @@ void WatchWorkFile(const std::filesystem::path& path) {
 
 void ForgetWorkFile(const std::filesystem::path& path) {
   if (!IsWorkFileName(path)) return;
+  const std::lock_guard<std::mutex> lock(slot_writers);
   const std::wstring& text = path.native();
   for (TSlot& slot : Watched()) {
     if (slot.State.load() != kHeld || std::wcscmp(slot.Path, text.c_str()) != 0) continue;
