@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
@@ -26,6 +25,7 @@
 #include "cli/ReadSupport.h"
 #include "cli/Usage.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

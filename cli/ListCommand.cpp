@@ -15,7 +15,6 @@
 #include <string>
 #include <string_view>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
@@ -24,6 +23,7 @@
 #include "cli/Streams.h"
 #include "cli/Usage.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
-#include "archive/engine/ZorelLZ.h"
 #include "fuzz/FuzzInputFile.h"
 #include "platform/System.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/codec/ZrlErrors.h"
-#include "archive/engine/ZorelLZ.h"
 #include "fuzz/FuzzScratch.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace {
 

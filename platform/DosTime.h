@@ -6,6 +6,9 @@
 #include <ctime>
 #include <filesystem>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 inline constexpr std::int32_t kFaReadOnly = 0x01;
@@ -34,3 +37,4 @@ std::int32_t GetFileAttributesNative(const std::filesystem::path& path);
 bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t attributes);
 
 }  // namespace zorellz
+ZORELLZ_API_END

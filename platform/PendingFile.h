@@ -6,8 +6,10 @@
 
 #include <filesystem>
 
-#include "platform/File.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/File.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TPendingFile {
@@ -41,3 +43,4 @@ class TPendingFile {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

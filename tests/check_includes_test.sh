@@ -20,21 +20,21 @@ plant() {  # plant FILE LINE...
   shift
   printf '%s\n' "$@" >"$work/$file"
 }
-plant platform/File.cpp '#include "platform/File.h"' '#include <unistd.h>'
-plant archive/codec/Codec.cpp '#include "platform/File.h"' '#include "zorellz/codec/ZrlLZSS.h"'
-plant archive/engine/Engine.cpp '#include "archive/codec/ZrlCRC.h"' '#include <zorellz/engine/ZorelLZ.h>'
+plant platform/File.cpp '#include "zorellz/platform/File.h"' '#include <unistd.h>'
+plant archive/codec/Codec.cpp '#include "zorellz/platform/File.h"' '#include "zorellz/codec/ZrlLZSS.h"'
+plant archive/engine/Engine.cpp '#include "zorellz/codec/ZrlCRC.h"' '#include <zorellz/engine/ZorelLZ.h>'
 plant include/zorellz/engine/ZorelLZ.h '#include "zorellz/platform/File.h"'
 plant archive/component/Component.cpp '#include "zorellz/engine/ZorelLZ.h"'
 plant cli/Main.cpp '#include <CLI/CLI.hpp>' '#include "zorellz/component/ZRLLZSS.h"'
 plant ui/OffBtn.cpp '#include <QWidget>' '#include "ui/OffBtn.h"'
-plant app/main.cpp '#include "ui/OffBtn.h"' '#include "platform/File.h"'
+plant app/main.cpp '#include "ui/OffBtn.h"' '#include "zorellz/platform/File.h"'
 bash "$check" "$work" >"$work/out" 2>&1 || fail "a tree that follows the layering: $(cat "$work/out")"
 
 # One include across each forbidden edge.
 plant archive/engine/Bad.cpp '#include "ok.h"' '#include "app/UpdateRun.h"'
 plant archive/engine/Bad2.cpp '#include "ui/OffBtn.h"'
 plant archive/codec/Bad.cpp '#include "zorellz/engine/ZorelLZ.h"'
-plant platform/Bad.cpp '#include "archive/codec/ZrlCRC.h"'
+plant platform/Bad.cpp '#include "zorellz/codec/ZrlCRC.h"'
 plant archive/component/Bad.cpp '#include "ui/OffBtn.h"'
 plant cli/Bad.cpp '#include "ui/OffBtn.h"'
 plant archive/engine/System.cpp '#include <sys/stat.h>'

@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "archive/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/platform/Export.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Appends a backslash to a non-empty path that does not end in one.
@@ -55,3 +57,4 @@ std::int64_t GetDiskFreeOf(const std::string& path);
 inline std::int32_t MinInt(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
 
 }  // namespace zorellz
+ZORELLZ_API_END

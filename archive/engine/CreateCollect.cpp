@@ -6,12 +6,12 @@
 #include <string>
 #include <utility>
 
-#include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/NameRule.h"
 #include "platform/DosTime.h"
 #include "platform/Names.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 namespace zorellz {
 

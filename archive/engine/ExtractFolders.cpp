@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

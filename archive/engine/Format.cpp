@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "archive/engine/EngineState.h"
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

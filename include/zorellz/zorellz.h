@@ -9,13 +9,13 @@
 // Link zorellz::archive (CMake) or `pkg-config --libs zorellz`; C++20.
 #pragma once
 
-#include "archive/codec/ZrlErrors.h"
-#include "archive/component/PropertyStream.h"
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZorelLZ.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/InOutError.h"
-#include "platform/MessageBox.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/component/PropertyStream.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/InOutError.h"
+#include "zorellz/platform/MessageBox.h"
 #include "zorellz/platform/Version.h"

@@ -1,4 +1,4 @@
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,8 +13,8 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/InOutError.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 

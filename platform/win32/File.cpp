@@ -1,4 +1,4 @@
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,8 +6,8 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/InOutError.h"
 #include "platform/win32/WinText.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Table entry i is the CRC of the single byte i (entry 1 is 0x77073096).
@@ -28,3 +31,4 @@ std::uint32_t CRC32Of(const void* data, std::size_t count);
 std::uint32_t GetFileCRC32(const std::string& file_name);
 
 }  // namespace zorellz
+ZORELLZ_API_END
