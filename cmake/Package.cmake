@@ -7,7 +7,9 @@ set(CPACK_PACKAGE_NAME zorellz)
 set(CPACK_PACKAGE_VENDOR "The zorellz developers")
 set(CPACK_PACKAGE_CONTACT "The zorellz developers <zorellz@localhost>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY ${PROJECT_DESCRIPTION})
+# Each package's description starts with a summary of its own; CPack would
+# put the project's summary before it unless the summary is CPack's default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
