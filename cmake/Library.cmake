@@ -51,7 +51,9 @@ function(zorellz_add_layer layer)
     set_target_properties(${target} PROPERTIES
       CXX_VISIBILITY_PRESET hidden
       VISIBILITY_INLINES_HIDDEN ON)
-    target_link_options(${target} PRIVATE -Wl,-z,defs)
+    if(NOT WIN32)
+      target_link_options(${target} PRIVATE -Wl,-z,defs)
+    endif()
   endif()
 endfunction()
 
