@@ -8,9 +8,10 @@
 #
 # Public headers are under include/zorellz/; the headers beside the sources
 # are the project's own and reach only the programs and tests of this tree.
-# Shared layers export the public API only; the tree's programs and tests
-# then link zorellz_archive, a static library of every layer that keeps the
-# internal symbols they use.
+# Shared layers export what the public headers declare and what the layers
+# above use (the headers marked by zorellz/platform/Export.h), and hide the
+# rest; the tree's programs and tests then link zorellz_archive, a static
+# library of every layer that keeps the internal symbols they use.
 find_package(Threads REQUIRED)
 
 if(WIN32)
