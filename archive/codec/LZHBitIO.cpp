@@ -79,10 +79,7 @@ bool TLZHBitReader::Refill() {
     next_ = 0;
     if (words_ == 0) return false;
   }
-  for (; count_ <= 64 - kWordBits && next_ < words_; ++next_, count_ += kWordBits) {
-    const std::uint64_t word = chunk_[2 * next_] | (chunk_[2 * next_ + 1] << 8);
-    bits_ |= word << (64 - kWordBits - count_);
-  }
+  TopUp();
   return true;
 }
 

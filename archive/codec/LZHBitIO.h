@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "archive/codec/LZHDecodeTable.h"
 #include "archive/codec/LZHModel.h"
 #include "archive/codec/LZHStream.h"
 
@@ -71,14 +73,32 @@ class TLZHBitReader {
 
   // Follows the code of the next symbol from the root down, filling `way`
   // (kMaxLevels levels, the first one the root's); returns its leaf's level,
-  // or nullptr.
-  const TLZHStep* DecodeLeaf(const TLZHModel& model, TLZHStep* way) {
+  // or nullptr.  The table's way is taken where it is known; where it is
+  // not, the walk fills it in.
+  const TLZHStep* DecodeLeaf(const TLZHModel& model, TLZHDecodeTable& table, TLZHStep* way) {
+    constexpr int kTableBits = TLZHDecodeTable::kBits;
+    if (count_ < kTableBits) TopUp();
     // The bits stay in registers for the whole descent.
     std::uint64_t bits = bits_;
     int count = count_;
     unsigned node = TLZHModel::kRoot;
     way->Node = static_cast<std::uint16_t>(node);
-    do {
+    TLZHStep* const first = way + 1;
+    // Near the end of a chunk the table is left aside for a few symbols.
+    bool fill = count >= kTableBits;
+    const unsigned entry = static_cast<unsigned>(bits >> (64 - kTableBits));
+    if (fill) {
+      const int levels = table.Levels(entry);
+      if (levels != 0) {
+        std::memcpy(first, table.Way(entry), sizeof(TLZHStep) * kTableBits);
+        way += levels;
+        bits <<= levels;
+        count -= levels;
+        node = way->Node;
+        fill = false;
+      }
+    }
+    while (!TLZHModel::IsLeaf(node)) {
       // The next chunk is read only once a bit of it is needed.
       if (count == 0) {
         bits_ = 0;  // what the descent has left: every bit taken
@@ -91,7 +111,11 @@ class TLZHBitReader {
       bits <<= 1;
       --count;
       node = model.StepDown(node, side, *++way);
-    } while (!TLZHModel::IsLeaf(node));
+    }
+    if (fill) {
+      const int levels = static_cast<int>(way - first) + 1;
+      table.Fill(entry, first, levels < kTableBits ? levels : kTableBits);
+    }
     bits_ = bits;
     count_ = count;
     return way;
@@ -109,6 +133,13 @@ class TLZHBitReader {
   // Moves whole words of the chunk into bits_, reading the next chunk first
   // when this one is used up; false when no word came.
   bool Refill();
+  // Moves whole words of this chunk into bits_ while they fit.
+  void TopUp() {
+    for (; count_ <= 64 - 16 && next_ < words_; ++next_, count_ += 16) {
+      const std::uint64_t word = chunk_[2 * next_] | (chunk_[2 * next_ + 1] << 8);
+      bits_ |= word << (64 - 16 - count_);
+    }
+  }
   // Refills until `count` bits are there; false when they cannot be.
   bool RefillFor(int count);
 

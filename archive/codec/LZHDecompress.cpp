@@ -3,6 +3,7 @@
 #include <new>
 
 #include "archive/codec/LZHBitIO.h"
+#include "archive/codec/LZHDecodeTable.h"
 #include "archive/codec/LZHModel.h"
 #include "archive/codec/LZHStream.h"
 #include "zorellz/codec/ZrlLZH.h"
@@ -21,6 +22,7 @@ struct TWorkingMemory {
   std::uint8_t Input[kLZHPackedChunk];
   std::uint8_t Output[kHistory + kLZHPlainChunk + kSpare];
   TLZHModel Model;
+  TLZHDecodeTable Table;
   TLZHStep Way[TLZHModel::kMaxLevels];  // the current symbol's, from the root
 };
 
@@ -53,9 +55,9 @@ class TDecoder {
   std::int64_t Run() {
     TLZHModel& model = memory_.Model;
     for (;;) {
-      const TLZHStep* leaf = bits_.DecodeLeaf(model, memory_.Way);
+      const TLZHStep* leaf = bits_.DecodeLeaf(model, memory_.Table, memory_.Way);
       if (leaf == nullptr) return kLZHTruncated;
-      model.Update(memory_.Way, leaf);
+      memory_.Table.Forget(memory_.Way, model.Update(memory_.Way, leaf));
       const int symbol = TLZHModel::SymbolOf(leaf->Node);
       if (symbol < kLZHEndSymbol) {
         chunk_[pending_++] = static_cast<std::uint8_t>(symbol);

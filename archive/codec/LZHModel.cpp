@@ -37,7 +37,7 @@ void TLZHModel::Update(int symbol, TLZHCode& code) {
   while (node != kRoot) {
     const int p = parent_[node];
     const unsigned side = child_[1][p] == node;
-    *step-- = {static_cast<std::uint16_t>(node), child_[side ^ 1][p], weight_[node],
+    *step-- = {static_cast<std::uint16_t>(node), child_[side ^ 1][p],
                static_cast<std::uint16_t>(side)};
     AddBit(code, level++, side);
     node = p;
@@ -47,37 +47,44 @@ void TLZHModel::Update(int symbol, TLZHCode& code) {
   Reshape<true>(step, leaf);
 }
 
-// Puts back the links and weights of the way, as they were before the pass.
+// Puts back the links and the leaf's weight as they were before the pass.
+// The weights above the leaf need no restoring: the update step by step
+// recomputes every one of them before it reads it.
 void TLZHModel::Restore(const TLZHStep* root, const TLZHStep* leaf) {
   for (const TLZHStep* step = root + 1; step <= leaf; ++step) {
     child_[step->Side][step[-1].Node] = step->Node;
     child_[step->Side ^ 1][step[-1].Node] = step->Sibling;
-    weight_[step->Node] = step->Weight;
   }
+  --weight_[leaf->Node];
 }
 
-// The update exactly as the format states it, for the rare one that halves.
-void TLZHModel::UpdateStepByStep(int leaf) {
+// The update exactly as the format states it, for the rare one that halves;
+// `level` is the leaf's.  Returns what Update does.
+int TLZHModel::UpdateStepByStep(int leaf, int level) {
   // The decoder's passes leave the parent links behind.
   for (int n = kRoot; n <= kInternalNodes; ++n) {
     parent_[child_[0][n]] = parent_[child_[1][n]] = static_cast<std::uint16_t>(n);
   }
   ++weight_[leaf];
   int p = parent_[leaf];
-  if (p == kRoot) return;
+  if (p == kRoot) return kMaxLevels;
   Recompute(leaf);
   int node = leaf;
+  int highest = kMaxLevels;
   do {
     const int uncle = Sibling(p);
     if (weight_[uncle] < weight_[node]) {
       Exchange(node, uncle);
       Recompute(uncle);
+      highest = level - 2;
     }
     // After an exchange the walk goes on from the old parent, the uncle's
-    // parent now, just as it does without one.
+    // parent now, just as it does without one: one level up the old way.
     node = p;
     p = parent_[node];
+    --level;
   } while (p != kRoot);
+  return highest;
 }
 
 // Sets each weight from `node` up to the root to the sum of its children's,

@@ -40,12 +40,12 @@ struct TLZHCode {
 };
 
 // One level of the way from the root to a leaf, as it was before the
-// update: the node there, the side of its parent it hangs on (0 left, 1
-// right), the other child of that parent, and the node's weight.
+// update: the node there, the other child of its parent and the side of
+// the parent it hangs on (0 left, 1 right).  The weights the update needs it
+// reads from the tree.
 struct TLZHStep {
   std::uint16_t Node;
   std::uint16_t Sibling;
-  std::uint16_t Weight;
   std::uint16_t Side;
 };
 
@@ -70,20 +70,18 @@ class TLZHModel {
   // for a decoder finding its way down from the root.  The descent waits on
   // one load per level: the row comes from the side, known ahead.
   unsigned StepDown(unsigned node, unsigned side, TLZHStep& below) const {
-    const std::uint16_t* row = child_[side];
-    const std::uint16_t* other_row = child_[side ^ 1];
-    const unsigned child = row[node];
-    // Field by field: cheaper than assembling one 64-bit store.
+    const unsigned child = child_[side][node];
     below.Node = static_cast<std::uint16_t>(child);
-    below.Sibling = other_row[node];
-    below.Weight = weight_[child];
+    below.Sibling = child_[side ^ 1][node];
     below.Side = static_cast<std::uint16_t>(side);
     return child;
   }
 
   // Counts one more occurrence of the leaf at the end of the way from
-  // `root` (whose Node is kRoot) to `leaf`, and reshapes the tree.
-  void Update(const TLZHStep* root, const TLZHStep* leaf) { Reshape<false>(root, leaf); }
+  // `root` (whose Node is kRoot) to `leaf`, and reshapes the tree.  Returns
+  // the level of the highest node whose children changed (the root's being
+  // 0), or kMaxLevels when the links all stayed.
+  int Update(const TLZHStep* root, const TLZHStep* leaf) { return Reshape<false>(root, leaf); }
   // The same for `symbol`, storing in `code` the code it had before.
   void Update(int symbol, TLZHCode& code);
 
@@ -93,9 +91,9 @@ class TLZHModel {
   static constexpr std::uint16_t kHalvingWeight = 2000;
 
   template <bool kTrackParents>
-  void Reshape(const TLZHStep* root, const TLZHStep* leaf);
+  int Reshape(const TLZHStep* root, const TLZHStep* leaf);
   void Restore(const TLZHStep* root, const TLZHStep* leaf);
-  void UpdateStepByStep(int leaf);
+  int UpdateStepByStep(int leaf, int level);
   void Recompute(int node);
   void Exchange(int a, int b);
   int Sibling(int node) const {
@@ -123,10 +121,10 @@ class TLZHModel {
 // node's old parent: the grandparent keeps the same three summands.
 //
 // Neither the uncles nor their weights change before they are compared, so
-// the pass needs only the way as it was.  It runs on two weights: the
-// node's, and that of its sibling, which after the comparison one level
-// down is the heavier of that level's node and uncle (the one left in the
-// uncle's place).  The lighter one joins the sibling in the parent.
+// the pass needs only the way as it was and the weights.  It runs on two
+// weights: the node's, and that of its sibling, which after the comparison
+// one level down is the heavier of that level's node and uncle (the one left
+// in the uncle's place).  The lighter one joins the sibling in the parent.
 //
 // The one thing the single pass cannot see coming is a halving (the root
 // reaching 2,000 at the end of the first recomputation, and then only there,
@@ -135,16 +133,17 @@ class TLZHModel {
 //
 // Defined here, inline, as the decoder spends a good part of its time in it.
 template <bool kTrackParents>
-inline void TLZHModel::Reshape(const TLZHStep* root, const TLZHStep* leaf) {
-  std::uint16_t node_weight = static_cast<std::uint16_t>(leaf->Weight + 1);
+inline int TLZHModel::Reshape(const TLZHStep* root, const TLZHStep* leaf) {
+  std::uint16_t node_weight = static_cast<std::uint16_t>(weight_[leaf->Node] + 1);
   weight_[leaf->Node] = node_weight;
-  if (leaf - root < 2) return;  // a child of the root: nothing is recomputed
+  if (leaf - root < 2) return kMaxLevels;  // a child of the root: nothing is recomputed
   std::uint16_t sibling_weight = weight_[leaf->Sibling];
+  const TLZHStep* highest = nullptr;  // the highest level that exchanged
   for (const TLZHStep* step = leaf; step - root >= 2; --step) {
     const TLZHStep& parent = step[-1];
     const int node = step->Node;
-    const int uncle = parent.Sibling;
     const int g = step[-2].Node;
+    const int uncle = parent.Sibling;
     std::uint16_t lighter = node_weight;
     std::uint16_t heavier = weight_[uncle];
     if (heavier < lighter) {  // equal weights stay where they are
@@ -155,6 +154,7 @@ inline void TLZHModel::Reshape(const TLZHStep* root, const TLZHStep* leaf) {
         parent_[uncle] = parent.Node;
       }
       std::swap(lighter, heavier);
+      highest = step;
     }
     node_weight = static_cast<std::uint16_t>(lighter + sibling_weight);
     sibling_weight = heavier;
@@ -163,10 +163,11 @@ inline void TLZHModel::Reshape(const TLZHStep* root, const TLZHStep* leaf) {
   const std::uint16_t root_weight = static_cast<std::uint16_t>(node_weight + sibling_weight);
   if (root_weight != kHalvingWeight) {
     weight_[kRoot] = root_weight;
-    return;
+    // An exchange at a level changes the children of the node two above.
+    return highest == nullptr ? kMaxLevels : static_cast<int>(highest - root) - 2;
   }
   Restore(root, leaf);
-  UpdateStepByStep(leaf->Node);
+  return UpdateStepByStep(leaf->Node, static_cast<int>(leaf - root));
 }
 
 }  // namespace zorellz

@@ -23,38 +23,31 @@ std::uint64_t LoadOrdered64(const std::uint8_t* bytes) {
   return value;
 }
 
-// Bytes 1 to 17 of a string (its first byte is that of its whole tree) as
-// three words: bytes 1-8, 9-16 and 10-17.
-struct TTail {
-  std::uint64_t Low;
-  std::uint64_t Middle;
-  std::uint64_t High;
-};
-
-TTail LoadTail(const std::uint8_t* string) {
-  return {LoadOrdered64(string + 1), LoadOrdered64(string + 9), LoadOrdered64(string + 10)};
-}
-
 // Two unequal words whose bytes start at `offset` in their strings: the
 // number of equal leading bytes of the strings.
 int EqualLength(std::uint64_t key, std::uint64_t node, int offset) {
   return offset + std::countl_zero(key ^ node) / 8;
 }
 
-// The length of the common prefix of the key and a string of the same tree,
-// 1 to 18; on less than 18, whether the key sorts after the string.  The
-// comparison of whole words gives the order of the first differing bytes.
-int CommonLength(const TTail& key, const std::uint8_t* node, bool& key_greater) {
+// The length of the common prefix of the key string and a string of the same
+// tree, 1 to 18; on less than 18, whether the key sorts after the string.
+// The comparison of whole words gives the order of the first differing
+// bytes.  The key's bytes 1-8 come ready as `low`; most strings differ from
+// it there.
+int CommonLength(std::uint64_t low, const std::uint8_t* key, const std::uint8_t* node,
+                 bool& key_greater) {
   std::uint64_t word = LoadOrdered64(node + 1);
-  key_greater = key.Low > word;
-  if (word != key.Low) return EqualLength(key.Low, word, 1);
+  key_greater = low > word;
+  if (word != low) return EqualLength(low, word, 1);
+  const std::uint64_t middle = LoadOrdered64(key + 9);
   word = LoadOrdered64(node + 9);
-  key_greater = key.Middle > word;
-  if (word != key.Middle) return EqualLength(key.Middle, word, 9);
+  key_greater = middle > word;
+  if (word != middle) return EqualLength(middle, word, 9);
   // Bytes 10 to 16 are known equal here, so a difference can only be at 17.
+  const std::uint64_t high = LoadOrdered64(key + 10);
   word = LoadOrdered64(node + 10);
-  key_greater = key.High > word;
-  if (word != key.High) return EqualLength(key.High, word, 10);
+  key_greater = high > word;
+  if (word != high) return EqualLength(high, word, 10);
   return kLZSSMaxMatch;
 }
 
@@ -67,43 +60,89 @@ TLZSSMatchTree::TLZSSMatchTree(TLZSSTreeBlock& block) : block_(block) {
     block_.Child[root][kRight] = kLZSSNil;
 }
 
-int TLZSSMatchTree::Insert(int r) {
-  auto& child = block_.Child;
-  const std::uint8_t* ring = block_.Ring;
-  const TTail key = LoadTail(ring + r);
-  child[r][kLeft] = child[r][kRight] = kLZSSNil;
-  int p = kLZSSFirstRoot + ring[r];
-  bool greater = true;
-  int longest = 0;
-  int position = match_position_;
-  int depth = 0;  // ends as the level of r, a child of the root being at 1
-  for (;;) {
-    ++depth;
-    // Both children are loaded before the comparison has chosen one, so that
-    // the loads do not wait for it.
-    const int left = child[p][kLeft];
-    const int right = child[p][kRight];
-    const int next = greater ? right : left;
-    if (next == kLZSSNil) {
-      child[p][greater] = static_cast<std::uint16_t>(r);
-      block_.Parent[r] = static_cast<std::uint16_t>(p);
-      break;
-    }
-    p = next;
-    const int length = CommonLength(key, ring + p, greater);
-    // Whether a node improves on the longest match so far is a coin toss,
-    // so it is chosen without a branch.
-    const bool longer = length > longest;
-    position = longer ? p : position;
-    longest = longer ? length : longest;
-    if (length == kLZSSMaxMatch) {
-      Replace(p, r);
-      break;
-    }
+// The way of one string down its tree, as far as it has gone.
+struct TLZSSMatchTree::TDescent {
+  TDescent(const std::uint8_t* ring, int string, int last_position)
+      : Key(ring + string),
+        Low(LoadOrdered64(Key + 1)),
+        R(string),
+        P(kLZSSFirstRoot + ring[string]),
+        Position(last_position) {}
+
+  const std::uint8_t* Key;
+  std::uint64_t Low;  // bytes 1-8 of the key
+  int R;
+  int P;  // the last node met
+  bool Greater = true;
+  bool Replaces = false;  // P holds the same 18 bytes
+  int Longest = 0;
+  int Position;
+  int Depth = 0;  // ends as the level of R, a child of the root being at 1
+};
+
+// Goes one level down; false once R has found its place: below P on the
+// side Greater, or instead of P.
+inline bool TLZSSMatchTree::Step(TDescent& d) const {
+  const auto& child = block_.Child;
+  ++d.Depth;
+  // Both children are loaded before the comparison has chosen one, so that
+  // the loads do not wait for it.
+  const int left = child[d.P][kLeft];
+  const int right = child[d.P][kRight];
+  const int next = d.Greater ? right : left;
+  if (next == kLZSSNil) return false;
+  d.P = next;
+  const int length = CommonLength(d.Low, d.Key, block_.Ring + next, d.Greater);
+  // Whether a node improves on the longest match so far is a coin toss,
+  // so it is chosen without a branch.
+  const bool longer = length > d.Longest;
+  d.Position = longer ? next : d.Position;
+  d.Longest = longer ? length : d.Longest;
+  d.Replaces = length == kLZSSMaxMatch;
+  return !d.Replaces;
+}
+
+int TLZSSMatchTree::Finish(const TDescent& d) {
+  if (d.Replaces) {
+    Replace(d.P, d.R);
+  } else {
+    block_.Child[d.P][d.Greater] = static_cast<std::uint16_t>(d.R);
+    block_.Parent[d.R] = static_cast<std::uint16_t>(d.P);
   }
-  match_position_ = position;
-  if (depth >= kSplayDepth) Splay(r);
-  return longest;
+  match_position_ = d.Position;
+  if (d.Depth >= kSplayDepth) Splay(d.R);
+  return d.Longest;
+}
+
+int TLZSSMatchTree::Insert(int r) {
+  block_.Child[r][kLeft] = block_.Child[r][kRight] = kLZSSNil;
+  TDescent d(block_.Ring, r, match_position_);
+  while (Step(d)) {
+  }
+  return Finish(d);
+}
+
+// Each descent is a chain of loads that wait on each other; two chains in
+// different trees overlap.  Nothing either one reads is written by the
+// other before both are finished.
+TLZSSMatchPair TLZSSMatchTree::InsertPair(int first, int second) {
+  auto& child = block_.Child;
+  child[first][kLeft] = child[first][kRight] = kLZSSNil;
+  child[second][kLeft] = child[second][kRight] = kLZSSNil;
+  TDescent a(block_.Ring, first, match_position_);
+  TDescent b(block_.Ring, second, match_position_);
+  bool a_goes_on;
+  bool b_goes_on;
+  do {
+    a_goes_on = Step(a);
+    b_goes_on = Step(b);
+  } while (a_goes_on && b_goes_on);
+  while (a_goes_on) a_goes_on = Step(a);
+  while (b_goes_on) b_goes_on = Step(b);
+  // In an empty tree the second keeps the match position the first left.
+  if (b.Longest == 0) b.Position = a.Position;
+  const TLZSSMatchPair pair = {{Finish(a), a.Position}, {Finish(b), b.Position}};
+  return pair;
 }
 
 void TLZSSMatchTree::Replace(int p, int r) {

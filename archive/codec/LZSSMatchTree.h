@@ -25,6 +25,15 @@ struct TLZSSTreeBlock {
   std::uint16_t Parent[kLZSSRingSize];     // kLZSSNil while not in a tree
 };
 
+struct TLZSSMatch {
+  int Length = 0;
+  int Position = 0;
+};
+struct TLZSSMatchPair {
+  TLZSSMatch First;
+  TLZSSMatch Second;
+};
+
 class TLZSSMatchTree {
  public:
   // Zeroes the ring and empties every tree.
@@ -38,12 +47,18 @@ class TLZSSMatchTree {
   // the first met on the way down wins.  A node holding the same 18 bytes
   // is replaced by r.
   int Insert(int r);
+  // Insert(first) then Insert(second), for strings of different trees
+  // (different first bytes): the match of each.
+  TLZSSMatchPair InsertPair(int first, int second);
   int MatchPosition() const { return match_position_; }
 
   // Removes ring position p from its tree, if it is in one.
   void Delete(int p);
 
  private:
+  struct TDescent;
+  bool Step(TDescent& d) const;
+  int Finish(const TDescent& d);
   // Moves x to the top of its tree by rotations that keep the order.
   void Splay(int x);
   // Puts node r where node p is.
