@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/File.h"
 #include "platform/Names.h"
 #include "platform/Ownership.h"
 #include "platform/System.h"
+#include "zorellz/platform/File.h"
 
 namespace tessaline {
 

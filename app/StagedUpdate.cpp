@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
 #include "platform/Durability.h"
-#include "platform/File.h"
 #include "platform/Ownership.h"
 #include "platform/System.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/platform/File.h"
 
 namespace tessaline {
 

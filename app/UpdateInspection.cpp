@@ -12,14 +12,14 @@
 #include "app/OrvLiteEnvironment.h"
 #include "app/UpdateJournal.h"
 #include "app/UpdateMessages.h"
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "platform/FileInUse.h"
 #include "platform/FolderLock.h"
 #include "platform/Names.h"
 #include "platform/System.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace tessaline {
 

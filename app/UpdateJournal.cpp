@@ -10,9 +10,9 @@
 #include <system_error>
 
 #include "app/HelpPages.h"
-#include "archive/codec/ZrlCRC.h"
 #include "platform/Durability.h"
-#include "platform/File.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/platform/File.h"
 
 namespace tessaline {
 

@@ -22,12 +22,12 @@
 #include "app/UpdateLog.h"
 #include "app/UpdateMessages.h"
 #include "app/uMainDBDistribution.h"
-#include "archive/engine/ResultText.h"
-#include "platform/File.h"
 #include "platform/FileInUse.h"
 #include "platform/Names.h"
 #include "platform/System.h"
 #include "platform/Termination.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/platform/File.h"
 
 namespace tessaline {
 namespace {

@@ -17,11 +17,11 @@
 #include "app/UpdateLog.h"
 #include "app/UpdateMessages.h"
 #include "app/uMainDBDistribution.h"
-#include "platform/MessageBox.h"
 #include "platform/System.h"
 #include "platform/Termination.h"
 #include "ui/AppStrings.h"
 #include "ui/KolvaneMessageDlg.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace {
 

@@ -19,13 +19,13 @@
 #include "app/Unattended.h"
 #include "app/UpdateLog.h"
 #include "app/UpdateMessages.h"
-#include "archive/component/PropertyStream.h"
-#include "archive/engine/ResultText.h"
 #include "platform/Names.h"
 #include "platform/System.h"
 #include "platform/Termination.h"
 #include "ui/AppStrings.h"
 #include "ui/UiColor.h"
+#include "zorellz/component/PropertyStream.h"
+#include "zorellz/engine/ResultText.h"
 
 namespace tessaline {
 namespace {

@@ -26,9 +26,9 @@
 
 #include "app/OrvLiteEnvironment.h"
 #include "app/StagedUpdate.h"
-#include "archive/component/ZRLLZSS.h"
 #include "platform/FolderLock.h"
 #include "ui/KolvaneMessageDlg.h"
+#include "zorellz/component/ZRLLZSS.h"
 
 namespace tessaline {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlLZH.h"
-#include "archive/codec/ZrlLZSS.h"
 #include "bench/BenchCorpus.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz::bench {
 namespace {

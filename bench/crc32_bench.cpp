@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/codec/ZrlCRC.h"
 #include "bench/BenchCorpus.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 namespace zorellz::bench {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "archive/engine/ZorelLZ.h"
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

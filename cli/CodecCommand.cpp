@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlErrors.h"
-#include "archive/codec/ZrlLZH.h"
-#include "archive/codec/ZrlLZSS.h"
 #include "archive/codec/ZrlUtils.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
 #include "platform/PendingFile.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZSS.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz::cli {
 namespace {

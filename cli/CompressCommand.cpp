@@ -14,15 +14,15 @@
 #include <string>
 #include <system_error>
 
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
-#include "platform/File.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz::cli {
 namespace {

@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "archive/codec/ZrlUtils.h"
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateInputs.h"
 #include "cli/CreateSupport.h"
@@ -35,7 +34,8 @@
 #include "cli/SpanText.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
-#include "platform/File.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "archive/codec/ZrlErrors.h"
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz::cli {
 namespace {

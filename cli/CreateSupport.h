@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZrlTypes.h"
 #include "cli/Failure.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -6,9 +6,9 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/EntryText.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/engine/ZrlTypes.h"
 #include "cli/ArchiveLocation.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -23,7 +23,6 @@
 #include <memory>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
@@ -34,8 +33,9 @@
 #include "cli/ReadSupport.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
-#include "platform/File.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {

@@ -17,7 +17,6 @@
 #include <memory>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/EntryText.h"
@@ -29,6 +28,7 @@
 #include "cli/ReadSupport.h"
 #include "cli/Usage.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

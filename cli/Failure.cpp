@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZrlTypes.h"
 #include "cli/Progress.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

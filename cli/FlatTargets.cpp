@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "platform/File.h"
 #include "platform/Names.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/DirectoryText.h"
 #include "cli/Progress.h"
 #include "cli/Usage.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
 #include "cli/DirectoryText.h"
@@ -21,6 +20,7 @@
 #include "cli/ReadSupport.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

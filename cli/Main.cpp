@@ -12,6 +12,7 @@
 #include "cli/Usage.h"
 #include "platform/System.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/platform/Version.h"
 
 int main(int argc, char** argv) {
   using namespace zorellz::cli;
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   // An interrupted command leaves no work file behind (exit status 128 + signal).
   zorellz::RemoveWorkFilesOnInterrupt();
-  app.set_version_flag("--version", std::string("zorellz ") + ZORELLZ_VERSION);
+  app.set_version_flag("--version", std::string("zorellz ") + zorellz::Version());
   app.footer(ExitStatusText());
   RegisterCrc32Command(app);
   RegisterInfoCommand(app);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

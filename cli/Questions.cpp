@@ -2,13 +2,13 @@
 
 #include <optional>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/EntryText.h"
 #include "cli/Failure.h"
 #include "cli/SpanText.h"
 #include "cli/Terminal.h"
-#include "platform/File.h"
 #include "platform/System.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {

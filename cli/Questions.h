@@ -5,13 +5,13 @@
 // one running command live in this module.
 #pragma once
 
-#include "archive/engine/LZContext.h"
+#include "zorellz/engine/LZContext.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZrlTypes.h"
 #include "cli/Progress.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

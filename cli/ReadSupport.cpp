@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "archive/codec/ZrlErrors.h"
-#include "archive/engine/ZorelLZ.h"
 #include "cli/Questions.h"
-#include "platform/File.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {

@@ -8,11 +8,11 @@
 #include <functional>
 #include <string>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZrlTypes.h"
 #include "cli/ArchiveLocation.h"
 #include "cli/CreateSupport.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -5,14 +5,14 @@
 #include <system_error>
 
 #include "archive/codec/ZrlUtils.h"
-#include "archive/engine/ZorelLZ.h"
 #include "cli/CreateSupport.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/SpanText.h"
-#include "platform/File.h"
 #include "platform/Names.h"
 #include "platform/System.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {

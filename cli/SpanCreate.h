@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::cli {
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs zorellz-example on a small archive made by `zorellz create`:
+# Runs zorellz-example on a small archive made by `zorellz create`, plain
+# and self-extracting (an update):
 #   bash check_example.sh <example> <zorellz tool> <scratch folder>
 # The listing names both files, the extraction reproduces them, a second run
 # replaces them, and a missing archive or a file that is none fails with its
@@ -29,6 +30,14 @@ for line in '^ +11  one\.txt$' '^ +29  two\.txt$' '^2 entries$' '^extracting .*o
 done
 cmp -s "$work/in/one.txt" "$work/out/one.txt" || fail "one.txt differs"
 cmp -s "$work/in/two.txt" "$work/out/two.txt" || fail "two.txt differs"
+
+# The same files appended to a program (the example itself as the stub).
+"$zorellz_tool" create --stub "$example" "$work/update" "$work/in/*.txt" --quiet </dev/null ||
+  fail "zorellz create --stub"
+"$example" "$work/update" "$work/sfx-out" >"$work/stdout" 2>"$work/stderr" ||
+  fail "example on the self-extracting file: $(cat "$work/stderr")"
+grep -Eq '^2 entries$' "$work/stdout" || fail "self-extracting listing: $(cat "$work/stdout")"
+cmp -s "$work/in/two.txt" "$work/sfx-out/two.txt" || fail "two.txt from the update differs"
 
 "$example" "$work/sample.lza" "$work/out" >"$work/stdout" 2>&1 || fail "second run"
 grep -Eq '^replacing .*two\.txt$' "$work/stdout" || fail "no replacement: $(cat "$work/stdout")"

@@ -1,15 +1,17 @@
 // zorellz-example ARCHIVE FOLDER
-// Lists an archive and extracts it into FOLDER through the archive
-// component, the way a program that embeds the library drives it: settings
-// through properties, one call per operation, and the engine's reports
-// arriving as events.
+// Lists an archive, plain or appended to a self-extracting program (an
+// update), and extracts it into FOLDER through the archive component, the
+// way a program that embeds the library drives it: settings through
+// properties, one call per operation, and the engine's reports arriving as
+// events.  It is built against the installed library as well as in the tree.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
 
-#include "archive/component/ZRLLZSS.h"
+#include <zorellz/zorellz.h>
 
 namespace {
 
@@ -79,7 +81,10 @@ int ListAndExtract(const std::string& archive, const std::string& folder) {
   // Listing answers alike for a missing file and for one that is no archive.
   if (!std::filesystem::is_regular_file(archive)) return Fail(archive, "no such file");
   TZorelLZObj component;
+  // The listing finds the archive inside a self-extracting file through its
+  // name of that kind; a plain archive is found under either name.
   component.SetArchiveName(archive);
+  component.SetSFXArchiveName(archive);
   component.SetTargetDirectory(folder);
   component.SetCheckFileCRC(true);
   component.OnListArchive = PrintEntry;
@@ -90,7 +95,9 @@ int ListAndExtract(const std::string& archive, const std::string& folder) {
   if (entries < 0) return Fail(archive, ResultCause(entries));
   std::printf("%d entries\n", entries);
 
-  const std::int32_t extracted = component.DecompressArchive();
+  const bool self_extracting = component.IsSFXArchive() > 0;
+  const std::int32_t extracted =
+      self_extracting ? component.DecompressSFXArchive() : component.DecompressArchive();
   if (extracted < 0) return Fail(archive, ResultCause(extracted));
   std::printf("%d files extracted into %s\n", extracted, folder.c_str());
   return 0;
@@ -99,6 +106,11 @@ int ListAndExtract(const std::string& archive, const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A shared library of another major version would not match the headers.
+  if (std::atoi(zorellz::Version()) != ZORELLZ_VERSION_MAJOR) {
+    return Fail("zorellz-example", std::string("built for the library ") + ZORELLZ_VERSION +
+                                       ", running with " + zorellz::Version());
+  }
   if (argc != 3) {
     std::fprintf(stderr, "usage: zorellz-example ARCHIVE FOLDER\n");
     return 2;

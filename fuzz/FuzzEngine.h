@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/codec/ZrlErrors.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz::fuzz {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "fuzz/FuzzInputFile.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/engine/ZorelLZ.h"
 #include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzScratch.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "fuzz/FuzzInputFile.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 using zorellz::fuzz::Check;
 using zorellz::fuzz::TInputFile;

@@ -8,10 +8,10 @@
 #include <fstream>
 #include <string>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CreateCollect.h"
 #include "fuzz/FuzzInputFile.h"
 #include "platform/System.h"
+#include "zorellz/codec/ZrlErrors.h"
 
 using zorellz::fuzz::Check;
 using zorellz::fuzz::TInputFile;

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/DirectoryText.h"
 #include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzInputFile.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "archive/codec/ZrlLZH.h"
 #include "tests/LzhMemory.h"
 #include "tests/LzhReference.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "archive/codec/ZrlLZSS.h"
 #include "tests/LzssMemory.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <fstream>
 
-#include "archive/engine/ZorelLZ.h"
 #include "fuzz/FuzzEngine.h"
 #include "fuzz/FuzzScratch.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace {
 

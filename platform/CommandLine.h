@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 std::vector<std::string> SplitCommandLine(const std::string& command_line);
 
 }  // namespace zorellz
+ZORELLZ_API_END

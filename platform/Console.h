@@ -1,6 +1,9 @@
 // The program's standard streams as the user sees them.
 #pragma once
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // True when standard error goes to a terminal (so that a progress line that
@@ -8,3 +11,4 @@ namespace zorellz {
 bool StandardErrorIsTerminal();
 
 }  // namespace zorellz
+ZORELLZ_API_END

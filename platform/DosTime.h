@@ -6,8 +6,10 @@
 #include <ctime>
 #include <filesystem>
 
-#include "platform/File.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/File.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 inline constexpr std::int32_t kFaReadOnly = 0x01;
@@ -39,3 +41,4 @@ bool SetFileDosDate(const TFile& file, std::int32_t dos);
 bool SetFileAttributesNative(const TFile& file, std::int32_t attributes);
 
 }  // namespace zorellz
+ZORELLZ_API_END

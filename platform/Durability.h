@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Flushes the contents and attributes of the file or folder `path`.  For a
@@ -22,3 +25,4 @@ bool WriteNewFileDurably(const std::filesystem::path& path, const std::string& c
                          int* error = nullptr);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <memory>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 enum class TFileUse {
@@ -65,3 +68,4 @@ class TFileUseChecker {
 bool SetFileLeaseProbeForTesting(bool enabled);
 
 }  // namespace zorellz
+ZORELLZ_API_END

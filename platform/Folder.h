@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/File.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/File.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFolderHandle {
@@ -79,3 +81,4 @@ std::uint64_t SyncCallCount();
 void CountSyncCall();
 
 }  // namespace zorellz
+ZORELLZ_API_END

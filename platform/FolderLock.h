@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFolderLock {
@@ -42,3 +45,4 @@ class TFolderLock {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

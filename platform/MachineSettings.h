@@ -9,6 +9,9 @@
 #include <string>
 #include <utility>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // A value that is not a string; the message names the value and its key.
@@ -44,3 +47,4 @@ class TMachineKey {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

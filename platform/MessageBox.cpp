@@ -1,4 +1,4 @@
-#include "platform/MessageBox.h"
+#include "zorellz/platform/MessageBox.h"
 
 #include <mutex>
 #include <utility>

@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Windows-1252 to UTF-8; every byte has a meaning (the five unassigned bytes
@@ -49,3 +52,4 @@ std::string ExtractFileExt(const std::string& path);   // from the last '.' of t
 std::string ChangeFileExt(const std::string& path, const std::string& extension);
 
 }  // namespace zorellz
+ZORELLZ_API_END

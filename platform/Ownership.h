@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Gives `file` what the file at `target` has: owner, group, permission bits,
@@ -21,3 +24,4 @@ std::string TakeOwnershipFrom(const std::filesystem::path& target,
                               const std::filesystem::path& file);
 
 }  // namespace zorellz
+ZORELLZ_API_END

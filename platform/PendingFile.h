@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/File.h"
 #include "platform/Folder.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/File.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TPendingFile {
@@ -65,3 +67,4 @@ class TPendingFile {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // The process environment as "NAME=value" entries, in order.
@@ -65,3 +68,4 @@ int TerminalWidth(TStdStream stream);
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // From now on the requests are noted; each one is noted, none ends the
@@ -21,3 +24,4 @@ std::string TerminationRequestName(int request);
 void SetTerminationRequestForTesting(int request);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -15,6 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // The name prefix of a new work file of this process, to which
@@ -47,3 +50,4 @@ int ReclaimStaleWorkFiles(const std::filesystem::path& folder,
                           std::chrono::seconds min_age = std::chrono::minutes(10));
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev zlib1g-dev libcli11-dev nlohmann-json3-dev attr
-          qt6-base-dev fonts-dejavu-core)
+          qt6-base-dev fonts-dejavu-core help2man man-db pkg-config dpkg-dev)
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/install-missing.sh"

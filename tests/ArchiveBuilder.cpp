@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "archive/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 namespace zorellz::test {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZrlTypes.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz::test {
 

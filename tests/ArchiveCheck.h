@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlLZH.h"
 #include "archive/engine/CodecIO.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "tests/LzssMemory.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::test {
 

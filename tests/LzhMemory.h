@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "archive/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 namespace zorellz::test {
 

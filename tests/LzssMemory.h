@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz::test {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz::test {
 

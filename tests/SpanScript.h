@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZorelLZ.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 

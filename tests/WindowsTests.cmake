@@ -16,7 +16,7 @@ add_library(zorellz_testsupport STATIC TestSupport.cpp ArchiveBuilder.cpp)
 target_link_libraries(zorellz_testsupport PUBLIC zorellz_archive gtest)
 target_compile_definitions(zorellz_testsupport PUBLIC
   ZORELLZ_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus"
-  ZORELLZ_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
+  ZORELLZ_FUZZ_CORPUS_DIR="${PROJECT_SOURCE_DIR}/fuzz/corpus")
 
 # Tests of POSIX-only behaviour, left out of the Windows run:
 set(ZORELLZ_POSIX_ONLY_TESTS

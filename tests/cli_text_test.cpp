@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "cli/DirectoryText.h"
 #include "cli/EntryText.h"
 #include "cli/SpanText.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::cli {
 namespace {

@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "archive/component/PropertyStream.h"
-#include "archive/component/ZRLLZSS.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/MessageBox.h"
 #include "tests/ScriptedBoxes.h"
 #include "tests/TestSupport.h"
+#include "zorellz/component/PropertyStream.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz {
 namespace {

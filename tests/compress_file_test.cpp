@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
 #include "tests/ArchiveCheck.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

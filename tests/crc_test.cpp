@@ -1,4 +1,4 @@
-#include "archive/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 #include <gtest/gtest.h>
 #ifdef _WIN32

@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/codec/ZrlErrors.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

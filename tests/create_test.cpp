@@ -11,16 +11,16 @@
 #include <utility>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/codec/ZrlErrors.h"
-#include "archive/codec/ZrlLZH.h"
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/ArchiveCheck.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "archive/component/ZRLLZSS.h"
 #include "archive/engine/Spool.h"
-#include "archive/engine/ZorelLZ.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/TestSupport.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 namespace {

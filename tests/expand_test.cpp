@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <string>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/engine/ZorelLZ.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/LzssMemory.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 namespace {

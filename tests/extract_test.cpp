@@ -12,17 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
 #include "platform/Names.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/ArchiveCheck.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::test {
 namespace {

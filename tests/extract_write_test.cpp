@@ -14,12 +14,12 @@
 #include <thread>
 #include <vector>
 
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/ResultText.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/Folder.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/TestSupport.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ResultText.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 namespace {

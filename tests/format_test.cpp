@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
-#include "platform/MessageBox.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/ScriptedBoxes.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz {
 namespace {

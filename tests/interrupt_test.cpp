@@ -13,10 +13,10 @@
 #include <functional>
 #include <string>
 
-#include "archive/engine/ZorelLZ.h"
 #include "platform/System.h"
 #include "platform/WorkFiles.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

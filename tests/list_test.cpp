@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 namespace {

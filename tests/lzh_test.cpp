@@ -1,4 +1,4 @@
-#include "archive/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCodec.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
 #include "tests/LzhMemory.h"
 #include "tests/LzhReference.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

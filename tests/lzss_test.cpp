@@ -1,4 +1,4 @@
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCodec.h"
-#include "platform/InOutError.h"
 #include "tests/LzssMemory.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "archive/engine/CreateCollect.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
-#include "platform/InOutError.h"
 #include "platform/PendingFile.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "archive/engine/NameRule.h"
-#include "archive/engine/ZorelLZ.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

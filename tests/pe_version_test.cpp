@@ -378,9 +378,7 @@ TEST(PeVersion, RandomDamageNeverCrashes) {
 // The fuzz seeds are the builder's images; ZORELLZ_REGENERATE_SEEDS=1 rewrites
 // them after a change of the builder.
 TEST(PeVersionSeeds, MatchTheBuilder) {
-  const std::filesystem::path corpus =
-      (std::filesystem::path(ZORELLZ_TEST_DATA_DIR) / "../../fuzz/corpus/pe_version")
-          .lexically_normal();
+  const std::filesystem::path corpus = std::filesystem::path(ZORELLZ_FUZZ_CORPUS_DIR) / "pe_version";
   const bool regenerate = std::getenv("ZORELLZ_REGENERATE_SEEDS") != nullptr;
   for (const auto& [name, bytes] : SeedFiles()) {
     const std::string path = (corpus / name).string();

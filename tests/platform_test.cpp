@@ -26,12 +26,12 @@
 
 #include "gtest/gtest.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
-#include "platform/MessageBox.h"
 #include "platform/PendingFile.h"
 #include "platform/System.h"
 #include "tests/TestSupport.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz {
 namespace {

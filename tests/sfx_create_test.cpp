@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
 #include "tests/ArchiveCheck.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

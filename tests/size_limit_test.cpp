@@ -6,9 +6,9 @@
 #include <string>
 
 #include "archive/engine/CreateWrite.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

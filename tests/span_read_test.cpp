@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/codec/ZrlLZH.h"
-#include "archive/codec/ZrlLZSS.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/MessageBox.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/LzhMemory.h"
 #include "tests/LzssMemory.h"
 #include "tests/SpanParts.h"
 #include "tests/SpanScript.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz {
 namespace {

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/ZorelLZ.h"
-#include "platform/InOutError.h"
 #include "tests/SpanParts.h"
 #include "tests/SpanScript.h"
 #include "tests/TestSupport.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

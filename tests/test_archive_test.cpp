@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlLZH.h"
-#include "archive/engine/ZorelLZ.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/LzhMemory.h"
 #include "tests/LzssMemory.h"
 #include "tests/SpanParts.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz::test {
 namespace {

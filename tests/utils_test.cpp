@@ -10,9 +10,9 @@
 #include <random>
 #include <string>
 
-#include "archive/codec/ZrlErrors.h"
 #include "platform/DosTime.h"
 #include "tests/TestSupport.h"
+#include "zorellz/codec/ZrlErrors.h"
 
 namespace zorellz {
 namespace {

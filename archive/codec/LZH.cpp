@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "archive/codec/LZHStream.h"
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlLZH.h"
-#include "platform/File.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

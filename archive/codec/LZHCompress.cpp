@@ -5,7 +5,7 @@
 #include "archive/codec/LZHMatchFinder.h"
 #include "archive/codec/LZHModel.h"
 #include "archive/codec/LZHStream.h"
-#include "archive/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 namespace zorellz {
 namespace {

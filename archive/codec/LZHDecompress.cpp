@@ -6,7 +6,7 @@
 #include "archive/codec/LZHDecodeTable.h"
 #include "archive/codec/LZHModel.h"
 #include "archive/codec/LZHStream.h"
-#include "archive/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 namespace zorellz {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "archive/codec/LZHModel.h"
-#include "archive/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 namespace zorellz {
 

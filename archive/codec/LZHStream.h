@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZH.h"
 
 namespace zorellz {
 

@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "archive/codec/LZSSState.h"
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlLZSS.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlLZSS.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "archive/codec/LZSSState.h"
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "archive/codec/LZSSMatchTree.h"
 #include "archive/codec/LZSSState.h"
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "archive/codec/LZSSMatchTree.h"
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz {
 

@@ -9,6 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Random access to the bytes of a file: fills `out` with `count` bytes from
@@ -27,3 +30,4 @@ std::optional<std::string> ReadPeVersionString(const void* data, std::size_t siz
                                                const std::string& key);
 
 }  // namespace zorellz
+ZORELLZ_API_END

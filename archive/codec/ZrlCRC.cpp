@@ -1,11 +1,11 @@
-#include "archive/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 #include <array>
 #include <bit>
 #include <cstring>
 #include <vector>
 
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

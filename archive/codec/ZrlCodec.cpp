@@ -1,4 +1,4 @@
-#include "archive/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlCodec.h"
 
 namespace zorellz {
 namespace {

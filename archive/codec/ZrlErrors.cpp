@@ -1,4 +1,4 @@
-#include "archive/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlErrors.h"
 
 #include <string_view>
 

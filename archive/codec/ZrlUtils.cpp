@@ -6,9 +6,9 @@
 
 #include "archive/codec/PeVersion.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
 #include "platform/Names.h"
 #include "platform/System.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "archive/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/platform/Export.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFile;
@@ -61,3 +63,4 @@ inline std::int32_t MinInt(std::int32_t a, std::int32_t b) {
 }
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -1,4 +1,4 @@
-#include "archive/component/Component.h"
+#include "zorellz/component/Component.h"
 
 #include <algorithm>
 

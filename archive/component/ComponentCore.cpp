@@ -7,8 +7,8 @@
 #include <mutex>
 #include <utility>
 
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/ZorelLZ.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

@@ -2,8 +2,8 @@
 // self-extracting files and archives written across disks.
 #include <cstdint>
 
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/ZorelLZ.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <utility>
 
-#include "archive/component/ZRLLZSS.h"
 #include "archive/engine/OperationScope.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
 #include "platform/Names.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

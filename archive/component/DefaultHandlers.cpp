@@ -6,9 +6,9 @@
 #include <string>
 
 #include "archive/codec/ZrlUtils.h"
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/MessageBox.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/component/ZRLLZSS.h"
-#include "archive/engine/ZorelLZ.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

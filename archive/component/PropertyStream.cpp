@@ -1,4 +1,4 @@
-#include "archive/component/PropertyStream.h"
+#include "zorellz/component/PropertyStream.h"
 
 #include <array>
 #include <functional>

@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlErrors.h"
-#include "archive/codec/ZrlLZH.h"
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlLZH.h"
+#include "zorellz/codec/ZrlLZSS.h"
 
 namespace zorellz {
 namespace {

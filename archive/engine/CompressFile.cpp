@@ -6,17 +6,17 @@
 #include <optional>
 #include <system_error>
 
-#include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/NameRule.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
-#include "platform/InOutError.h"
 #include "platform/Names.h"
 #include "platform/PendingFile.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/File.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

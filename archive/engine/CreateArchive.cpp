@@ -7,15 +7,15 @@
 #include <memory>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/CreateWrite.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
 #include "platform/PendingFile.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "archive/codec/PeVersion.h"
-#include "archive/codec/ZrlCRC.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/NameRule.h"
 #include "platform/DosTime.h"
 #include "platform/Names.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 namespace zorellz {
 

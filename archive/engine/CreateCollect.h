@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/File.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

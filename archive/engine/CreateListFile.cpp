@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CreateCollect.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 

@@ -6,16 +6,16 @@
 #include <array>
 #include <limits>
 
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
-#include "platform/InOutError.h"
 #include "platform/Names.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

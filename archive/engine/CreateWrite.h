@@ -12,10 +12,12 @@
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CreateCollect.h"
 #include "archive/engine/OperationScope.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/File.h"
 #include "platform/PendingFile.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/File.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Installs the operation's report function as the context's progress
@@ -153,3 +155,4 @@ std::int32_t LZFinishEntryData(TLZDataArea& area, std::int64_t start, std::int64
                                TLZBuildEntry& entry);
 
 }  // namespace zorellz
+ZORELLZ_API_END

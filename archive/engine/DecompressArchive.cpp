@@ -7,8 +7,8 @@
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/SpanRead.h"
 #include "archive/engine/WorkFile.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

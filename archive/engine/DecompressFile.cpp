@@ -4,15 +4,15 @@
 #include <string>
 #include <system_error>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
 #include "platform/Names.h"
 #include "platform/PendingFile.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/NameRule.h"
-#include "platform/File.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZorelLZ.h"
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz {
 

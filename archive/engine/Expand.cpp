@@ -3,9 +3,9 @@
 #include <string>
 
 #include "archive/engine/NameRule.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

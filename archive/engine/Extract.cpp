@@ -6,10 +6,10 @@
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "platform/Names.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -15,17 +15,17 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
 #include "archive/engine/TaskPool.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
 #include "platform/Names.h"
 #include "platform/PendingFile.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
+#include "zorellz/codec/ZrlErrors.h"
 
 namespace zorellz {
 namespace {

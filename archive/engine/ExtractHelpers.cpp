@@ -2,19 +2,19 @@
 // block copies, and installing a finished file.
 #include <filesystem>
 
-#include "archive/codec/ZrlCRC.h"
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
-#include "platform/InOutError.h"
 #include "platform/Names.h"
 #include "platform/System.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/codec/ZrlCRC.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/platform/File.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "archive/engine/OperationScope.h"
-#include "archive/engine/ZorelLZ.h"
-#include "archive/engine/ZrlTypes.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
 #include "platform/Folder.h"
 #include "platform/PendingFile.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

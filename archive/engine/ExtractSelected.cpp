@@ -6,9 +6,9 @@
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/ExtractTarget.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

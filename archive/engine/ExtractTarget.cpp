@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "platform/File.h"
 #include "platform/Names.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -7,8 +7,8 @@
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/NameRule.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

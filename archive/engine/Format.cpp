@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "archive/engine/EngineState.h"
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

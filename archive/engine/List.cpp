@@ -6,7 +6,7 @@
 
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
-#include "archive/engine/ZorelLZ.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

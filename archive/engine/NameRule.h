@@ -15,6 +15,9 @@
 #include <cstddef>
 #include <string_view>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // The longest name an entry holds (a String[255]).
@@ -32,3 +35,4 @@ bool LZIsWritableEntryName(std::string_view name);
 bool LZMatchNativeWildcard(std::string_view pattern, std::string_view name);
 
 }  // namespace zorellz
+ZORELLZ_API_END

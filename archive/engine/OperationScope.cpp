@@ -1,8 +1,8 @@
 #include "archive/engine/OperationScope.h"
 
-#include "archive/codec/ZrlCodec.h"
-#include "archive/codec/ZrlErrors.h"
 #include "archive/codec/ZrlUtils.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/codec/ZrlErrors.h"
 
 namespace zorellz {
 

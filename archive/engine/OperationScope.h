@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZorelLZ.h"
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz {
 

@@ -1,6 +1,6 @@
-#include "archive/engine/ResultText.h"
+#include "zorellz/engine/ResultText.h"
 
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace zorellz {
 

@@ -4,10 +4,10 @@
 #include <limits>
 
 #include "archive/engine/CreateWrite.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/File.h"
 #include "platform/PendingFile.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

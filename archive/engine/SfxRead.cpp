@@ -6,10 +6,10 @@
 #include <string>
 
 #include "archive/engine/ExtractPass.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
 #include "platform/PendingFile.h"
 #include "platform/System.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/EngineState.h"
-#include "platform/MessageBox.h"
+#include "zorellz/platform/MessageBox.h"
 
 namespace zorellz {
 namespace {

@@ -9,8 +9,8 @@
 #include "archive/engine/OperationScope.h"
 #include "archive/engine/SpanWrite.h"
 #include "archive/engine/WorkFile.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

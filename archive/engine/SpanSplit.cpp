@@ -12,9 +12,9 @@
 #include "archive/engine/SpanRead.h"
 #include "archive/engine/SpanWrite.h"
 #include "archive/engine/WorkFile.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/InOutError.h"
 #include "platform/Names.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -13,8 +13,8 @@
 #include "archive/engine/OperationScope.h"
 #include "archive/engine/SpanRead.h"
 #include "archive/engine/WorkFile.h"
-#include "archive/engine/ZorelLZ.h"
 #include "platform/PendingFile.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/File.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "archive/engine/ZrlTypes.h"
-#include "platform/InOutError.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 

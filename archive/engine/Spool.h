@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/engine/WorkFile.h"
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "archive/codec/ZrlErrors.h"
+#include "zorellz/codec/ZrlErrors.h"
 
 namespace zorellz {
 

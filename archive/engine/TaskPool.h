@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "archive/codec/ZrlCodec.h"
-#include "archive/engine/LZContext.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/engine/LZContext.h"
 
 namespace zorellz {
 

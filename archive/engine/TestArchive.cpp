@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlErrors.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/EngineState.h"
 #include "archive/engine/ExtractPass.h"
 #include "archive/engine/TaskPool.h"
-#include "archive/engine/ZorelLZ.h"
-#include "platform/InOutError.h"
+#include "zorellz/codec/ZrlErrors.h"
+#include "zorellz/engine/ZorelLZ.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 namespace {

@@ -1,8 +1,8 @@
 #include "archive/engine/WorkFile.h"
 
-#include "archive/engine/ZorelLZ.h"
 #include "platform/System.h"
 #include "platform/WorkFiles.h"
+#include "zorellz/engine/ZorelLZ.h"
 
 namespace zorellz {
 

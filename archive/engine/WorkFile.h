@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 

@@ -1,4 +1,4 @@
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 #include <concepts>
 #include <initializer_list>

@@ -1,4 +1,4 @@
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,9 +14,9 @@
 #include <utility>
 
 #include "platform/Folder.h"
-#include "platform/InOutError.h"
 #include "platform/WorkFiles.h"
 #include "platform/posix/Descriptor.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 

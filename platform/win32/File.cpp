@@ -1,4 +1,4 @@
-#include "platform/File.h"
+#include "zorellz/platform/File.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "platform/Folder.h"
-#include "platform/InOutError.h"
 #include "platform/win32/WinText.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz {
 

@@ -11,10 +11,10 @@
 
 #include "app/HelpPages.h"
 #include "app/StagedUpdate.h"
-#include "platform/File.h"
 #include "platform/System.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppTestSupport.h"
+#include "zorellz/platform/File.h"
 
 namespace tessaline {
 namespace {

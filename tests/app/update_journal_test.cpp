@@ -8,9 +8,9 @@
 
 #include "app/CommandLine.h"
 #include "app/UpdateJournal.h"
-#include "archive/codec/ZrlCRC.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppTestSupport.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 namespace tessaline {
 namespace {

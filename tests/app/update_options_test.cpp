@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ZrlCRC.h"
 #include "platform/FolderLock.h"
 #include "tests/app/HostSandbox.h"
+#include "zorellz/codec/ZrlCRC.h"
 
 namespace tessaline::test {
 namespace {

@@ -15,10 +15,10 @@
 #include "app/StagedUpdate.h"
 #include "app/UpdateMessages.h"
 #include "app/uMainDBDistribution.h"
-#include "archive/engine/ZrlTypes.h"
 #include "platform/System.h"
 #include "tests/TestSupport.h"
 #include "tests/app/AppTestSupport.h"
+#include "zorellz/engine/ZrlTypes.h"
 
 namespace tessaline {
 namespace {

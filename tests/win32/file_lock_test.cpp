@@ -5,9 +5,9 @@
 #include <cerrno>
 
 #include "gtest/gtest.h"
-#include "platform/File.h"
 #include "platform/FileInUse.h"
 #include "tests/TestSupport.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "gtest/gtest.h"
 #include "platform/DosTime.h"
-#include "platform/File.h"
 #include "platform/PendingFile.h"
 #include "tests/TestSupport.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz {
 namespace {

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TComponent {
@@ -31,3 +34,4 @@ class TComponent {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -16,8 +16,10 @@
 #include <string>
 #include <variant>
 
-#include "archive/component/ZRLLZSS.h"
+#include "zorellz/component/ZRLLZSS.h"
+#include "zorellz/platform/Export.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // An enumeration value by name: TStoredIdent{"LZFullRecurse"}.
@@ -44,3 +46,4 @@ class EStoredPropertyError : public std::runtime_error {
 void ApplyStoredProperties(TZorelLZObj& object, std::span<const TStoredProperty> values);
 
 }  // namespace zorellz
+ZORELLZ_API_END

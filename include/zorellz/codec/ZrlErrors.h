@@ -4,8 +4,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/InOutError.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/InOutError.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 inline constexpr int kMsgNoValidListFileName = 40000;  // "No valid filename in list-file"
@@ -49,3 +51,4 @@ EInOutError CreateInOutError(int message_id, int error_code);
 [[noreturn]] void RaiseInOutError(int message_id, int error_code);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -22,6 +22,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFile;
@@ -77,3 +80,4 @@ void LZHRelease();
 bool LZHAcquired();
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -17,10 +17,12 @@
 #include <memory>
 #include <string>
 
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZrlTypes.h"
-#include "platform/File.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/Export.h"
+#include "zorellz/platform/File.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // ---- Engine state ----------------------------------------------------------
@@ -394,3 +396,4 @@ std::int32_t LZTestArchive(TLZContext& context, const std::string& archive_name,
                            TLZReportHook report);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -10,8 +10,10 @@
 
 #include <cstdint>
 
-#include "archive/codec/ZrlLZSS.h"
+#include "zorellz/codec/ZrlLZSS.h"
+#include "zorellz/platform/Export.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TLZCodecSet {
@@ -52,3 +54,4 @@ bool LZCodecReady();
 int LZCurrentCodec();
 
 }  // namespace zorellz
+ZORELLZ_API_END

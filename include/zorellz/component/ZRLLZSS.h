@@ -20,10 +20,12 @@
 #include <memory>
 #include <string>
 
-#include "archive/component/Component.h"
-#include "archive/engine/LZContext.h"
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/component/Component.h"
+#include "zorellz/engine/LZContext.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/Export.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // Disk sizes for spanned archives.
@@ -335,3 +337,4 @@ std::string LZOverwriteQuestionText(const TLZReportRec& current_record,
                                     const TLZReportRec& existing_record);
 
 }  // namespace zorellz
+ZORELLZ_API_END

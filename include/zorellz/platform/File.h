@@ -16,6 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFolderHandle;
@@ -153,3 +156,4 @@ struct TDirEntry {
 bool ListDirectory(const std::filesystem::path& path, std::vector<TDirEntry>& entries);
 
 }  // namespace zorellz
+ZORELLZ_API_END

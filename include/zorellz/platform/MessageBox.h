@@ -8,6 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 enum class TMsgBoxButtons { kOk, kYesNo, kYesNoCancel };
@@ -32,3 +35,4 @@ int ShowMessageBox(const std::string& text, const std::string& caption, TMsgBoxB
                    TMsgBoxIcon icon);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -15,6 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // A String[N] field: one length byte and N character bytes, N + 1 bytes on
@@ -307,3 +310,4 @@ using TLZSpanPromptProc = std::int32_t (*)(std::int32_t disk_num, std::int32_t t
                                            std::int32_t needed_space, const char* drive);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -12,9 +12,11 @@
 #include <type_traits>
 #include <utility>
 
-#include "archive/codec/ZrlCodec.h"
-#include "archive/engine/ZrlTypes.h"
+#include "zorellz/codec/ZrlCodec.h"
+#include "zorellz/engine/ZrlTypes.h"
+#include "zorellz/platform/Export.h"
 
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // A callback of the engine: a plain function (which it can be compared
@@ -155,3 +157,4 @@ class TLZContextSnapshot {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFile;
@@ -32,3 +35,4 @@ std::uint32_t GetFileCRC32(const std::string& file_name);
 std::uint32_t GetFileCRC32(TFile& file);
 
 }  // namespace zorellz
+ZORELLZ_API_END

@@ -7,6 +7,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 inline constexpr int kInOutReadPastEnd = 100;
@@ -20,3 +23,4 @@ class EInOutError : public std::runtime_error {
 };
 
 }  // namespace zorellz
+ZORELLZ_API_END

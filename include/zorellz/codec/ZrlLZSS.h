@@ -22,6 +22,9 @@
 #include <functional>
 #include <memory>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 inline constexpr std::uint32_t kLZSSBufferSize = 262144;
@@ -78,3 +81,4 @@ void LZSSEncode();
 void LZSSDecode();
 
 }  // namespace zorellz
+ZORELLZ_API_END

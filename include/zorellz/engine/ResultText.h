@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "zorellz/platform/Export.h"
+
+ZORELLZ_API_BEGIN
 namespace zorellz {
 
 // The cause of a negative result; an unknown code is named by its number.
 std::string LZReadResultCause(std::int64_t result);
 
 }  // namespace zorellz
+ZORELLZ_API_END
