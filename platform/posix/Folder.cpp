@@ -129,10 +129,12 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
     failure = EEXIST;
     for (int attempt = 0; attempt < kUniqueNameAttempts && failure == EEXIST; ++attempt) {
       name = prefix + RandomSuffix();
-      if (file.OpenIn(folder, name, TFile::TMode::kCreateNew, &failure)) {
-        WatchWorkFile(folder.Path() / name);
-        return true;
-      }
+      // Watched before it exists, as CreateUniqueFile does: an interrupt
+      // between the two would leave it behind.
+      const std::filesystem::path watched = folder.Path() / name;
+      WatchWorkFile(watched);
+      if (file.OpenIn(folder, name, TFile::TMode::kCreateNew, &failure)) return true;
+      ForgetWorkFile(watched);
     }
   }
   name.clear();
