@@ -57,22 +57,6 @@ TFolderHandle::TStep OpenChild(int parent, const std::string& name, bool create,
 
 }  // namespace
 
-TFolderHandle::~TFolderHandle() {
-  Close();
-}
-
-TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
-
-TFolderHandle& TFolderHandle::operator=(TFolderHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
 bool TFolderHandle::Open(const std::filesystem::path& folder, int* error) {
   Close();
   handle_ = open(folder.c_str(), kFolderFlags);

@@ -42,21 +42,6 @@ TFolderHandle::TStep CheckChild(const std::filesystem::path& child, bool create)
 
 }  // namespace
 
-TFolderHandle::~TFolderHandle() {
-  Close();
-}
-
-TFolderHandle::TFolderHandle(TFolderHandle&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
-
-TFolderHandle& TFolderHandle::operator=(TFolderHandle&& other) noexcept {
-  if (this != &other) {
-    handle_ = std::exchange(other.handle_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
 bool TFolderHandle::Open(const std::filesystem::path& folder, int* error) {
   Close();
   if (!DirectoryExistsNative(folder)) {
