@@ -39,7 +39,8 @@ echo "-- create on both systems"
 run_windows create windows.lza 'tree/*' --recurse full --quiet
 cmp -s <(entries linux.lza) <(entries windows.lza) ||
   { diff <(entries linux.lza) <(entries windows.lza); fail "the two archives differ"; }
-grep -q 'Données\\café.txt' <(entries windows.lza) || fail "a Latin-1 name did not survive"
+# The tool shows paths with the native separator.
+grep -q 'Données/café.txt' <(entries windows.lza) || fail "a Latin-1 name did not survive"
 
 echo "-- list and test under wine"
 run_windows list windows.lza | grep -q 'Données\\sub\\program.bin' || fail "list under wine"
