@@ -69,7 +69,7 @@ for flag in +h +s +r; do attrib $flag 'attributes\all.txt'; done
 run_windows create attributes.lza 'attributes/*' --quiet
 # Flags: hidden, read-only, system, archive.
 expected=$'all.txt HRSA\nhidden.txt H__A\nplain.txt ___A\nreadonly.txt _R_A\nsystem.txt __SA'
-flags() { entries "$1" | awk '{print $NF, $(NF-3)}' | sort; }
+flags() { entries "$1" | awk '{print $NF, $(NF-2)}' | sort; }
 [[ $(flags attributes.lza) == "$expected" ]] ||
   { flags attributes.lza; fail "attributes were not stored as set"; }
 run_windows extract attributes.lza attributes-back --quiet
