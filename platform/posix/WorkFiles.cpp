@@ -6,39 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
-#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstring>
-#include <mutex>
 #include <ctime>
+
+#include "platform/WatchedPaths.h"
 
 namespace zorellz {
 namespace {
 
-
-// The watched paths live in a fixed table that a signal handler can walk
-// without locks or allocation.  A slot is free, being filled or emptied, or
-// holds a path.  Threads that fill and empty slots take turns, so that none
-// reads a path while another writes it.
-enum : int { kFree, kBusy, kHeld };
-std::mutex slot_writers;
-constexpr std::size_t kSlots = 256;
-struct TSlot {
-  std::atomic<int> State{kFree};
-  char Path[PATH_MAX];
-};
-std::array<TSlot, kSlots> watched;
+TWatchedPaths<char, PATH_MAX> watched;
 
 bool IsWorkFileName(const std::filesystem::path& path) {
   return WorkFileOwner(path.filename().native()) > 0;
 }
 
 void RemoveWatched(int signal_number) {
-  for (TSlot& slot : watched) {
-    if (slot.State.load() == kHeld) unlink(slot.Path);
-  }
+  watched.ForEachHeld([](const char* path) { unlink(path); });
   _exit(128 + signal_number);
 }
 
@@ -53,32 +37,11 @@ std::string WorkFilePrefix(std::string_view stem, bool hidden) {
 }
 
 void WatchWorkFile(const std::filesystem::path& path) {
-  const std::lock_guard<std::mutex> lock(slot_writers);
-  const std::string& text = path.native();
-  if (text.size() >= PATH_MAX) return;
-  for (TSlot& slot : watched) {
-    int expected = kFree;
-    if (!slot.State.compare_exchange_strong(expected, kBusy)) continue;
-    std::memcpy(slot.Path, text.c_str(), text.size() + 1);
-    slot.State.store(kHeld);
-    return;
-  }
-  // A full table: this file is left to ReclaimStaleWorkFiles.
+  watched.Add(path.native());
 }
 
 void ForgetWorkFile(const std::filesystem::path& path) {
-  if (!IsWorkFileName(path)) return;
-  const std::lock_guard<std::mutex> lock(slot_writers);
-  const std::string& text = path.native();
-  for (TSlot& slot : watched) {
-    if (slot.State.load() != kHeld || std::strcmp(slot.Path, text.c_str()) != 0) continue;
-    int expected = kHeld;
-    if (slot.State.compare_exchange_strong(expected, kBusy)) {
-      slot.Path[0] = '\0';
-      slot.State.store(kFree);
-      return;
-    }
-  }
+  if (IsWorkFileName(path)) watched.Remove(path.native());
 }
 
 void RemoveWorkFilesOnInterrupt() {

@@ -2,34 +2,17 @@
 
 #include <windows.h>
 
-#include <array>
-#include <atomic>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
-#include <mutex>
 #include <system_error>
+
+#include "platform/WatchedPaths.h"
 
 namespace zorellz {
 namespace {
 
-constexpr std::size_t kLongestPath = 32768;
-
-// The watched paths live in a fixed table that the console handler can walk
-// without locks or allocation.  A slot is free, being filled or emptied, or
-// holds a path.  Threads that fill and empty slots take turns, so that none
-// reads a path while another writes it.
-enum : int { kFree, kBusy, kHeld };
-std::mutex slot_writers;
-constexpr std::size_t kSlots = 256;
-struct TSlot {
-  std::atomic<int> State{kFree};
-  wchar_t Path[kLongestPath];
-};
-std::array<TSlot, kSlots>& Watched() {
-  static std::array<TSlot, kSlots> watched;
-  return watched;
-}
+// Long paths (\\?\ prefix) reach 32,767 characters.
+TWatchedPaths<wchar_t, 32768> watched;
 
 bool IsWorkFileName(const std::filesystem::path& path) {
   return WorkFileOwner(path.filename().string()) > 0;
@@ -38,9 +21,7 @@ bool IsWorkFileName(const std::filesystem::path& path) {
 // Ctrl-C, Ctrl-Break and the console closing end the command as a signal
 // would on POSIX: 128 + SIGINT (2) or SIGTERM (15).
 BOOL WINAPI RemoveWatched(DWORD event) {
-  for (TSlot& slot : Watched()) {
-    if (slot.State.load() == kHeld) DeleteFileW(slot.Path);
-  }
+  watched.ForEachHeld([](const wchar_t* path) { DeleteFileW(path); });
   ExitProcess(event == CTRL_C_EVENT ? 128 + 2 : 128 + 15);
   return TRUE;
 }
@@ -61,31 +42,11 @@ std::string WorkFilePrefix(std::string_view stem, bool hidden) {
 }
 
 void WatchWorkFile(const std::filesystem::path& path) {
-  const std::lock_guard<std::mutex> lock(slot_writers);
-  const std::wstring& text = path.native();
-  if (text.size() >= kLongestPath) return;
-  for (TSlot& slot : Watched()) {
-    int expected = kFree;
-    if (!slot.State.compare_exchange_strong(expected, kBusy)) continue;
-    std::memcpy(slot.Path, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    slot.State.store(kHeld);
-    return;
-  }
+  watched.Add(path.native());
 }
 
 void ForgetWorkFile(const std::filesystem::path& path) {
-  if (!IsWorkFileName(path)) return;
-  const std::lock_guard<std::mutex> lock(slot_writers);
-  const std::wstring& text = path.native();
-  for (TSlot& slot : Watched()) {
-    if (slot.State.load() != kHeld || std::wcscmp(slot.Path, text.c_str()) != 0) continue;
-    int expected = kHeld;
-    if (slot.State.compare_exchange_strong(expected, kBusy)) {
-      slot.Path[0] = L'\0';
-      slot.State.store(kFree);
-      return;
-    }
-  }
+  if (IsWorkFileName(path)) watched.Remove(path.native());
 }
 
 void RemoveWorkFilesOnInterrupt() {
