@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "platform/CommandLine.h"
+#include "platform/StartNative.h"
 
 extern char** environ;
 
@@ -90,10 +91,6 @@ std::optional<std::filesystem::path> FindProgram(const std::string& name) {
 // the next start so that they do not linger as zombies.
 std::mutex children_mutex;
 std::vector<pid_t> children;
-
-// Set by tests in place of the real start.
-std::mutex start_replacement_mutex;
-TStartCommandFunc start_replacement;
 
 void ReapFinishedChildren() {
   std::erase_if(children, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
@@ -167,20 +164,7 @@ std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
   }
 }
 
-TStartCommandFunc SetStartCommandFunc(TStartCommandFunc start) {
-  std::lock_guard<std::mutex> lock(start_replacement_mutex);
-  TStartCommandFunc previous = std::move(start_replacement);
-  start_replacement = std::move(start);
-  return previous;
-}
-
-bool StartCommand(const std::string& command_line) {
-  TStartCommandFunc replacement;
-  {
-    std::lock_guard<std::mutex> lock(start_replacement_mutex);
-    replacement = start_replacement;
-  }
-  if (replacement) return replacement(command_line);
+bool StartCommandNative(const std::string& command_line) {
   std::vector<std::string> words = SplitCommandLine(command_line);
   if (words.empty()) return false;
   const std::optional<std::filesystem::path> program = FindProgram(words[0]);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/CommandLine.h"
+#include "platform/StartNative.h"
 #include "platform/WorkFiles.h"
 #include "platform/win32/WinText.h"
 
@@ -130,9 +131,6 @@ std::optional<std::filesystem::path> FindProgram(const std::string& name) {
   return std::nullopt;
 }
 
-std::mutex start_replacement_mutex;
-TStartCommandFunc start_replacement;
-
 }  // namespace
 
 // The hidden per-drive entries ("=C:=C:\\folder") are the shell's, not
@@ -206,20 +204,7 @@ std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
   }
 }
 
-TStartCommandFunc SetStartCommandFunc(TStartCommandFunc start) {
-  std::lock_guard<std::mutex> lock(start_replacement_mutex);
-  TStartCommandFunc previous = std::move(start_replacement);
-  start_replacement = std::move(start);
-  return previous;
-}
-
-bool StartCommand(const std::string& command_line) {
-  TStartCommandFunc replacement;
-  {
-    std::lock_guard<std::mutex> lock(start_replacement_mutex);
-    replacement = start_replacement;
-  }
-  if (replacement) return replacement(command_line);
+bool StartCommandNative(const std::string& command_line) {
   const std::vector<std::string> words = SplitCommandLine(command_line);
   if (words.empty()) return false;
   const std::optional<std::filesystem::path> program = FindProgram(words[0]);
