@@ -91,23 +91,27 @@ struct TDirCloser {
 };
 using TDirHandle = std::unique_ptr<DIR, TDirCloser>;
 
-// Entries of /proc/<pid>/fd follow to the open file itself, whatever name it
-// had or has now.
-bool HasOpenDescriptor(const std::string& process, const TProbe& file) {
+// Calls found(device, inode) for each regular file a process has open, until
+// it returns true.  Entries of /proc/<pid>/fd follow to the open file itself,
+// whatever name it had or has now.
+template <typename Found>
+bool AnyOpenDescriptor(const std::string& process, Found found) {
   TDirHandle fds(opendir((process + "/fd").c_str()));
   if (!fds) return false;
   while (const dirent* entry = readdir(fds.get())) {
     struct stat st;
-    if (fstatat(dirfd(fds.get()), entry->d_name, &st, 0) != 0) continue;
-    if (st.st_dev == file.Device() && st.st_ino == file.Inode()) return true;
+    if (fstatat(dirfd(fds.get()), entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (found(st.st_dev, st.st_ino)) return true;
   }
   return false;
 }
 
-// A file stays open through a mapping after its descriptor is closed.  Each
-// line of /proc/<pid>/maps reads "start-end perms offset major:minor inode
-// path", the device in hexadecimal.
-bool HasMapping(const std::string& process, const TProbe& file) {
+// The same for each file a process maps: a file stays open through a
+// mapping after its descriptor is closed.  Each line of /proc/<pid>/maps
+// reads "start-end perms offset major:minor inode path", the device in
+// hexadecimal.
+template <typename Found>
+bool AnyMapping(const std::string& process, Found found) {
   std::ifstream maps(process + "/maps");
   std::string line;
   while (std::getline(maps, line)) {
@@ -115,67 +119,46 @@ bool HasMapping(const std::string& process, const TProbe& file) {
     unsigned minor_number = 0;
     unsigned long long inode = 0;
     if (std::sscanf(line.c_str(), "%*s %*s %*s %x:%x %llu", &major_number, &minor_number, &inode) !=
-        3) {
+            3 ||
+        inode == 0) {
       continue;
     }
-    if (inode == file.Inode() && makedev(major_number, minor_number) == file.Device()) return true;
+    if (found(makedev(major_number, minor_number), static_cast<ino_t>(inode))) return true;
   }
   return false;
 }
 
-// This process is included: its own descriptors count as they do for the
-// lease.  Processes that end meanwhile, or whose entries cannot be read,
-// are passed over.
-bool AnyProcessHasOpen(const TProbe& file) {
+// Calls found(device, inode) for every regular file that a visible process
+// has open or mapped, in one pass over /proc, until it returns true.  This
+// process is included: its own descriptors count as they do for the lease.
+// Processes that end meanwhile, or whose entries cannot be read, are passed
+// over.
+template <typename Found>
+bool AnyProcessFile(Found found) {
   TDirHandle proc(opendir("/proc"));
   if (!proc) return false;
   while (const dirent* entry = readdir(proc.get())) {
     if (!IsProcessId(entry->d_name)) continue;
     const std::string process = std::string("/proc/") + entry->d_name;
-    if (HasOpenDescriptor(process, file) || HasMapping(process, file)) return true;
+    if (AnyOpenDescriptor(process, found) || AnyMapping(process, found)) return true;
   }
   return false;
 }
 
+bool AnyProcessHasOpen(const TProbe& file) {
+  return AnyProcessFile([&file](dev_t device, ino_t inode) {
+    return device == file.Device() && inode == file.Inode();
+  });
+}
+
 using TIdentitySet = std::set<std::pair<dev_t, ino_t>>;
 
-void AddOpenDescriptors(const std::string& process, TIdentitySet& open_files) {
-  TDirHandle fds(opendir((process + "/fd").c_str()));
-  if (!fds) return;
-  while (const dirent* entry = readdir(fds.get())) {
-    struct stat st;
-    if (fstatat(dirfd(fds.get()), entry->d_name, &st, 0) != 0) continue;
-    if (S_ISREG(st.st_mode)) open_files.emplace(st.st_dev, st.st_ino);
-  }
-}
-
-void AddMappings(const std::string& process, TIdentitySet& open_files) {
-  std::ifstream maps(process + "/maps");
-  std::string line;
-  while (std::getline(maps, line)) {
-    unsigned major_number = 0;
-    unsigned minor_number = 0;
-    unsigned long long inode = 0;
-    if (std::sscanf(line.c_str(), "%*s %*s %*s %x:%x %llu", &major_number, &minor_number, &inode) ==
-            3 &&
-        inode != 0) {
-      open_files.emplace(makedev(major_number, minor_number), static_cast<ino_t>(inode));
-    }
-  }
-}
-
-// Every regular file that a visible process has open or mapped, in one
-// pass over /proc.
 TIdentitySet OpenFilesOfAllProcesses() {
   TIdentitySet open_files;
-  TDirHandle proc(opendir("/proc"));
-  if (!proc) return open_files;
-  while (const dirent* entry = readdir(proc.get())) {
-    if (!IsProcessId(entry->d_name)) continue;
-    const std::string process = std::string("/proc/") + entry->d_name;
-    AddOpenDescriptors(process, open_files);
-    AddMappings(process, open_files);
-  }
+  AnyProcessFile([&open_files](dev_t device, ino_t inode) {
+    open_files.emplace(device, inode);
+    return false;
+  });
   return open_files;
 }
 
