@@ -151,10 +151,9 @@ TEST(UpdateRecovery, TerminationRequestDuringTheMovesLeavesTheFoldersAsBefore) {
   EXPECT_FALSE(HasWorkFiles(host.Data()));
 }
 
-// Starts the update of `host` and sends `signal_number` at a random moment
-// after its journal has appeared, while the files are put in place.
-TUpdateRun RunAndSignalDuringMoves(const TRecoveryHost& host, int signal_number, unsigned seed) {
-  QProcess process;
+// Starts the update of `host` as an unattended process; false if it did not
+// start.
+bool StartUnattended(QProcess& process, const TRecoveryHost& host) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("XDG_CONFIG_DIRS"),
                      QString::fromStdString(host.Config().string()));
@@ -162,7 +161,14 @@ TUpdateRun RunAndSignalDuringMoves(const TRecoveryHost& host, int signal_number,
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   process.setProcessEnvironment(environment);
   process.start(QString::fromStdString(host.Update().string()), {});
-  EXPECT_TRUE(process.waitForStarted(10000));
+  return process.waitForStarted(10000);
+}
+
+// Starts the update of `host` and sends `signal_number` at a random moment
+// after its journal has appeared, while the files are put in place.
+TUpdateRun RunAndSignalDuringMoves(const TRecoveryHost& host, int signal_number, unsigned seed) {
+  QProcess process;
+  EXPECT_TRUE(StartUnattended(process, host));
   const fs::path journal = host.Data() / ".tessaline-journal";
   QElapsedTimer clock;
   clock.start();
@@ -219,14 +225,7 @@ TEST(UpdateRecovery, SigtermDuringTheMovesLeavesTheFoldersAsBefore) {
 TEST(UpdateRecovery, InterruptDuringExtractionLeavesTheFoldersAsBefore) {
   TRecoveryHost host(300);
   QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("XDG_CONFIG_DIRS"),
-                     QString::fromStdString(host.Config().string()));
-  environment.insert(QStringLiteral("TESSALINE_UNATTENDED"), QStringLiteral("1"));
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  process.setProcessEnvironment(environment);
-  process.start(QString::fromStdString(host.Update().string()), {});
-  ASSERT_TRUE(process.waitForStarted(10000));
+  ASSERT_TRUE(StartUnattended(process, host));
   QElapsedTimer clock;
   clock.start();
   while (!HasWorkFiles(host.Data()) && process.state() == QProcess::Running &&
