@@ -28,6 +28,8 @@ bool DosDateTimeToTime(std::int32_t dos, std::time_t& time);
 
 // The file's modification time as a DOS date-time; 0 when it cannot be read.
 std::int32_t GetFileDosDate(const std::filesystem::path& path);
+// The same from a status already read (GetFileStatus).
+std::int32_t DosDateOf(const TFileStatus& status);
 bool SetFileDosDate(const std::filesystem::path& path, std::int32_t dos);
 
 // Windows attribute bits of a file or folder; -1 when it does not exist.
@@ -39,6 +41,9 @@ bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t att
 // The same on an open file, without looking its name up again.
 bool SetFileDosDate(const TFile& file, std::int32_t dos);
 bool SetFileAttributesNative(const TFile& file, std::int32_t attributes);
+std::int32_t GetFileAttributesNative(const TFile& file);
+// The same for an open file whose status was just read (GetFileStatus).
+std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus& status);
 
 }  // namespace zorellz
 ZORELLZ_API_END

@@ -2,6 +2,8 @@
 // lines of a list file.  Internal to the engine.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -16,31 +18,49 @@
 
 namespace zorellz {
 
+// A small input's bytes, read whole when its data are written.  The
+// buffer is not cleared first: the read fills it.
+class TLZHeldBytes {
+ public:
+  explicit TLZHeldBytes(std::size_t size)
+      : data_(std::make_unique_for_overwrite<std::uint8_t[]>(size)), size_(size) {}
+  std::uint8_t* data() { return data_.get(); }
+  const std::uint8_t* data() const { return data_.get(); }
+  std::size_t size() const { return size_; }
+  const std::uint8_t* begin() const { return data_.get(); }
+  const std::uint8_t* end() const { return data_.get() + size_; }
+  // Keeps the first `size` bytes: a file that was shorter than its status said.
+  void Shrink(std::size_t size) { size_ = std::min(size, size_); }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> data_;
+  std::size_t size_;
+};
+
 // One collected file or folder, in memory only.
 struct TLZBuildEntry {
   bool IsFolder = false;
   std::uint16_t FolderIndex = 0;    // file: its folder's slot (0 the base); folder: its own
   std::uint16_t ParentIndex = 0;    // folder: its parent's slot; 0 for files
   std::uint8_t Compressed = 0;      // 1 for files as collected
-  std::string Version;              // "-" for folders; at most 8 characters
+  std::string Version;              // "-" for folders; at most 8 characters (files: read with the data)
   std::int32_t CompressedSize = 0;  // provisional: the file's size
   std::int32_t UncompressedSize = 0;
   std::int32_t DateTime = 0;  // packed DOS date and time
   std::string Path;           // native path (folders without a trailing separator)
   std::string StoredName;     // the plain name as the archive holds it (Windows-1252)
-  std::int32_t Attributes = 0;
-  std::uint32_t CRC = 0;
+  std::int32_t Attributes = 0;  // files: those of any regular file until the data are read
+  std::uint32_t CRC = 0;        // files: read with the data
   std::int32_t Number = 0;  // 1-based position in the archive
   std::uint8_t Method = 0;  // kLZMethodLZSS for files as collected, kLZMethodFolder
-  // A small input's bytes, read whole when it was collected, so that its
-  // data are written without opening it again; null for the others.
-  std::shared_ptr<const std::vector<std::uint8_t>> Bytes;
+  // A small input's bytes, read whole when its data are written, so that
+  // its CRC, its kind and its data all come from one read; null for the
+  // others.
+  std::shared_ptr<const TLZHeldBytes> Bytes;
 };
 
-// Inputs up to this size are read whole when collected, as long as the
-// collection holds fewer than kLZHeldBytesLimit bytes of them.
+// Inputs up to this size are read whole when their data are written.
 inline constexpr std::int64_t kLZSmallInput = 256 * 1024;
-inline constexpr std::int64_t kLZHeldBytesLimit = 64 * 1024 * 1024;
 
 // Folder entries come first (those of the walk, then the intermediate ones),
 // files after them.
@@ -52,7 +72,6 @@ struct TLZCollection {
   std::vector<TLZBuildEntry> Entries;
   // Told about each input left out; the walk goes on.
   TLZSkippedInputHook SkippedInput;
-  std::int64_t HeldBytes = 0;  // the sum of the entries' Bytes
 
   void Skip(const std::string& path, TLZSkipReason reason) const {
     if (SkippedInput) SkippedInput(path, reason);
@@ -89,6 +108,8 @@ std::optional<std::string> LZStoredName(const std::string& native_name);
 // the bits it was given: where the system cannot clear the archive bit it is
 // dropped here, since readers know the comment only without it.
 std::int32_t LZStoredAttributes(const std::string& path);
+// The same from the attributes the file has (GetFileAttributesNative).
+std::int32_t LZStoredAttributesFrom(std::int32_t attributes);
 // Whether `path` names one of the outputs (links and other spellings too).
 bool LZIsOutputFile(const std::string& path, const TLZOutputFiles& outputs);
 // Takes the file at `path` into `collection`, in folder slot `folder`.  A
@@ -96,5 +117,8 @@ bool LZIsOutputFile(const std::string& path, const TLZOutputFiles& outputs);
 // cannot be stored is told to the skipped-input hook.
 void LZCollectFile(const std::string& path, std::uint16_t folder, const TLZOutputFiles& outputs,
                    TLZCollection& collection);
+// The same for a file whose status is known (from its folder's listing).
+void LZCollectFile(const std::string& path, const TFileStatus& status, std::uint16_t folder,
+                   const TLZOutputFiles& outputs, TLZCollection& collection);
 
 }  // namespace zorellz

@@ -35,13 +35,22 @@ struct TFolderSlot {
   // Left out with all it holds: no slot was left for a folder above it.
   bool Dropped = false;
   std::size_t Parent = 0;
-  std::vector<std::string> Files;  // names matching the mask
+  std::vector<TDirEntry> Files;  // those matching the mask
 };
 
 struct TFolderListing {
   std::vector<std::string> Subfolders;
-  std::vector<std::string> Files;
+  std::vector<TDirEntry> Files;
 };
+
+// Whether a listed file is one of the outputs, from its listing's status
+// when that is known.
+bool IsOutput(const std::string& path, const TDirEntry& entry, const TLZOutputFiles& outputs) {
+  if (!entry.StatusKnown) return LZIsOutputFile(path, outputs);
+  const std::vector<TFileIdentity>& identities = outputs.Identities;
+  return std::find(identities.begin(), identities.end(), entry.Status.Identity) !=
+         identities.end();
+}
 
 std::string WithoutSeparator(const std::string& folder) {
   return folder.empty() ? folder : folder.substr(0, folder.size() - 1);
@@ -111,8 +120,8 @@ class TFolderWalk {
       } else if (!entry.IsRegular) {
         // Never read (it could block or lead out of the tree), but named.
         collection_.Skip(folder + entry.Name, TLZSkipReason::kNotRegular);
-      } else if (!LZIsOutputFile(folder + entry.Name, outputs_)) {
-        listing.Files.push_back(entry.Name);
+      } else if (!IsOutput(folder + entry.Name, entry, outputs_)) {
+        listing.Files.push_back(entry);
       }
     }
     return listing;
@@ -227,10 +236,12 @@ class TFolderWalk {
 
   void AddFileEntries(const std::vector<std::uint16_t>& numbers, TLZCollection& collection) {
     for (std::size_t p = 0; p < slots_.size(); ++p) {
-      for (const std::string& name : slots_[p].Files) {
-        const std::string path = slots_[p].Path + name;
+      for (const TDirEntry& file : slots_[p].Files) {
+        const std::string path = slots_[p].Path + file.Name;
         if (slots_[p].Dropped) {
           collection.Skip(path, TLZSkipReason::kEntryLimit);
+        } else if (file.StatusKnown) {
+          LZCollectFile(path, file.Status, numbers[p], outputs_, collection);
         } else {
           LZCollectFile(path, numbers[p], outputs_, collection);
         }

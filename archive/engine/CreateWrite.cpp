@@ -6,12 +6,14 @@
 #include <array>
 #include <limits>
 
+#include "archive/codec/PeVersion.h"
 #include "archive/codec/ZrlUtils.h"
 #include "archive/engine/CodecIO.h"
 #include "archive/engine/CopyBytes.h"
 #include "archive/engine/EngineState.h"
 #include "platform/DosTime.h"
 #include "platform/Names.h"
+#include "zorellz/codec/ZrlCRC.h"
 #include "zorellz/codec/ZrlCodec.h"
 #include "zorellz/codec/ZrlErrors.h"
 #include "zorellz/engine/ZorelLZ.h"
@@ -41,6 +43,7 @@ constexpr std::int64_t kLargestTotal = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kShortestCompressed = 100;
 constexpr std::size_t kLongestExtension = 10;
 constexpr std::size_t kMagicLength = 5;
+constexpr std::size_t kLongestVersion = 8;
 
 // ---- Classification ----
 
@@ -99,10 +102,14 @@ void CompleteHeader(TZorelLZArchiveHeader& directory, TLZArchiveHeader& header) 
   directory.Header = header;
 }
 
+// All records in one write: the directory is written twice per archive.
 void WriteEntries(TFile& file, const TZorelLZArchiveHeader& directory) {
+  constexpr std::size_t kRecord = TLZFileEntry::kSize;
+  std::vector<std::uint8_t> records(EntryCount(directory) * kRecord);
   for (std::size_t i = 0; i < EntryCount(directory); ++i) {
-    LZWriteRecord(file, directory.Entries[i]);
+    directory.Entries[i].Write(records.data() + i * kRecord);
   }
+  file.Write(records.data(), records.size());
 }
 
 // Exactly NameLength bytes per name, zero bytes of the scrambled form
@@ -173,7 +180,7 @@ TLZInputClass ClassifyOpenInput(const TLZContext& context, const TLZBuildEntry& 
 
 bool ShouldCompress(TLZContext& context, const TLZBuildEntry& entry, TFile& input,
                     TLZCompressionChoices compression) {
-  const std::vector<std::uint8_t>* bytes = entry.Bytes.get();
+  const TLZHeldBytes* bytes = entry.Bytes.get();
   const std::int32_t archived = bytes != nullptr
                                     ? LZArchiveCount(context, bytes->data(), bytes->size())
                                     : LZArchiveCount(context, input);
@@ -202,7 +209,7 @@ std::int64_t CopyInput(TLZContext& context, const TLZBuildEntry& entry, TFile& i
     input.Seek(offset);
     return LZCopyFileBytes(input, output, count, context.Progress, context.CurrentReport);
   }
-  const std::vector<std::uint8_t>& bytes = *entry.Bytes;
+  const TLZHeldBytes& bytes = *entry.Bytes;
   const auto start = static_cast<std::size_t>(std::min<std::int64_t>(offset, bytes.size()));
   std::size_t length = bytes.size() - start;
   if (count >= 0) length = static_cast<std::size_t>(std::min<std::int64_t>(count, length));
@@ -233,7 +240,6 @@ std::int32_t ClampedSize(std::int64_t size) {
 
 void Store(TLZContext& context, TFile& input, TFile& output, TLZBuildEntry& entry) {
   entry.CompressedSize = ClampedSize(CopyInput(context, entry, input, 0, -1, output));
-  if (GetFileAttributesNative(entry.Path) >= 0) entry.Attributes = LZStoredAttributes(entry.Path);
   entry.Compressed = 0;
   entry.Method = kLZMethodStored;
 }
@@ -281,6 +287,37 @@ bool AdmitToTotals(TLZDataArea& area, std::int64_t start, TLZBuildEntry& entry) 
   entry.Method = kLZMethodStored;
   LZReportSkippedInput(area.Context, entry.Path, TLZSkipReason::kTooLarge);
   return false;
+}
+
+// The version text an entry stores: "0" stands for a file without one.
+std::string StoredVersion(std::string version) {
+  if (version.empty()) return "0";
+  return version.substr(0, kLongestVersion);
+}
+
+// What the directory keeps of an opened input: its attributes from the open
+// file, its CRC and version from one pass over it.  A small input is read
+// whole and kept for its data; a larger one is left at its start.
+void ReadOpenInput(TLZBuildEntry& entry, TFile& input, const TFileStatus& status) {
+  entry.Attributes = LZStoredAttributesFrom(GetFileAttributesNative(input, status));
+  if (status.Size <= kLZSmallInput) {
+    auto bytes = std::make_shared<TLZHeldBytes>(static_cast<std::size_t>(status.Size));
+    bytes->Shrink(input.Read(bytes->data(), bytes->size()));
+    entry.CRC = CRC32Of(bytes->data(), bytes->size());
+    entry.Version = StoredVersion(
+        ReadPeVersionString(bytes->data(), bytes->size(), "FileVersion").value_or(std::string()));
+    entry.Bytes = std::move(bytes);
+    return;
+  }
+  entry.CRC = GetFileCRC32(input);
+  entry.Version = StoredVersion(GetFileVersionString(input, "FileVersion"));
+  input.Seek(0);
+}
+
+// An input that does not open keeps what it had when it was collected, and
+// the attributes it has now when it is still there.
+void KeepUnopened(TLZBuildEntry& entry) {
+  if (GetFileAttributesNative(entry.Path) >= 0) entry.Attributes = LZStoredAttributes(entry.Path);
 }
 
 void ReportFileDone(const TLZBuildEntry& entry, const TLZReportHook& report) {
@@ -356,13 +393,16 @@ std::int32_t LZWriteDirectory(TFile& file, TZorelLZArchiveHeader& directory,
 
 // An input is read only when it opens and is not the archive being written,
 // which would otherwise grow while it is read.
-bool LZOpenEntryInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input) {
-  // A held input removed since it was read is left out, as one that no
-  // longer opens.
-  if (entry.Bytes != nullptr) return FileExists(entry.Path);
-  TFileIdentity identity;
-  return input.Open(entry.Path, TFile::TMode::kReadDenyWrite) && GetFileIdentity(input, identity) &&
-         !(identity == area.OutputIdentity);
+bool LZOpenEntryInput(const TLZDataArea& area, TLZBuildEntry& entry, TFile& input) {
+  TFileStatus status;
+  if (!input.Open(entry.Path, TFile::TMode::kReadDenyWrite, status) ||
+      status.Identity == area.OutputIdentity) {
+    input.Close();
+    KeepUnopened(entry);
+    return false;
+  }
+  ReadOpenInput(entry, input, status);
+  return true;
 }
 
 std::int64_t LZEncodeEntryTo(TLZContext& context, TLZCompressionChoices compression,

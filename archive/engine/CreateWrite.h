@@ -125,9 +125,10 @@ std::int32_t LZWriteDataInParallel(TLZDataArea& area, std::vector<TLZBuildEntry>
 
 // ---- The steps of LZWriteEntryData ----
 
-// Opens the entry's input, never the archive being written; an input held
-// in memory (TLZBuildEntry::Bytes) is not opened again, only looked for.
-bool LZOpenEntryInput(const TLZDataArea& area, const TLZBuildEntry& entry, TFile& input);
+// Opens the entry's input, never the archive being written, and reads what
+// the directory keeps of it: attributes, CRC and version, and a small input
+// whole (TLZBuildEntry::Bytes).  False when it does not open.
+bool LZOpenEntryInput(const TLZDataArea& area, TLZBuildEntry& entry, TFile& input);
 // LZEncodeStreamTo of the entry's input, from memory when it is held there.
 std::int64_t LZEncodeEntryTo(TLZContext& context, TLZCompressionChoices compression,
                              const TLZBuildEntry& entry, TFile& input, const TLZByteSink& output);

@@ -165,6 +165,10 @@ std::int32_t GetFileDosDate(const std::filesystem::path& path) {
   return TimeToDosDateTime(st.st_mtime);
 }
 
+std::int32_t DosDateOf(const TFileStatus& status) {
+  return TimeToDosDateTime(static_cast<std::time_t>(status.ModifiedTime));
+}
+
 bool SetFileDosDate(const std::filesystem::path& path, std::int32_t dos) {
   struct timespec times[2];
   return DosTimes(dos, times) && utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
@@ -175,14 +179,34 @@ bool SetFileDosDate(const TFile& file, std::int32_t dos) {
   return DosTimes(dos, times) && futimens(file.Native(), times) == 0;
 }
 
-std::int32_t GetFileAttributesNative(const std::filesystem::path& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return -1;
-  std::int32_t attributes = ReadExtendedAttributes(path.c_str());
+namespace {
+
+std::int32_t AttributesOf(const struct stat& st, std::int32_t extended) {
+  std::int32_t attributes = extended;
   if ((st.st_mode & S_IWUSR) == 0) attributes |= kFaReadOnly;
   if (S_ISDIR(st.st_mode)) attributes |= kFaDirectory;
   if (S_ISREG(st.st_mode)) attributes |= kFaArchive;
   return attributes;
+}
+
+}  // namespace
+
+std::int32_t GetFileAttributesNative(const std::filesystem::path& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return -1;
+  return AttributesOf(st, ReadExtendedAttributes(path.c_str()));
+}
+
+std::int32_t GetFileAttributesNative(const TFile& file) {
+  struct stat st;
+  if (fstat(file.Native(), &st) != 0) return -1;
+  return AttributesOf(st, ReadExtendedAttributesOf(file.Native()));
+}
+
+std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus& status) {
+  struct stat st {};
+  st.st_mode = static_cast<mode_t>(status.Mode);
+  return AttributesOf(st, ReadExtendedAttributesOf(file.Native()));
 }
 
 bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t attributes) {

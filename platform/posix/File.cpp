@@ -52,19 +52,20 @@ int OpenFlags(TFile::TMode mode) {
 }
 
 // Opens a regular file only.  O_NONBLOCK keeps the open of a FIFO from
-// waiting for a writer; it is cleared again once the file is known to be
-// regular.
-int OpenRegularIn(int folder, const char* path, int flags, mode_t mode) {
+// waiting for a writer; on a regular file it changes nothing, so it stays.
+// A file that O_EXCL has just made can only be a new regular file.
+int OpenRegularIn(int folder, const char* path, int flags, mode_t mode,
+                  struct stat* status = nullptr) {
+  if ((flags & O_EXCL) != 0) return openat(folder, path, flags | O_CLOEXEC, mode);
   const int fd = openat(folder, path, flags | O_CLOEXEC | O_NONBLOCK, mode);
   if (fd < 0) return -1;
-  struct stat st;
+  struct stat own;
+  struct stat& st = status != nullptr ? *status : own;
   int error = 0;
   if (fstat(fd, &st) != 0) {
     error = errno;
   } else if (!S_ISREG(st.st_mode)) {
     error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-  } else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    error = errno;
   }
   if (error == 0) return fd;
   close(fd);
@@ -112,6 +113,18 @@ bool WriteFully(int fd, const void* buffer, std::size_t count) {
   return true;
 }
 
+TFileStatus StatusOf(const struct stat& st) {
+  TFileStatus status;
+  status.IsRegular = S_ISREG(st.st_mode);
+  status.IsDirectory = S_ISDIR(st.st_mode);
+  status.Size = st.st_size;
+  status.Identity.Device = static_cast<std::uint64_t>(st.st_dev);
+  status.Identity.Inode = static_cast<std::uint64_t>(st.st_ino);
+  status.ModifiedTime = st.st_mtime;
+  status.Mode = st.st_mode;
+  return status;
+}
+
 class TUniqueFd {
  public:
   explicit TUniqueFd(int fd) : fd_(fd) {}
@@ -136,6 +149,7 @@ TFile::~TFile() {
 
 TFile::TFile(TFile&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
+      position_(std::exchange(other.position_, -1)),
       path_(std::move(other.path_)),
       shown_(std::move(other.shown_)) {}
 
@@ -143,6 +157,7 @@ TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, -1);
+    position_ = std::exchange(other.position_, -1);
     path_ = std::move(other.path_);
     shown_ = std::move(other.shown_);
   }
@@ -157,8 +172,22 @@ bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
     return false;
   }
   handle_ = fd;
+  position_ = 0;
   path_ = path;
   shown_.clear();
+  return true;
+}
+
+bool TFile::Open(const std::filesystem::path& path, TMode mode, TFileStatus& status) {
+  Close();
+  struct stat st;
+  const int fd = OpenRegularIn(AT_FDCWD, path.c_str(), OpenFlags(mode), CreationMode(mode), &st);
+  if (fd < 0) return false;
+  handle_ = fd;
+  position_ = 0;
+  path_ = path;
+  shown_.clear();
+  status = StatusOf(st);
   return true;
 }
 
@@ -170,17 +199,23 @@ bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode m
     return false;
   }
   handle_ = fd;
+  position_ = 0;
   path_ = folder.Path() / name;
   return true;
 }
 
 void TFile::Close() {
+  position_ = -1;
   if (handle_ >= 0) close(std::exchange(handle_, -1));
 }
 
 std::size_t TFile::Read(void* buffer, std::size_t count) {
   const ssize_t n = ReadFully(handle_, buffer, count);
-  if (n < 0) Fail("cannot read", kInOutReadPastEnd);
+  if (n < 0) {
+    position_ = -1;
+    Fail("cannot read", kInOutReadPastEnd);
+  }
+  if (position_ >= 0) position_ += n;
   return static_cast<std::size_t>(n);
 }
 
@@ -192,15 +227,23 @@ void TFile::ReadExact(void* buffer, std::size_t count) {
 }
 
 void TFile::Write(const void* buffer, std::size_t count) {
-  if (!WriteFully(handle_, buffer, count)) Fail("cannot write", kInOutWriteFailed);
+  if (!WriteFully(handle_, buffer, count)) {
+    position_ = -1;  // part may have been written
+    Fail("cannot write", kInOutWriteFailed);
+  }
+  if (position_ >= 0) position_ += static_cast<std::int64_t>(count);
 }
 
 bool TFile::Seek(std::int64_t position) {
   if (position < 0) return false;
-  return lseek(handle_, static_cast<off_t>(position), SEEK_SET) == position;
+  if (position == position_) return true;
+  const bool moved = lseek(handle_, static_cast<off_t>(position), SEEK_SET) == position;
+  position_ = moved ? position : -1;
+  return moved;
 }
 
 std::int64_t TFile::Position() const {
+  if (position_ >= 0) return position_;
   const off_t position = lseek(handle_, 0, SEEK_CUR);
   if (position < 0) Fail("cannot get the position in", kInOutReadPastEnd);
   return position;
@@ -243,14 +286,18 @@ bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
   return true;
 }
 
+
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
-  status.IsRegular = S_ISREG(st.st_mode);
-  status.IsDirectory = S_ISDIR(st.st_mode);
-  status.Size = st.st_size;
-  status.Identity.Device = static_cast<std::uint64_t>(st.st_dev);
-  status.Identity.Inode = static_cast<std::uint64_t>(st.st_ino);
+  status = StatusOf(st);
+  return true;
+}
+
+bool GetFileStatus(const TFile& file, TFileStatus& status) {
+  struct stat st;
+  if (fstat(file.Native(), &st) != 0) return false;
+  status = StatusOf(st);
   return true;
 }
 
@@ -400,6 +447,8 @@ bool ClassifyEntry(int dir_fd, TDirEntry& entry) {
   }
   entry.IsDirectory = S_ISDIR(st.st_mode);
   entry.IsRegular = S_ISREG(st.st_mode);
+  entry.StatusKnown = true;
+  entry.Status = StatusOf(st);
   return true;
 }
 

@@ -105,6 +105,10 @@ std::int32_t GetFileDosDate(const std::filesystem::path& path) {
   return FileTimeToDos(data.ftLastWriteTime);
 }
 
+std::int32_t DosDateOf(const TFileStatus& status) {
+  return FileTimeToDos(FileTimeOf(status.ModifiedTime));
+}
+
 bool SetFileDosDate(const std::filesystem::path& path, std::int32_t dos) {
   FILETIME utc;
   if (!DosToFileTime(dos, utc)) {
@@ -153,6 +157,17 @@ bool SetFileDosDate(const TFile& file, std::int32_t dos) {
     return false;
   }
   return SetFileTime(file.Native(), nullptr, nullptr, &utc) != 0 || FailWithLastError();
+}
+
+std::int32_t GetFileAttributesNative(const TFile& file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Native(), &info)) return -1;
+  return static_cast<std::int32_t>(info.dwFileAttributes & kDosAttributes);
+}
+
+// Windows keeps the attributes beside the rest of the status, not in it.
+std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus&) {
+  return GetFileAttributesNative(file);
 }
 
 // Zero times in the record leave the file's times as they are.

@@ -146,6 +146,13 @@ bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   return true;
 }
 
+bool TFile::Open(const std::filesystem::path& path, TMode mode, TFileStatus& status) {
+  if (!Open(path, mode)) return false;
+  if (GetFileStatus(*this, status)) return true;
+  Close();
+  return false;
+}
+
 // Windows reaches a folder by its path (Folder.h).
 bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode mode, int* error) {
   return Open(folder.Path() / name, mode, error);
@@ -226,18 +233,33 @@ bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
   return IdentityOf(file.Native(), identity);
 }
 
-bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
-  TUniqueHandle handle(win32::OpenForQuery(path));
-  if (!handle.Valid()) return FailWithLastError();
+namespace {
+
+bool StatusOfHandle(HANDLE handle, TFileStatus& status) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle.Get(), &info)) return FailWithLastError();
+  if (!GetFileInformationByHandle(handle, &info)) return FailWithLastError();
   status.IsDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  status.IsRegular = !status.IsDirectory && GetFileType(handle.Get()) == FILE_TYPE_DISK;
+  status.IsRegular = !status.IsDirectory && GetFileType(handle) == FILE_TYPE_DISK;
   status.Size =
       static_cast<std::int64_t>((std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
   status.Identity.Device = info.dwVolumeSerialNumber;
   status.Identity.Inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  status.ModifiedTime = static_cast<std::int64_t>(
+      (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
   return true;
+}
+
+}  // namespace
+
+bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
+  TUniqueHandle handle(win32::OpenForQuery(path));
+  if (!handle.Valid()) return FailWithLastError();
+  return StatusOfHandle(handle.Get(), status);
+}
+
+bool GetFileStatus(const TFile& file, TFileStatus& status) {
+  return StatusOfHandle(file.Native(), status);
 }
 
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

@@ -22,6 +22,7 @@ ZORELLZ_API_BEGIN
 namespace zorellz {
 
 class TFolderHandle;
+struct TFileStatus;
 
 class TFile {
  public:
@@ -50,6 +51,8 @@ class TFile {
   // Opens `path`; false (and the file stays closed) when it cannot be opened.
   // `error` receives the system's error number when given.
   bool Open(const std::filesystem::path& path, TMode mode, int* error = nullptr);
+  // The same, with the status of the file opened (GetFileStatus) in `status`.
+  bool Open(const std::filesystem::path& path, TMode mode, TFileStatus& status);
   // Opens `name`, one component, in an open folder; as Open otherwise.
   bool OpenIn(const TFolderHandle& folder, const std::string& name, TMode mode,
               int* error = nullptr);
@@ -91,6 +94,9 @@ class TFile {
   [[noreturn]] void Fail(const char* what, int code) const;
 
   THandle handle_ = kNoHandle;
+  // Where the next read or write goes, as this object last moved it; -1 when
+  // not known.  Saves asking the system on every step of a sequential pass.
+  std::int64_t position_ = -1;
   std::filesystem::path path_;
   std::filesystem::path shown_;  // empty: path_
 };
@@ -114,9 +120,14 @@ struct TFileStatus {
   bool IsDirectory = false;
   std::int64_t Size = 0;
   TFileIdentity Identity;
+  // The last change of the contents, in the system's own units (for
+  // DosDateOf in DosTime.h).
+  std::int64_t ModifiedTime = 0;
+  std::uint32_t Mode = 0;  // the type and permission bits on POSIX; 0 on Windows
 };
 // False when nothing (or a dangling link) is there.
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status);
+bool GetFileStatus(const TFile& file, TFileStatus& status);
 
 // True for an existing file that is not a folder.
 bool FileExists(const std::filesystem::path& path);
@@ -150,6 +161,10 @@ struct TDirEntry {
   bool IsDirectory = false;
   bool IsRegular = false;
   bool IsSymlink = false;
+  // What GetFileStatus would say of the entry, where the listing tells it
+  // without another look at the file (POSIX); otherwise StatusKnown is false.
+  bool StatusKnown = false;
+  TFileStatus Status;
 };
 // Lists a folder (without "." and ".."), sorted by name; false when the
 // folder cannot be read.
