@@ -51,6 +51,7 @@ struct TCreateRequest {
   std::string Span;  // empty: one archive file, written in place
   bool Yes = false;
   bool Protect = false;
+  bool Sync = false;
   std::int32_t Jobs = 1;
   TReporting Reporting;
 };
@@ -181,6 +182,7 @@ TSpanCreateRequest SpanRequest(const TCreateRequest& request) {
 
 void CreateInPlace(TLZContext& context, const TCreateRequest& request, std::int64_t stub_size) {
   context.RefuseEmptyArchive = true;  // an archive of nothing replaces nothing
+  context.Durable = request.Sync;
   const std::int32_t result = Create(context, request);
   if (result < 0) FailOnResult(request, result);
   ProgressSummary(request.Archive, result, GetFileSizeOf(request.Archive) - stub_size);
@@ -266,6 +268,8 @@ void RegisterCreateCommand(CLI::App& app) {
                    "or ask")
       ->check(CLI::IsMember({"always", "never", "ask"}))
       ->capture_default_str();
+  command->add_flag("--sync", request->Sync,
+                    "Make the archive durable on the device before the command ends");
   AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for each file as it goes in");

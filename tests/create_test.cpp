@@ -15,6 +15,7 @@
 #include "archive/engine/EngineState.h"
 #include "tests/ArchiveBuilder.h"
 #include "tests/ArchiveCheck.h"
+#include "platform/Folder.h"
 #include "tests/TestSupport.h"
 #include "zorellz/codec/ZrlCRC.h"
 #include "zorellz/codec/ZrlErrors.h"
@@ -125,6 +126,21 @@ TEST_F(CreateTest, RoundTripsEveryLevel) {
     EXPECT_TRUE(test::SameBytes(text->Data, Text(20000)));
     EXPECT_TRUE(test::SameBytes(archive.Find("random.bin")->Data, test::RandomBytes(5000, 7)));
     EXPECT_EQ(archive.Find("empty.dat")->Entry.Method, kLZMethodStored);
+  }
+}
+
+// The archive is flushed once before it takes its name, and only in the
+// durable mode (the default of embedders).
+TEST_F(CreateTest, ArchiveIsFlushedOnlyWhenDurable) {
+  Put("a.txt", test::Text("a"));
+  Put("b.txt", test::Text("b"));
+  for (const bool durable : {true, false}) {
+    TLZContext context;
+    context.Durable = durable;
+    const std::uint64_t before = SyncCallCount();
+    ASSERT_EQ(LZCreateArchive(context, In() + "/*", Out(), LZNoRecurse, LZNoCompression, nullptr),
+              2);
+    EXPECT_EQ(SyncCallCount() - before, durable ? 1u : 0u);
   }
 }
 

@@ -289,6 +289,7 @@ std::int32_t LZCreateArchiveAt(TLZContext& context, const std::string& file_spec
   const TLZCreateRequest request =
       LZParseCreateRequest(file_specs, place, recurse, compression, std::move(report));
   TPendingFile pending;
+  pending.SetSync(context.Durable);
   const std::int32_t opened = OpenOutput(pending, request.ArchiveName, context.HeaderOffset);
   if (opened != 0) return opened;
   return LZBuildArchive(context, pending, request);

@@ -46,6 +46,7 @@ std::int32_t LZCreateSFXArchiveAt(TLZContext& context, const std::string& stub_n
   }
   ReclaimStaleWorkFiles(std::filesystem::path(out_name).parent_path());
   TPendingFile pending;
+  pending.SetSync(context.Durable);
   if (!pending.Create(out_name)) return kLZCannotCreateOutput;
   pending.MakeProgramLike(stub_name);
 

@@ -97,10 +97,11 @@ struct TLZContextValues {
   // Creation returns kLZNoFileMatches, and writes nothing, when it collects
   // no file; otherwise it writes an archive without entries.
   bool RefuseEmptyArchive = false;
-  // Whether extraction makes its files durable: flushed to the device before
-  // they take their names, and the folders that took them flushed once at
-  // the end of the pass.  Without it a crash soon after may lose files that
-  // were reported written, as with the system's own copy tools.
+  // Whether extraction and creation make their files durable: flushed to the
+  // device before they take their names, and the folders that took them
+  // flushed once at the end of the pass.  Without it a crash soon after may
+  // lose files that were reported written, as with the system's own copy
+  // tools.
   bool Durable = true;
 
   // ---- Hooks ----
