@@ -42,6 +42,10 @@ bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t att
 bool SetFileDosDate(const TFile& file, std::int32_t dos);
 bool SetFileAttributesNative(const TFile& file, std::int32_t attributes);
 std::int32_t GetFileAttributesNative(const TFile& file);
+// SetFileAttributesNative for a file just made as kCreateNewOrdinary, which
+// has the permissions of an ordinary new file and nothing else to keep: no
+// need to read what it has first.
+bool SetNewFileAttributes(const TFile& file, std::int32_t attributes);
 // The same for an open file whose status was just read (GetFileStatus).
 std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus& status);
 

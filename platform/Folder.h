@@ -53,13 +53,19 @@ class TFolderHandle {
   std::filesystem::path path_;
 };
 
+// Who may read a work file while it is written: only its owner, or all who
+// may read an ordinary new file (for a file that takes a free name, and so
+// needs no change of permissions then).
+enum class TWorkFileAccess { kPrivate, kOrdinary };
+
 // Creates a new work file in `folder`, named `prefix` and random characters
 // (WorkFilePrefix), never through a link or over anything there, and opens it
-// for writing, private to its owner.  Its name goes to `name`; it is watched
-// for removal on an interrupt (WatchWorkFile).  False with the system's error
-// number in `error` when it cannot.
+// for writing.  Its name goes to `name`; it is watched for removal on an
+// interrupt (WatchWorkFile).  False with the system's error number in
+// `error` when it cannot.
 bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
-                      std::string& name, int* error = nullptr);
+                      std::string& name, int* error = nullptr,
+                      TWorkFileAccess access = TWorkFileAccess::kPrivate);
 
 // What a name in a folder is, links not followed.
 enum class TNameKind { kNothing, kFile, kLink, kOther };
@@ -72,6 +78,12 @@ TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name
 // Renames the work file `from` over `to`, both names in `folder`, in one
 // step, and stops watching it.
 bool ReplaceFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to);
+// Renames the work file `from` to `to`, both in `folder`, only while nothing
+// has that name, and stops watching it.  False when something has it, or
+// where the system cannot tell in the same step; the work file then stays.
+bool PlaceNewFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to);
+// What `name` in `folder` is.
+TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name);
 // Removes the work file `name` in `folder` and stops watching it.
 bool DeleteFileIn(const TFolderHandle& folder, const std::string& name);
 

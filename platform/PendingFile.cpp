@@ -33,28 +33,43 @@ bool TPendingFile::Create(const std::filesystem::path& target, int* error) {
 }
 
 bool TPendingFile::Create(const TFolderHandle& folder, const std::string& name, int* error) {
-  Discard();
-  if (!folder.Duplicate(folder_)) {
+  auto copy = std::make_shared<TFolderHandle>();
+  if (!folder.Duplicate(*copy)) {
     if (error != nullptr) *error = errno;
+    Discard();
     return false;
   }
+  return Create(std::move(copy), name, error);
+}
+
+bool TPendingFile::Create(std::shared_ptr<const TFolderHandle> folder, const std::string& name,
+                          int* error) {
+  const bool expect_free = expect_free_;
+  Discard();
+  expect_free_ = expect_free;
+  folder_ = std::move(folder);
   name_ = name;
-  target_ = folder.Path() / name;
-  if (!CreateWorkFileIn(folder_, WorkFilePrefix(name, true), file_, work_name_, error)) {
-    folder_.Close();
+  target_ = folder_->Path() / name;
+  const TWorkFileAccess access =
+      expect_free_ ? TWorkFileAccess::kOrdinary : TWorkFileAccess::kPrivate;
+  if (!CreateWorkFileIn(*folder_, WorkFilePrefix(name, true), file_, work_name_, error, access)) {
+    folder_.reset();
     return false;
   }
   file_.NameInErrors(target_);
+  // A free target has no permissions to take: the work file has its own.
+  permissions_taken_ = expect_free_;
   return true;
 }
 
 void TPendingFile::TakeTargetPermissions() {
-  target_is_link_ = TakePermissionsIn(folder_, name_, file_) == TNameKind::kLink;
+  if (expect_free_) return;
+  target_is_link_ = TakePermissionsIn(*folder_, name_, file_) == TNameKind::kLink;
   permissions_taken_ = true;
 }
 
 bool TPendingFile::Commit(int* error) {
-  if (folder_.IsOpen()) return CommitInFolder(error);
+  if (folder_ != nullptr) return CommitInFolder(error);
   if (sync_) file_.Sync();
   file_.Close();
   const bool moved = program_.empty() ? MoveFileIntoPlace(path_, target_)
@@ -72,15 +87,27 @@ bool TPendingFile::CommitInFolder(int* error) {
   if (!permissions_taken_) TakeTargetPermissions();
   if (sync_) file_.Sync();
   file_.Close();
+  if (expect_free_ && PlaceNewFileIn(*folder_, work_name_, name_)) {
+    work_name_.clear();
+    folder_.reset();
+    return true;
+  }
+  // Something took the free name meanwhile: it is looked at as a target
+  // that was there from the start.
+  if (expect_free_) target_is_link_ = NameKindIn(*folder_, name_) == TNameKind::kLink;
+  return ReplaceInFolder(error);
+}
+
+bool TPendingFile::ReplaceInFolder(int* error) {
   // A link under the target's name is not replaced: the caller meant the
   // file it leads to, which lies elsewhere.
-  if (target_is_link_ || !ReplaceFileIn(folder_, work_name_, name_)) {
+  if (target_is_link_ || !ReplaceFileIn(*folder_, work_name_, name_)) {
     if (error != nullptr) *error = target_is_link_ ? ELOOP : errno;
     Discard();
     return false;
   }
   work_name_.clear();
-  folder_.Close();
+  folder_.reset();
   return true;
 }
 
@@ -88,11 +115,12 @@ void TPendingFile::Discard() {
   file_.Close();
   if (!path_.empty()) DeleteFileNative(path_);
   path_.clear();
-  if (!work_name_.empty()) DeleteFileIn(folder_, work_name_);
+  if (!work_name_.empty()) DeleteFileIn(*folder_, work_name_);
   work_name_.clear();
-  folder_.Close();
+  folder_.reset();
   permissions_taken_ = false;
   target_is_link_ = false;
+  expect_free_ = false;
 }
 
 }  // namespace zorellz

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/Folder.h"
@@ -29,6 +30,16 @@ class TPendingFile {
   // that nothing done to the folder's path meanwhile can move either
   // elsewhere.
   bool Create(const TFolderHandle& folder, const std::string& name, int* error = nullptr);
+  // The same in a folder held open for several files, without another
+  // handle on it.
+  bool Create(std::shared_ptr<const TFolderHandle> folder, const std::string& name,
+              int* error = nullptr);
+  // Before Create(folder, name): the target was found free.  The work file
+  // then has the permissions of an ordinary new file from the start and
+  // takes the name only while it is still free; should something take it
+  // meanwhile, Commit goes on as for an existing target, permissions aside.
+  void ExpectFreeTarget() { expect_free_ = true; }
+  bool ExpectsFreeTarget() const { return expect_free_; }
   TFile& File() { return file_; }
   // The committed file becomes executable as `program` is (MoveProgramIntoPlace).
   void MakeProgramLike(const std::filesystem::path& program) { program_ = program; }
@@ -56,12 +67,15 @@ class TPendingFile {
   std::filesystem::path target_;
   std::filesystem::path path_;
   std::filesystem::path program_;
+  bool ReplaceInFolder(int* error);
+
   // For a file made in an open folder: the folder and both names in it.
-  TFolderHandle folder_;
+  std::shared_ptr<const TFolderHandle> folder_;
   std::string name_;
   std::string work_name_;
   bool permissions_taken_ = false;
   bool target_is_link_ = false;
+  bool expect_free_ = false;
   bool sync_ = true;
   TFile file_;
 };

@@ -29,9 +29,18 @@ std::int32_t ContainerOf(const TLZFileEntry& entry) {
   return entry.IsFolder != 0 ? entry.ParentIndex : entry.FolderIndex;
 }
 
+// Records are read many at a time: a directory may hold thousands.
 std::int32_t ReadEntries(TFile& file, TZorelLZArchiveHeader& directory) {
-  for (TLZFileEntry& entry : directory.Entries) {
-    if (!LZReadRecord(file, entry)) return kLZReadDirectoryFailed;
+  constexpr std::size_t kRecord = TLZFileEntry::kSize;
+  constexpr std::size_t kRecordsPerRead = 512;
+  std::vector<std::uint8_t> block(kRecordsPerRead * kRecord);
+  std::vector<TLZFileEntry>& entries = directory.Entries;
+  for (std::size_t first = 0; first < entries.size(); first += kRecordsPerRead) {
+    const std::size_t count = std::min(kRecordsPerRead, entries.size() - first);
+    if (file.Read(block.data(), count * kRecord) != count * kRecord) {
+      return kLZReadDirectoryFailed;
+    }
+    for (std::size_t i = 0; i < count; ++i) entries[first + i].Read(block.data() + i * kRecord);
   }
   return 0;
 }

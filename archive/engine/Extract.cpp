@@ -33,9 +33,12 @@ std::int32_t LoadDirectory(TLZExtraction& extraction, const TLZArchiveHeader& he
   const std::int64_t entries_start =
       std::int64_t{header.Trailer.ArchiveOffset} + std::int64_t{TLZArchiveHeader::kSize};
   TFile& archive = extraction.Archive;
-  if (!archive.Open(extraction.ArchiveName, TFile::TMode::kReadDenyWrite)) {
+  TFileStatus status;
+  if (!archive.Open(extraction.ArchiveName, TFile::TMode::kReadDenyWrite, status)) {
     return kLZCannotOpenArchive;
   }
+  extraction.ArchiveSize = status.Size;
+  extraction.ArchiveIdentity = status.Identity;
   if (entries_start < 0 || !archive.Seek(entries_start) ||
       LZReadDirectory(archive, extraction.Directory, header) != 0) {
     return kLZDamagedDirectory;

@@ -49,14 +49,36 @@ bool IsSelected(const TLZExtraction& extraction, const TLZFileItem& item, std::i
   return LZIsSelected(extraction, item, k);
 }
 
+// What is under an entry's target name, from one look at it.
+struct TTargetState {
+  bool Exists = false;  // a file or a link to one; not a folder
+  bool IsLink = false;
+  bool IsArchive = false;
+};
+
+TTargetState LookAtTarget(const TLZExtraction& extraction, const std::string& path) {
+  TFileStatus status;
+  TTargetState state;
+  if (!GetLinkStatus(path, status)) return state;
+  if (status.IsLink) {
+    state.IsLink = true;
+    return state;
+  }
+  state.Exists = !status.IsDirectory;
+  state.IsArchive = status.Identity == extraction.ArchiveIdentity;
+  return state;
+}
+
 // The archive is never overwritten by its own entries: such a target goes
 // through the rename function.  False when the entry is to be skipped.  The
 // new name is the caller's own choice, so it is not held to the target folder.
-bool SparesArchive(const TLZExtraction& extraction, TLZFileItem& item, TLZReportRec& record) {
-  if (!IsSameFile(item.TargetPath, extraction.ArchiveName)) return true;
+bool SparesArchive(const TLZExtraction& extraction, TLZFileItem& item, TLZReportRec& record,
+                   TTargetState& target) {
+  if (!target.IsArchive) return true;
   if (!LZAskNewName(item.TargetPath, extraction.Rename)) return false;
   record.FileName = item.TargetPath;
   extraction.Context.CurrentReport = record;
+  target.Exists = FileExists(item.TargetPath);
   return true;
 }
 
@@ -83,8 +105,8 @@ TAnswer CompressedAnswer(std::uint8_t reply) {
 // Without a question function an existing target of a stored entry stays as
 // it is, that of a compressed entry is replaced.
 TAnswer AskAboutExisting(const TLZExtraction& extraction, const TLZFileItem& item,
-                         const TLZReportRec& record) {
-  if (!FileExists(item.TargetPath)) return TAnswer::kWrite;
+                         const TLZReportRec& record, const TTargetState& target) {
+  if (!target.Exists) return TAnswer::kWrite;
   if (extraction.Question == nullptr) {
     return item.Compressed != 0 ? TAnswer::kWrite : TAnswer::kKeep;
   }
@@ -131,18 +153,33 @@ TEntryResult FinishEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZ
   return {TOutcome::kCounted};
 }
 
+// The folder `folders` names below the target, held open while entries
+// follow one another in it.
+TFolderHandle::TStep HoldFolder(TLZExtraction& extraction, const std::vector<std::string>& folders) {
+  if (extraction.Held != nullptr && extraction.HeldPlace == folders) {
+    return TFolderHandle::TStep::kOpened;
+  }
+  extraction.Held.reset();
+  auto folder = std::make_shared<TFolderHandle>();
+  const TFolderHandle::TStep step = LZOpenBelowTarget(extraction, folders, false, *folder);
+  if (step != TFolderHandle::TStep::kOpened) return step;
+  extraction.Held = std::move(folder);
+  extraction.HeldPlace = folders;
+  return step;
+}
+
 // Makes the entry's work file in its folder, reached from the target folder
-// without following links: 0, or the entry's failure.
+// without following links: 0, or the entry's failure.  `free` says that
+// nothing had the target's name when the entry was decided on.
 std::int64_t CreatePending(TLZExtraction& extraction, const TLZFileItem& item,
-                           TPendingFile& pending) {
+                           TPendingFile& pending, bool free) {
   pending.SetSync(extraction.Context.Durable);
   TLZPlace place;
   if (!LZPlaceBelowFolder(extraction.TargetFolder, item.TargetPath, place)) {
     // A name the user gave in place of the archive's own.
     return LZCreatePendingAt(pending, item.TargetPath) ? 0 : kLZCannotCreateOutput;
   }
-  TFolderHandle folder;
-  switch (LZOpenBelowTarget(extraction, place.Folders, false, folder)) {
+  switch (HoldFolder(extraction, place.Folders)) {
     case TFolderHandle::TStep::kLink:
       return kLZPathThroughLink;
     case TFolderHandle::TStep::kFailed:
@@ -150,13 +187,23 @@ std::int64_t CreatePending(TLZExtraction& extraction, const TLZFileItem& item,
     case TFolderHandle::TStep::kOpened:
       break;
   }
-  return pending.Create(folder, place.Name) ? 0 : kLZCannotCreateOutput;
+  if (free) pending.ExpectFreeTarget();
+  return pending.Create(extraction.Held, place.Name) ? 0 : kLZCannotCreateOutput;
 }
 
-TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZReportRec& record) {
-  LZRequireBytes(extraction.Archive, item.CompressedSize);
+// Raises EInOutError 100 unless the archive holds `count` more bytes from
+// its position, as it was when it was opened.
+void RequireArchiveBytes(TLZExtraction& extraction, std::int64_t count) {
+  if (extraction.ArchiveSize - extraction.Archive.Position() < count) {
+    LZRequireBytes(extraction.Archive, count);
+  }
+}
+
+TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZReportRec& record,
+                        bool free) {
+  RequireArchiveBytes(extraction, item.CompressedSize);
   TPendingFile pending;
-  if (const std::int64_t failure = CreatePending(extraction, item, pending); failure != 0) {
+  if (const std::int64_t failure = CreatePending(extraction, item, pending, free); failure != 0) {
     return Failed(extraction, record, failure);
   }
   LZReport(extraction.Report, record, kLZReportFileBegins);
@@ -179,9 +226,10 @@ TLZFileHeader SingleFileHeaderOf(const TLZFileItem& item, const std::string& nam
 // no question and no reports.
 TEntryResult WriteUnexpanded(TLZExtraction& extraction, const TLZFileItem& item, std::int32_t k,
                              TLZReportRec& record) {
-  LZRequireBytes(extraction.Archive, item.CompressedSize);
+  RequireArchiveBytes(extraction, item.CompressedSize);
   TPendingFile pending;
-  if (const std::int64_t failure = CreatePending(extraction, item, pending); failure != 0) {
+  if (const std::int64_t failure = CreatePending(extraction, item, pending, false);
+      failure != 0) {
     return Failed(extraction, record, failure);
   }
   std::array<std::uint8_t, TLZFileHeader::kSize> header{};
@@ -194,21 +242,27 @@ TEntryResult WriteUnexpanded(TLZExtraction& extraction, const TLZFileItem& item,
 }
 
 // What the file pass does with a selected entry, decided before its data
-// are read: the checks and the rename and overwrite questions.
-enum class TDecision { kWrite, kKeep, kDecline, kAbort, kOutsideTarget, kUnexpanded };
+// are read: the checks and the rename and overwrite questions.  kWriteFree
+// writes as kWrite, to a name that nothing had.
+enum class TDecision { kWrite, kWriteFree, kKeep, kDecline, kAbort, kOutsideTarget, kUnexpanded };
+
+bool Writes(TDecision decision) {
+  return decision == TDecision::kWrite || decision == TDecision::kWriteFree;
+}
 
 TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec& record) {
   // A link under the entry's name leads elsewhere: it is never written
   // through, and not replaced either.
   TLZPlace place;
-  std::error_code error;
-  if (!LZPlaceBelowFolder(extraction.TargetFolder, item.TargetPath, place) ||
-      std::filesystem::is_symlink(item.TargetPath, error)) {
+  if (!LZPlaceBelowFolder(extraction.TargetFolder, item.TargetPath, place)) {
     return TDecision::kOutsideTarget;
   }
-  if (!SparesArchive(extraction, item, record)) return TDecision::kKeep;
+  TTargetState target = LookAtTarget(extraction, item.TargetPath);
+  if (target.IsLink) return TDecision::kOutsideTarget;
+  if (!SparesArchive(extraction, item, record, target)) return TDecision::kKeep;
   if (item.Compressed != 0 && extraction.Unexpanded) return TDecision::kUnexpanded;
-  switch (AskAboutExisting(extraction, item, record)) {
+  if (!target.Exists && !target.IsArchive) return TDecision::kWriteFree;
+  switch (AskAboutExisting(extraction, item, record, target)) {
     case TAnswer::kKeep:
       return TDecision::kKeep;
     case TAnswer::kDecline:
@@ -236,6 +290,7 @@ TEntryResult Conclude(TLZExtraction& extraction, const TLZFileItem& item, std::i
       return {TOutcome::kAborted};
     case TDecision::kKeep:
     case TDecision::kWrite:
+    case TDecision::kWriteFree:
       break;
   }
   return {TOutcome::kCounted};
@@ -244,8 +299,8 @@ TEntryResult Conclude(TLZExtraction& extraction, const TLZFileItem& item, std::i
 TEntryResult ExtractEntry(TLZExtraction& extraction, TLZFileItem& item, std::int32_t k,
                           TLZReportRec& record) {
   const TDecision decision = DecideEntry(extraction, item, record);
-  if (decision != TDecision::kWrite) return Conclude(extraction, item, k, record, decision);
-  return WriteEntry(extraction, item, record);
+  if (!Writes(decision)) return Conclude(extraction, item, k, record, decision);
+  return WriteEntry(extraction, item, record, decision == TDecision::kWriteFree);
 }
 
 // An input/output error leaves the entry uninstalled; it is reported as a
@@ -359,9 +414,10 @@ class TParallelPass {
     LZItemToReport(entry->Record, item);
     extraction_.Context.CurrentReport = entry->Record;
     entry->Decision = DecideEntry(extraction_, item, entry->Record);
-    const bool complete = extraction_.Archive.Size() - data >= item.CompressedSize;
-    if (entry->Decision == TDecision::kWrite && complete) {
-      entry->CreateFailure = CreatePending(extraction_, item, entry->Pending);
+    const bool complete = extraction_.ArchiveSize - data >= item.CompressedSize;
+    if (Writes(entry->Decision) && complete) {
+      entry->CreateFailure = CreatePending(extraction_, item, entry->Pending,
+                                           entry->Decision == TDecision::kWriteFree);
       if (entry->CreateFailure == 0) Submit(*entry);
     }
     const bool go_on = entry->Decision != TDecision::kAbort;
@@ -416,10 +472,10 @@ class TParallelPass {
                         kInOutReadPastEnd);
     }
     const TLZFileItem& item = *entry.Item;
-    if (entry.Decision != TDecision::kWrite) {
+    if (!Writes(entry.Decision)) {
       return Conclude(extraction_, item, entry.K, entry.Record, entry.Decision);
     }
-    LZRequireBytes(archive, item.CompressedSize);
+    RequireArchiveBytes(extraction_, item.CompressedSize);
     if (entry.CreateFailure != 0) return Failed(extraction_, entry.Record, entry.CreateFailure);
     LZReport(extraction_.Report, entry.Record, kLZReportFileBegins);
     TLZContext& context = extraction_.Context;

@@ -134,7 +134,11 @@ bool LZInstallFile(TPendingFile& pending, std::int32_t date, std::int32_t attrib
   // name is looked up again.
   pending.TakeTargetPermissions();
   SetFileDosDate(pending.File(), date);
-  SetFileAttributesNative(pending.File(), attributes);
+  if (pending.ExpectsFreeTarget()) {
+    SetNewFileAttributes(pending.File(), attributes);
+  } else {
+    SetFileAttributesNative(pending.File(), attributes);
+  }
   return pending.Commit();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +47,8 @@ struct TLZExtraction {
   bool ByNumber = false;  // the dearchive mask is "#:N"
 
   TFile Archive;
+  std::int64_t ArchiveSize = 0;  // as it was opened
+  TFileIdentity ArchiveIdentity;
   TZorelLZArchiveHeader Directory;
   std::vector<TLZFileItem> Items;  // Items[k - 1] is entry k
   std::int32_t FolderCount = 0;
@@ -54,6 +57,9 @@ struct TLZExtraction {
   // With a durable context: the folders that took new names, by their
   // place below the target, each flushed once when the pass ends.
   std::map<std::string, std::vector<std::string>> Touched;
+  // The folder of the last file written, held for the next ones there.
+  std::vector<std::string> HeldPlace;
+  std::shared_ptr<const TFolderHandle> Held;
 };
 
 // Opens the folder `folders` names below the target folder without

@@ -12,6 +12,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/posix/Descriptor.h"
+
 namespace zorellz {
 
 namespace {
@@ -220,6 +222,15 @@ bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t att
   }
   if (extended_changes) WriteExtendedAttributes(path.c_str(), attributes);
   return chmod(path.c_str(), ModeForAttributes(st, attributes) & 07777) == 0;
+}
+
+bool SetNewFileAttributes(const TFile& file, std::int32_t attributes) {
+  const int fd = file.Native();
+  if ((attributes & kFaExtended) != 0) WriteExtendedAttributesOf(fd, attributes);
+  struct stat st {};
+  st.st_mode = S_IFREG | posix::NewFilePermissions();
+  const mode_t mode = ModeForAttributes(st, attributes) & 07777;
+  return (st.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
 }
 
 bool SetFileAttributesNative(const TFile& file, std::int32_t attributes) {

@@ -46,6 +46,7 @@ int OpenFlags(TFile::TMode mode) {
     case TFile::TMode::kReadWrite:
       return O_RDWR;
     case TFile::TMode::kCreateNew:
+    case TFile::TMode::kCreateNewOrdinary:
       return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
   }
   return O_RDONLY;
@@ -77,7 +78,8 @@ int OpenRegular(const char* path, int flags, mode_t mode) {
   return OpenRegularIn(AT_FDCWD, path, flags, mode);
 }
 
-// New files are private until they are put in place.
+// New files are private until they are put in place, unless they are to
+// have the permissions of an ordinary new file there.
 mode_t CreationMode(TFile::TMode mode) {
   return mode == TFile::TMode::kCreateNew ? 0600 : 0666;
 }
@@ -291,6 +293,18 @@ bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
   status = StatusOf(st);
+  return true;
+}
+
+bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) {
+    status = TFileStatus{};
+    status.IsLink = true;
+  } else {
+    status = StatusOf(st);
+  }
   return true;
 }
 

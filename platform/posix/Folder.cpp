@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <random>
 #include <utility>
 
@@ -107,7 +108,9 @@ bool TFolderHandle::Sync() const {
 }
 
 bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
-                      std::string& name, int* error) {
+                      std::string& name, int* error, TWorkFileAccess access) {
+  const TFile::TMode mode = access == TWorkFileAccess::kOrdinary ? TFile::TMode::kCreateNewOrdinary
+                                                                  : TFile::TMode::kCreateNew;
   int failure = EINVAL;
   if (prefix.find('/') == std::string::npos) {
     failure = EEXIST;
@@ -117,7 +120,7 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
       // between the two would leave it behind.
       const std::filesystem::path watched = folder.Path() / name;
       WatchWorkFile(watched);
-      if (file.OpenIn(folder, name, TFile::TMode::kCreateNew, &failure)) return true;
+      if (file.OpenIn(folder, name, mode, &failure)) return true;
       ForgetWorkFile(watched);
     }
   }
@@ -127,17 +130,41 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
   return false;
 }
 
+namespace {
+
+TNameKind KindIn(const TFolderHandle& folder, const std::string& name, struct stat& st) {
+  if (fstatat(folder.Native(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return TNameKind::kNothing;
+  }
+  return S_ISREG(st.st_mode)   ? TNameKind::kFile
+         : S_ISLNK(st.st_mode) ? TNameKind::kLink
+                               : TNameKind::kOther;
+}
+
+}  // namespace
+
+TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name) {
+  struct stat st;
+  return KindIn(folder, name, st);
+}
+
 TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name, TFile& file) {
   struct stat st;
-  TNameKind kind = TNameKind::kNothing;
-  if (fstatat(folder.Native(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    kind = S_ISREG(st.st_mode)   ? TNameKind::kFile
-           : S_ISLNK(st.st_mode) ? TNameKind::kLink
-                                 : TNameKind::kOther;
-  }
+  const TNameKind kind = KindIn(folder, name, st);
   fchmod(file.Native(),
          kind == TNameKind::kFile ? st.st_mode & 07777 : posix::NewFilePermissions());
   return kind;
+}
+
+bool PlaceNewFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(folder.Native(), from.c_str(), folder.Native(), to.c_str(), RENAME_NOREPLACE) ==
+      0) {
+    ForgetWorkFile(folder.Path() / from);
+    return true;
+  }
+#endif
+  return false;
 }
 
 bool ReplaceFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to) {

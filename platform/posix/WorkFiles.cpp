@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <ctime>
@@ -30,10 +32,25 @@ bool OwnerIsGone(long pid) {
   return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+// The process's number, asked once rather than for every work file; a
+// child made by fork asks again.
+std::atomic<pid_t> own_pid{0};
+
+pid_t OwnPid() {
+  pid_t pid = own_pid.load(std::memory_order_relaxed);
+  if (pid != 0) return pid;
+  static const int forgets_on_fork =
+      pthread_atfork(nullptr, nullptr, [] { own_pid.store(0, std::memory_order_relaxed); });
+  (void)forgets_on_fork;
+  pid = getpid();
+  own_pid.store(pid, std::memory_order_relaxed);
+  return pid;
+}
+
 }  // namespace
 
 std::string WorkFilePrefix(std::string_view stem, bool hidden) {
-  return WorkFilePrefixOf(getpid(), stem, hidden);
+  return WorkFilePrefixOf(OwnPid(), stem, hidden);
 }
 
 void WatchWorkFile(const std::filesystem::path& path) {

@@ -165,6 +165,10 @@ std::int32_t GetFileAttributesNative(const TFile& file) {
   return static_cast<std::int32_t>(info.dwFileAttributes & kDosAttributes);
 }
 
+bool SetNewFileAttributes(const TFile& file, std::int32_t attributes) {
+  return SetFileAttributesNative(file, attributes);
+}
+
 // Windows keeps the attributes beside the rest of the status, not in it.
 std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus&) {
   return GetFileAttributesNative(file);

@@ -47,6 +47,7 @@ TOpenRequest RequestFor(TFile::TMode mode) {
     case TFile::TMode::kReadWrite:
       return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING};
     case TFile::TMode::kCreateNew:
+    case TFile::TMode::kCreateNewOrdinary:
       return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW};
   }
   return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
@@ -256,6 +257,16 @@ bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   TUniqueHandle handle(win32::OpenForQuery(path));
   if (!handle.Valid()) return FailWithLastError();
   return StatusOfHandle(handle.Get(), status);
+}
+
+bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status) {
+  std::error_code error;
+  if (std::filesystem::is_symlink(path, error)) {
+    status = TFileStatus{};
+    status.IsLink = true;
+    return true;
+  }
+  return GetFileStatus(path, status);
 }
 
 bool GetFileStatus(const TFile& file, TFileStatus& status) {

@@ -81,8 +81,9 @@ bool TFolderHandle::Sync() const {
   return true;
 }
 
+// Windows files carry no permissions to choose between.
 bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
-                      std::string& name, int* error) {
+                      std::string& name, int* error, TWorkFileAccess) {
   // CreateUniqueFile makes the file with CREATE_NEW and watches it.
   const std::filesystem::path path = CreateUniqueFile(folder.Path(), prefix);
   if (path.empty() || !file.Open(path, TFile::TMode::kReadWrite, error)) {
@@ -101,6 +102,15 @@ TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return TNameKind::kLink;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return TNameKind::kOther;
   return TNameKind::kFile;
+}
+
+TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name) {
+  TFile none;
+  return TakePermissionsIn(folder, name, none);
+}
+
+bool PlaceNewFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to) {
+  return RenameFileNative(folder.Path() / from, folder.Path() / to);
 }
 
 bool ReplaceFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to) {

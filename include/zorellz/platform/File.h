@@ -39,6 +39,7 @@ class TFile {
     kCreateTruncate,  // create or truncate, read and write
     kReadWrite,       // existing file, read and write
     kCreateNew,       // a new file only, never through a link; private to its owner
+    kCreateNewOrdinary,  // as kCreateNew, with the permissions of an ordinary new file
   };
 
   TFile() = default;
@@ -124,10 +125,14 @@ struct TFileStatus {
   // DosDateOf in DosTime.h).
   std::int64_t ModifiedTime = 0;
   std::uint32_t Mode = 0;  // the type and permission bits on POSIX; 0 on Windows
+  bool IsLink = false;     // from GetLinkStatus only; nothing else is then filled in
 };
 // False when nothing (or a dangling link) is there.
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status);
 bool GetFileStatus(const TFile& file, TFileStatus& status);
+// The same without following a link where the path ends: a link gives
+// IsLink, whatever it leads to.
+bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status);
 
 // True for an existing file that is not a folder.
 bool FileExists(const std::filesystem::path& path);
