@@ -1,6 +1,8 @@
 #include "archive/engine/CopyBytes.h"
 
 #include <algorithm>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,7 +22,9 @@ void Report(const TLZCopyOptions& options, bool on_write, std::size_t count) {
 
 std::int64_t LZCopyBytes(TFile& source, TFile* target, std::int64_t count,
                          const TLZCopyOptions& options) {
-  std::vector<std::uint8_t> buffer(kLZCopyBlockSize);
+  // Not cleared first: every byte used is read into it.
+  const auto block = std::make_unique_for_overwrite<std::uint8_t[]>(kLZCopyBlockSize);
+  const std::span<std::uint8_t> buffer(block.get(), kLZCopyBlockSize);
   if (options.CRC != nullptr) InitCRC32(*options.CRC);
   std::int64_t copied = 0;
   while (count < 0 || copied < count) {

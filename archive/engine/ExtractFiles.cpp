@@ -355,7 +355,8 @@ struct TInFlight {
   std::int64_t Data = 0;           // the file position of its data
   std::int64_t CreateFailure = 0;  // CreatePending's answer
   TPendingFile Pending;
-  // Filled by the worker.
+  // Filled by the worker of a compressed entry (a stored one is copied in
+  // its turn by the calling thread).
   std::future<void> Decoded;
   std::vector<std::int32_t> Progress;  // the byte counts it reported, in order
   std::int64_t Written = 0;
@@ -418,7 +419,8 @@ class TParallelPass {
     if (Writes(entry->Decision) && complete) {
       entry->CreateFailure = CreatePending(extraction_, item, entry->Pending,
                                            entry->Decision == TDecision::kWriteFree);
-      if (entry->CreateFailure == 0) Submit(*entry);
+      // A stored entry is only copied: handing it to a worker costs more.
+      if (entry->CreateFailure == 0 && item.Compressed != 0) Submit(*entry);
     }
     const bool go_on = entry->Decision != TDecision::kAbort;
     targets_.insert(item.TargetPath);
@@ -437,11 +439,8 @@ class TParallelPass {
                           kInOutReadPastEnd);
       }
       TFile& output = entry.Pending.File();
-      entry.Written = item.Compressed != 0
-                          ? LZDecodeStream(local, item.Method, archive, item.CompressedSize,
-                                           &output, entry.CRC, item.UncompressedSize)
-                          : LZCopyBlockCRC(local, archive, &output, item.CompressedSize,
-                                           LZProgressOnWrite, &entry.CRC);
+      entry.Written = LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output,
+                                     entry.CRC, item.UncompressedSize);
     });
   }
 
@@ -480,8 +479,12 @@ class TParallelPass {
     LZReport(extraction_.Report, entry.Record, kLZReportFileBegins);
     TLZContext& context = extraction_.Context;
     context.Progress = extraction_.Report;
-    entry.Decoded.get();  // a worker's exception goes on from here
-    LZReplayProgress(context, entry.Progress);
+    if (!entry.Decoded.valid()) {
+      entry.Written = WriteData(extraction_, item, entry.Pending.File(), entry.CRC);
+    } else {
+      entry.Decoded.get();  // a worker's exception goes on from here
+      LZReplayProgress(context, entry.Progress);
+    }
     return FinishEntry(extraction_, item, entry.Record, entry.Pending, entry.Written, entry.CRC);
   }
 

@@ -9,8 +9,11 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
+#include <optional>
+#include <string>
 
 #include "platform/posix/Descriptor.h"
 
@@ -117,6 +120,24 @@ bool DosTimes(std::int32_t dos, struct timespec (&times)[2]) {
   return true;
 }
 
+struct TLastConversion {
+  bool Known = false;
+  std::int32_t Dos = 0;
+  std::optional<std::string> Zone;  // TZ as it was then; none when unset
+  std::time_t Time = 0;
+
+  bool Matches(std::int32_t dos, const char* zone) const {
+    return Known && Dos == dos && Zone.has_value() == (zone != nullptr) &&
+           (zone == nullptr || *Zone == zone);
+  }
+  void Keep(std::int32_t dos, const char* zone, std::time_t time) {
+    Known = true;
+    Dos = dos;
+    Zone = zone != nullptr ? std::optional<std::string>(zone) : std::nullopt;
+    Time = time;
+  }
+};
+
 }  // namespace
 
 std::int32_t TimeToDosDateTime(std::time_t time) {
@@ -154,9 +175,18 @@ bool DosDateTimeToTime(std::int32_t dos, std::time_t& time) {
   local.tm_sec = f.Second;
   local.tm_isdst = -1;  // let the time zone decide whether summer time applies
   std::unique_lock<std::mutex> zone(TimeZoneLock());
+  // The C library looks at the zone's file again on every conversion, and
+  // the files of an archive often share one date: the last answer is kept
+  // for as long as the zone named in the environment stays the same.
+  static TLastConversion last;
+  const char* named = std::getenv("TZ");
+  if (last.Matches(dos, named)) {
+    time = last.Time;
+    return true;
+  }
   const std::time_t result = std::mktime(&local);
-  zone.unlock();
   if (result == static_cast<std::time_t>(-1)) return false;
+  last.Keep(dos, named, result);
   time = result;
   return true;
 }
