@@ -1,6 +1,8 @@
 #include "archive/engine/CodecIO.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -145,6 +147,34 @@ TLZByteSink FileSink(TFile& file) {
   return [&file](const std::uint8_t* data, std::size_t count) { file.Write(data, count); };
 }
 
+// Gathers what a decoder hands over a few kilobytes at a time into writes
+// of kLZCopyBlockSize, so that a small file takes one.  Flush before the
+// file is used otherwise; what is not flushed is dropped.
+class TGatheredSink {
+ public:
+  explicit TGatheredSink(TFile& file) : file_(file) {}
+
+  void Write(const std::uint8_t* data, std::size_t count) {
+    if (held_ + count > kLZCopyBlockSize) Flush();
+    if (count >= kLZCopyBlockSize) {
+      file_.Write(data, count);
+      return;
+    }
+    if (buffer_ == nullptr) buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kLZCopyBlockSize);
+    std::copy_n(data, count, buffer_.get() + held_);
+    held_ += count;
+  }
+  void Flush() {
+    if (held_ > 0) file_.Write(buffer_.get(), held_);
+    held_ = 0;
+  }
+
+ private:
+  TFile& file_;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t held_ = 0;
+};
+
 std::int64_t EncodeLZSS(TLZSSCodec& lzss, TLZStream& stream) {
   if (!lzss.Initialised()) return kLZNoFile;
   stream.BindLZSS(lzss);
@@ -215,7 +245,11 @@ std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& inp
                             std::int64_t compressed_size, TFile* output, std::uint32_t& crc,
                             std::int64_t output_limit) {
   InitCRC32(crc);
-  const TLZByteSink sink = output != nullptr ? FileSink(*output) : TLZByteSink();
+  std::optional<TGatheredSink> gathered;
+  if (output != nullptr) gathered.emplace(*output);
+  const TLZByteSink sink = [&gathered](const std::uint8_t* data, std::size_t count) {
+    gathered->Write(data, count);
+  };
   TLZStream stream(context, FileReader(input), output != nullptr ? &sink : nullptr,
                    TLZProgressSide::kWrites, std::max<std::int64_t>(0, compressed_size), &crc,
                    output_limit);
@@ -225,6 +259,7 @@ std::int64_t LZDecodeStream(TLZContext& context, std::uint8_t method, TFile& inp
   } catch (const TLZPastOutputLimit&) {
     result = kLZCRCMismatch;
   }
+  if (gathered) gathered->Flush();
   crc = FinalCRC32(crc);
   return result;
 }
