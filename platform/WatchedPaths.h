@@ -15,7 +15,9 @@ namespace zorellz {
 template <typename Char, std::size_t kLongest>
 class TWatchedPaths {
  public:
-  TWatchedPaths() = default;
+  // Constant: a table in static storage is zero pages until used, with no
+  // work at start-up.
+  constexpr TWatchedPaths() = default;
 
   // False when the path is too long or the table is full: the file is then
   // left to the reclaiming of stale work files.
@@ -59,7 +61,7 @@ class TWatchedPaths {
   enum : int { kFree, kBusy, kHeld };
   struct TSlot {
     std::atomic<int> State{kFree};
-    Char Path[kLongest];  // never cleared whole: 256 long paths are megabytes
+    Char Path[kLongest]{};  // zero pages until written: never cleared whole at run time
   };
   std::mutex writers_;
   std::array<TSlot, 256> slots_;

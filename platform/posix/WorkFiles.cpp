@@ -17,7 +17,7 @@
 namespace zorellz {
 namespace {
 
-TWatchedPaths<char, PATH_MAX> watched;
+constinit TWatchedPaths<char, PATH_MAX> watched;
 
 bool IsWorkFileName(const std::filesystem::path& path) {
   return WorkFileOwner(path.filename().native()) > 0;
