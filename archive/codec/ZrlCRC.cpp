@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "archive/codec/CRCFold.h"
 #include "zorellz/platform/File.h"
 
 namespace zorellz {
@@ -52,6 +53,8 @@ constexpr std::uint32_t kPolynomial = 0xEDB88320;
 constexpr std::uint32_t kRegisterStart = 0xFFFFFFFF;
 constexpr std::size_t kFileBufferSize = 64000;
 constexpr int kSliceCount = 16;
+// Below this the tables are as fast as setting up the multiplications.
+constexpr std::size_t kShortestFolded = 64;
 
 using TSliceTables = std::array<std::array<std::uint32_t, 256>, kSliceCount>;
 
@@ -132,7 +135,14 @@ std::uint32_t* UpdateCRC32(std::uint32_t& crc, const void* data, std::uint16_t c
 }
 
 std::uint32_t* UpdateCRC32(std::uint32_t& crc, const void* data, std::size_t count) {
-  if (count > 0) crc = UpdateSliced(crc, static_cast<const std::uint8_t*>(data), count);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  if (count >= kShortestFolded && FoldedCRC32Available()) {
+    const std::size_t folded = count & ~std::size_t{15};
+    crc = UpdateFoldedCRC32(crc, bytes, folded);
+    bytes += folded;
+    count -= folded;
+  }
+  if (count > 0) crc = UpdateSliced(crc, bytes, count);
   return &crc;
 }
 
