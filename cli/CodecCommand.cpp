@@ -1,7 +1,8 @@
 // zorellz codec encode|decode --method METHOD INPUT OUTPUT: one raw codec
 // stream (no header) from INPUT to OUTPUT, either of which may be "-" for
 // standard input or output.  OUTPUT is written beside its final place and
-// replaces it only once the whole stream is in.
+// replaces it only once the whole stream is in; as with the system's copy
+// tools, it is flushed to the device only when --sync asks for it.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -91,6 +92,7 @@ struct TCodecRequest {
   std::string Method;
   std::string Input;
   std::string Output;
+  bool Sync = false;
   TReporting Reporting;
 };
 
@@ -129,6 +131,7 @@ void RunCodec(const TCodecRequest& request) {
     FailCommand(request.Output,
                 "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
   }
+  output.SetSync(request.Sync);
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
@@ -162,6 +165,8 @@ void RegisterCodecCommand(CLI::App& app) {
   command->add_option("INPUT", request->Input, "File to read, - for standard input")->required();
   command->add_option("OUTPUT", request->Output, "File to write, - for standard output")
       ->required();
+  command->add_flag("--sync", request->Sync,
+                    "Make OUTPUT durable on the device before the command ends");
   AddReportingOptions(*command, request->Reporting, "Print nothing but errors (the default)",
                       "A line with the sizes read and written");
   command->callback([request] { RunCodec(*request); });
