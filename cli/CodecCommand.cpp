@@ -18,6 +18,7 @@
 #include "cli/Streams.h"
 #include "cli/Usage.h"
 #include "platform/PendingFile.h"
+#include "platform/System.h"
 #include "zorellz/codec/ZrlCodec.h"
 #include "zorellz/codec/ZrlErrors.h"
 #include "zorellz/codec/ZrlLZH.h"
@@ -52,11 +53,22 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direc
   }
 }
 
-// The adaptive Huffman LZ codec works on the files itself.  A stream that
-// ends before its end code fails the command, as does a lack of memory.
+// Below this size a second thread costs more than it saves.
+constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
+
+// The adaptive Huffman LZ codec works on the files itself, compressing on
+// two threads when there is a core for each.  A stream that ends before its
+// end code fails the command, as does a lack of memory.
+std::int64_t CompressLZH(TFile& input, TFile& output) {
+  if (AvailableCores() > 1 && input.Size() >= kPipelinedLZHInput) {
+    return LZHCompressPipelined(input, output);
+  }
+  return LZHCompress(input, output);
+}
+
 void CodeLZH(TLZCodecSet&, TFile& input, TFile& output, TDirection direction) {
   const std::int64_t result =
-      direction == TDirection::kEncode ? LZHCompress(input, output) : LZHDecompress(input, output);
+      direction == TDirection::kEncode ? CompressLZH(input, output) : LZHDecompress(input, output);
   if (result == kLZHTruncated) {
     FailCommand(input.Path().string(), "compressed data ends before its end code");
   }
