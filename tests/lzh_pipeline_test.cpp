@@ -1,8 +1,11 @@
 // LZH compression on two threads against the one-thread compressor: the
 // same stream, the same calls of the functions and hooks, all on the
 // calling thread, and failures that end both threads.
+#include "zorellz/codec/ZrlLZH.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <set>
@@ -13,7 +16,6 @@
 
 #include "tests/LzhMemory.h"
 #include "tests/TestSupport.h"
-#include "zorellz/codec/ZrlLZH.h"
 
 namespace zorellz {
 namespace {
