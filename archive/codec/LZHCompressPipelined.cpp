@@ -211,6 +211,8 @@ std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc&
     // No second thread to be had: one does both parts.
     memory.reset();
     return LZHCompress(read, write, hooks);
+  } catch (const std::bad_alloc&) {
+    return kLZHOutOfMemory;
   }
   TLZHBitWriter bits(write, hooks.Write, memory->Output);
   TLZHSymbolCoder coder(memory->Model, bits);
