@@ -1,7 +1,8 @@
 // zorellz codec encode|decode --method METHOD INPUT OUTPUT: one raw codec
 // stream (no header) from INPUT to OUTPUT, either of which may be "-" for
 // standard input or output.  OUTPUT is written beside its final place and
-// replaces it only once the whole stream is in.
+// replaces it only once the whole stream is in; as with the system's copy
+// tools, it is flushed to the device only when --sync asks for it.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "cli/Streams.h"
 #include "cli/Usage.h"
 #include "platform/PendingFile.h"
+#include "platform/System.h"
 #include "zorellz/codec/ZrlCodec.h"
 #include "zorellz/codec/ZrlErrors.h"
 #include "zorellz/codec/ZrlLZH.h"
@@ -51,11 +53,22 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direc
   }
 }
 
-// The adaptive Huffman LZ codec works on the files itself.  A stream that
-// ends before its end code fails the command, as does a lack of memory.
+// Below this size a second thread costs more than it saves.
+constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
+
+// The adaptive Huffman LZ codec works on the files itself, compressing on
+// two threads when there is a core for each.  A stream that ends before its
+// end code fails the command, as does a lack of memory.
+std::int64_t CompressLZH(TFile& input, TFile& output) {
+  if (AvailableCores() > 1 && input.Size() >= kPipelinedLZHInput) {
+    return LZHCompressPipelined(input, output);
+  }
+  return LZHCompress(input, output);
+}
+
 void CodeLZH(TLZCodecSet&, TFile& input, TFile& output, TDirection direction) {
   const std::int64_t result =
-      direction == TDirection::kEncode ? LZHCompress(input, output) : LZHDecompress(input, output);
+      direction == TDirection::kEncode ? CompressLZH(input, output) : LZHDecompress(input, output);
   if (result == kLZHTruncated) {
     FailCommand(input.Path().string(), "compressed data ends before its end code");
   }
@@ -91,6 +104,7 @@ struct TCodecRequest {
   std::string Method;
   std::string Input;
   std::string Output;
+  bool Sync = false;
   TReporting Reporting;
 };
 
@@ -129,6 +143,7 @@ void RunCodec(const TCodecRequest& request) {
     FailCommand(request.Output,
                 "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
   }
+  output.SetSync(request.Sync);
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
@@ -162,6 +177,8 @@ void RegisterCodecCommand(CLI::App& app) {
   command->add_option("INPUT", request->Input, "File to read, - for standard input")->required();
   command->add_option("OUTPUT", request->Output, "File to write, - for standard output")
       ->required();
+  command->add_flag("--sync", request->Sync,
+                    "Make OUTPUT durable on the device before the command ends");
   AddReportingOptions(*command, request->Reporting, "Print nothing but errors (the default)",
                       "A line with the sizes read and written");
   command->callback([request] { RunCodec(*request); });

@@ -65,7 +65,7 @@ file(GLOB ZORELLZ_ENGINE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/archive
 file(GLOB ZORELLZ_COMPONENT_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/archive/component/*.cpp)
 
 zorellz_add_layer(platform)
-zorellz_add_layer(codec zorellz_platform)
+zorellz_add_layer(codec zorellz_platform Threads::Threads)
 zorellz_add_layer(engine zorellz_codec Threads::Threads)
 zorellz_add_layer(component zorellz_engine)
 

@@ -1,7 +1,7 @@
 // Any bytes through the adaptive Huffman LZ encoder and back: the decoder
 // must give the input again, the stream must not depend on how the input was
-// split into reads, and for inputs the model codes quickly it must be the
-// model's stream.
+// split into reads nor on the number of threads, and for inputs the model
+// codes quickly it must be the model's stream.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::size_t piece = size == 0 ? 1 : 1 + data[0] % 61;
   Check(RunLZHOverMemory(zorellz::LZHCompress, data, size, piece).Output == packed.Output);
+  Check(RunLZHOverMemory(zorellz::LZHCompressPipelined, data, size, piece).Output == packed.Output);
   const auto back =
       RunLZHOverMemory(zorellz::LZHDecompress, packed.Output.data(), packed.Output.size(), piece);
   Check(back.Result == static_cast<std::int64_t>(size));

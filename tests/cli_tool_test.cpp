@@ -215,6 +215,9 @@ TEST_F(Cli, CodecRoundTripsThroughFilesAndPipes) {
       Run(0, {"codec", "decode", "--method", method, F("packed"), F("unpacked")});
       EXPECT_TRUE(SameFile(input, F("unpacked"))) << method << " " << input;
     }
+    // Made durable on request, with the same bytes.
+    Run(0, {"codec", "decode", "--sync", "--method", method, F("packed"), F("synced")});
+    EXPECT_TRUE(SameFile(F("unpacked"), F("synced"))) << method;
     // Standard input to standard output, both ways.
     TToolOptions piped;
     piped.Input = ReadText(kCorpus + "/alice29.txt");

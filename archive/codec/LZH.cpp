@@ -46,12 +46,20 @@ std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
   return LZHCompress(read, write, TLZHProgressHooks(ProcessHooks()));
 }
 
+std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+  return LZHCompressPipelined(read, write, TLZHProgressHooks(ProcessHooks()));
+}
+
 std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
   return LZHDecompress(read, write, TLZHProgressHooks(ProcessHooks()));
 }
 
 std::int64_t LZHCompress(TFile& input, TFile& output) {
   return LZHCompress(FileReader(input), FileWriter(output));
+}
+
+std::int64_t LZHCompressPipelined(TFile& input, TFile& output) {
+  return LZHCompressPipelined(FileReader(input), FileWriter(output));
 }
 
 std::int64_t LZHDecompress(TFile& input, TFile& output) {

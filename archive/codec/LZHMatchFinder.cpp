@@ -18,6 +18,12 @@ void Prefetch(const void* address) {
 #endif
 }
 
+std::uint16_t Load16(const std::uint8_t* bytes) {
+  std::uint16_t value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
 std::uint64_t Load64(const std::uint8_t* bytes) {
   std::uint64_t value;
   std::memcpy(&value, bytes, sizeof value);
@@ -92,7 +98,12 @@ TLZHMatch TLZHMatchFinder::Search(int pos, int fill, int limit, int short_limit,
     if (distance < 0) distance += W;
     // A match never reaches the position it starts from.
     const int reach = std::min(longest, distance);
-    if (reach <= best_length || here[best_length] != window_[c + best_length]) return true;
+    // A longer match also agrees at the best length's last byte and the one
+    // after it: one test rejects most candidates.
+    if (reach <= best_length ||
+        Load16(here + best_length - 1) != Load16(window_ + c + best_length - 1)) {
+      return true;
+    }
     const int length = CommonLength(here, window_ + c, reach);
     const int value = distance - length;
     if (length > best_length && value <= kLZHLargestValue &&

@@ -1,0 +1,181 @@
+// Internal to the adaptive Huffman LZ codec: the compressor split in two.
+// The parse turns the input into tokens (literals and matches) and depends on
+// the input alone, never on the adaptive model; the symbol coder codes the
+// tokens in order.  So the parse may run ahead of the coding on another
+// thread and the stream stays the same, bit for bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/codec/LZHBitIO.h"
+#include "archive/codec/LZHMatchFinder.h"
+#include "archive/codec/LZHModel.h"
+#include "archive/codec/LZHStream.h"
+
+namespace zorellz {
+
+// One symbol to code: bits 0-9 the symbol, bits 10-13 the count of raw
+// distance bits that follow it, from bit 16 those bits.
+using TLZHToken = std::uint32_t;
+
+inline TLZHToken LZHMatchToken(const TLZHMatch& match) {
+  int k = 0;
+  while (kLZHClasses[k].Upper < match.Value) ++k;
+  const int symbol = kLZHFirstMatchSymbol + k * kLZHMatchLengths + match.Length - kLZHMinMatch;
+  return static_cast<TLZHToken>(symbol | (kLZHClasses[k].Bits << 10) |
+                                ((match.Value - kLZHClasses[k].Base) << 16));
+}
+
+// Codes tokens into the bit stream, updating the model as it goes.
+class TLZHSymbolCoder {
+ public:
+  TLZHSymbolCoder(TLZHModel& model, TLZHBitWriter& bits) : model_(model), bits_(bits) {}
+  void Put(TLZHToken token) {
+    model_.Update(static_cast<int>(token & 0x3FF), code_);
+    bits_.PutCode(code_);
+    const int raw = static_cast<int>((token >> 10) & 0xF);
+    if (raw != 0) bits_.PutRaw(token >> 16, raw);
+  }
+
+ private:
+  TLZHModel& model_;
+  TLZHBitWriter& bits_;
+  TLZHCode code_;
+};
+
+// The uncompressed input, one chunk at a time.  A chunk is read as soon as
+// the previous one is used up; a chunk short of full is the last one.
+class TLZHPlainSource {
+ public:
+  TLZHPlainSource(const TLZHReadFunc& read, const TLZHProgressHook& report, std::uint8_t* chunk)
+      : read_(read), report_(report), chunk_(chunk) {
+    Refill();
+  }
+  bool Remains() const { return position_ < count_; }
+  std::uint8_t Take() {
+    const std::uint8_t byte = chunk_[position_++];
+    if (position_ == kLZHPlainChunk) Refill();
+    return byte;
+  }
+
+ private:
+  void Refill() {
+    count_ = LZHFillChunk(read_, chunk_, kLZHPlainChunk);
+    position_ = 0;
+    LZHReport(report_, count_, false);
+  }
+
+  const TLZHReadFunc& read_;
+  const TLZHProgressHook& report_;
+  std::uint8_t* chunk_;
+  std::size_t position_ = 0;
+  std::size_t count_ = 0;
+};
+
+// Parses the bytes of a `Source` (Remains, Take) into the tokens of one
+// stream, the end code last, handed to a `Sink` (Put).
+template <typename Source, typename Sink>
+class TLZHParser {
+ public:
+  TLZHParser(TLZHMatchFinder& finder, Source& source, Sink& sink)
+      : finder_(finder), source_(source), sink_(sink) {}
+
+  void Run() {
+    if (StartLiterals()) {
+      FillLookahead();
+      ParseWindow();
+    }
+    sink_.Put(kLZHEndSymbol);
+  }
+
+ private:
+  static constexpr int W = kLZHWindowSize;
+  static constexpr int kLiteralStart = 3;  // the first bytes go out as literals
+  static constexpr int kLookahead = 64;
+  static constexpr std::uint8_t kLargestTextByte = 0x7F;
+
+  struct TSearchLimits {
+    int Next;   // candidates at the position after the current one
+    int Here;   // candidates at the current position
+    int Short;  // largest value of a 3-byte match
+  };
+  static constexpr TSearchLimits kTextLimits = {50, 1000, 1359};
+  static constexpr TSearchLimits kBinaryLimits = {20, 200, 5455};
+
+  // False when the input ends within the first three bytes.
+  bool StartLiterals() {
+    for (int position = 0; position < kLiteralStart; ++position) {
+      if (!source_.Remains()) return false;
+      const std::uint8_t byte = source_.Take();
+      sink_.Put(byte);
+      finder_.Store(position, byte);
+    }
+    return true;
+  }
+
+  // The look-ahead's bytes decide once and for all whether this is text.
+  void FillLookahead() {
+    bool binary = false;
+    fill_ = kLiteralStart;
+    for (int n = 0; n < kLookahead && source_.Remains(); ++n) {
+      const std::uint8_t byte = source_.Take();
+      binary |= byte > kLargestTextByte;
+      finder_.Store(fill_++, byte);
+    }
+    limits_ = binary ? kBinaryLimits : kTextLimits;
+  }
+
+  // One step per window position: the position three bytes back enters the
+  // chains (its three bytes being known by now), the current position is
+  // parsed unless a match covers it, and the next input byte takes the
+  // oldest position's place.
+  void ParseWindow() {
+    while (cur_ != fill_) {
+      if (wrapped_) finder_.RemoveOldest(fill_);
+      finder_.Insert(ins_);
+      if (covered_ > 0) {
+        --covered_;
+      } else {
+        covered_ = ParseAt(cur_) - 1;
+      }
+      cur_ = Next(cur_);
+      ins_ = Next(ins_);
+      if (source_.Remains()) {
+        finder_.Store(fill_, source_.Take());
+        fill_ = Next(fill_);
+        if (fill_ == 0) wrapped_ = true;
+      } else {
+        // The last byte's step still drops the oldest string; no step after.
+        wrapped_ = false;
+      }
+    }
+  }
+
+  static int Next(int position) { return position + 1 == W ? 0 : position + 1; }
+
+  // Puts the literal or the match at `position`; returns how many bytes
+  // that took.  A match found here goes out unless the next position has a
+  // longer one.
+  int ParseAt(int position) {
+    const TLZHMatch match = finder_.Find(position, fill_, limits_.Here, limits_.Short);
+    if (match.Length == 0 || finder_.FindsLonger(position + 1, fill_, limits_.Next, match.Length)) {
+      sink_.Put(finder_.At(position));
+      return 1;
+    }
+    sink_.Put(LZHMatchToken(match));
+    return match.Length;
+  }
+
+  TLZHMatchFinder& finder_;
+  Source& source_;
+  Sink& sink_;
+  TSearchLimits limits_ = kTextLimits;
+  int cur_ = kLiteralStart;  // the position to parse next
+  int ins_ = 0;              // the position to enter the chains next
+  int fill_ = 0;             // where the next input byte goes
+  bool wrapped_ = false;     // the next input byte replaces an older one
+  int covered_ = 0;          // positions still covered by the last match
+};
+
+}  // namespace zorellz
