@@ -309,6 +309,7 @@ void ReadOpenInput(TLZBuildEntry& entry, TFile& input, const TFileStatus& status
     entry.Bytes = std::move(bytes);
     return;
   }
+  input.AdviseSequential();  // read twice from start to end: CRC, then data
   entry.CRC = GetFileCRC32(input);
   entry.Version = StoredVersion(GetFileVersionString(input, "FileVersion"));
   input.Seek(0);

@@ -263,6 +263,12 @@ void TFile::Truncate() {
   }
 }
 
+void TFile::AdviseSequential() {
+#ifdef POSIX_FADV_SEQUENTIAL
+  posix_fadvise(handle_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+}
+
 void TFile::Sync() {
   CountSyncCall();
   if (fsync(handle_) != 0) Fail("cannot flush", kInOutWriteFailed);

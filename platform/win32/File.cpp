@@ -159,6 +159,9 @@ bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode m
   return Open(folder.Path() / name, mode, error);
 }
 
+// Windows reads ahead on its own once reads follow one another.
+void TFile::AdviseSequential() {}
+
 void TFile::Close() {
   if (handle_ != kNoHandle) CloseHandle(std::exchange(handle_, kNoHandle));
 }

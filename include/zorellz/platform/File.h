@@ -86,6 +86,9 @@ class TFile {
   void Truncate();
   // Flushes written data to the device.
   void Sync();
+  // Tells the system that the file is read from start to end (read-ahead);
+  // only advice, so it cannot fail.
+  void AdviseSequential();
   // The system's handle (a descriptor on POSIX), for the platform layer.
   THandle Native() const {
     return handle_;
