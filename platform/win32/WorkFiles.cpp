@@ -12,7 +12,7 @@ namespace zorellz {
 namespace {
 
 // Long paths (\\?\ prefix) reach 32,767 characters.
-constinit TWatchedPaths<wchar_t, 32768> watched;
+TWatchedPaths<wchar_t, 32768> watched;
 
 bool IsWorkFileName(const std::filesystem::path& path) {
   return WorkFileOwner(path.filename().string()) > 0;
