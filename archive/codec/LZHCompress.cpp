@@ -1,5 +1,4 @@
 #include <memory>
-#include <new>
 
 #include "archive/codec/LZHBitIO.h"
 #include "archive/codec/LZHMatchFinder.h"
@@ -22,12 +21,8 @@ struct TWorkingMemory {
 
 std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
                          const TLZHProgressHooks& hooks) {
-  std::unique_ptr<TWorkingMemory> memory;
-  try {
-    memory = std::make_unique<TWorkingMemory>();
-  } catch (const std::bad_alloc&) {
-    return kLZHOutOfMemory;
-  }
+  const std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory>();
+  if (memory == nullptr) return kLZHOutOfMemory;
   TLZHPlainSource source(read, hooks.Read, memory->Input);
   TLZHBitWriter bits(write, hooks.Write, memory->Output);
   TLZHSymbolCoder coder(memory->Model, bits);

@@ -198,12 +198,8 @@ void ReadAndCode(TPipe& pipe, const TLZHReadFunc& read, const TLZHProgressHook& 
 
 std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc& write,
                                   const TLZHProgressHooks& hooks) {
-  std::unique_ptr<TWorkingMemory> memory;
-  try {
-    memory = std::make_unique<TWorkingMemory>();
-  } catch (const std::bad_alloc&) {
-    return kLZHOutOfMemory;
-  }
+  std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory>();
+  if (memory == nullptr) return kLZHOutOfMemory;
   std::optional<THelper> helper;
   try {
     helper.emplace(memory->Pipe, memory->Finder);

@@ -1,6 +1,5 @@
 #include <cstring>
 #include <memory>
-#include <new>
 
 #include "archive/codec/LZHBitIO.h"
 #include "archive/codec/LZHDecodeTable.h"
@@ -112,12 +111,8 @@ class TDecoder {
 
 std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
                            const TLZHProgressHooks& hooks) {
-  std::unique_ptr<TWorkingMemory> memory;
-  try {
-    memory = std::make_unique<TWorkingMemory>();
-  } catch (const std::bad_alloc&) {
-    return kLZHOutOfMemory;
-  }
+  const std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory>();
+  if (memory == nullptr) return kLZHOutOfMemory;
   return TDecoder(*memory, read, write, hooks).Run();
 }
 

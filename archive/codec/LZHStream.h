@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 
 #include "zorellz/codec/ZrlLZH.h"
 
@@ -16,6 +18,17 @@ inline constexpr std::size_t kLZHPackedChunk = 2 * kLZHPackedWords;
 // Calls `read` until `size` bytes are in `buffer` or it returns 0; returns
 // how many bytes arrived.
 std::size_t LZHFillChunk(const TLZHReadFunc& read, std::uint8_t* buffer, std::size_t size);
+
+// A coder's working memory, or null when there is not enough of it (the
+// coder then answers kLZHOutOfMemory).
+template <typename Memory>
+std::unique_ptr<Memory> LZHAllocate() {
+  try {
+    return std::make_unique<Memory>();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 // Tells a hook, when there is one, about `count` bytes.
 inline void LZHReport(const TLZHProgressHook& hook, std::size_t count, bool decompressing) {
