@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -148,6 +149,31 @@ TEST(File, OpenRefusesFoldersAndMissingFiles) {
   EXPECT_FALSE(file.IsOpen());
   EXPECT_FALSE(file.Open(dir.File("missing"), TFile::TMode::kReadWrite, &error));
   EXPECT_EQ(error, ENOENT);
+}
+
+// The position is kept by the file object; it must stay what the system
+// says through reads that end early, writes, seeks and truncation.
+TEST(File, PositionFollowsEveryMove) {
+  TScratchDir dir;
+  TFile file;
+  ASSERT_TRUE(file.Open(dir.File("p.bin"), TFile::TMode::kCreateTruncate));
+  file.Write("abcdef", 6);
+  EXPECT_EQ(file.Position(), 6);
+  ASSERT_TRUE(file.Seek(2));
+  file.Truncate();
+  EXPECT_EQ(file.Size(), 2);
+  char buffer[8];
+  ASSERT_TRUE(file.Seek(0));
+  EXPECT_EQ(file.Read(buffer, sizeof buffer), 2u);  // ends early
+  EXPECT_EQ(file.Position(), 2);
+  file.Write("xy", 2);
+  ASSERT_TRUE(file.Seek(1));
+  ASSERT_TRUE(file.Seek(1));  // to where it is
+  EXPECT_EQ(file.Read(buffer, 3), 3u);
+  EXPECT_EQ(std::string(buffer, 3), "bxy");
+  EXPECT_EQ(file.Position(), 4);
+  file.Close();
+  EXPECT_EQ(ReadFileBytes(dir.File("p.bin")), TBytes({'a', 'b', 'x', 'y'}));
 }
 
 #ifdef _WIN32
@@ -286,6 +312,31 @@ TEST(DosTime, RoundTripsEvenSeconds) {
   // An odd second falls to the even one below it.
   EXPECT_EQ(TimeToDosDateTime(time + 1), dos);
 }
+
+#ifndef _WIN32
+// Conversions of one date are kept, but only while the zone stays the same.
+TEST(DosTime, SameDateInAnotherZoneIsConvertedAgain) {
+  const char* saved = std::getenv("TZ");
+  const std::optional<std::string> previous =
+      saved != nullptr ? std::optional<std::string>(saved) : std::nullopt;
+  const std::int32_t dos = static_cast<std::int32_t>((41u << 25) | (6u << 21) | (15u << 16));
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  std::time_t in_utc = 0;
+  ASSERT_TRUE(DosDateTimeToTime(dos, in_utc));
+  setenv("TZ", "XYZ-3", 1);  // three hours ahead of UTC
+  tzset();
+  std::time_t ahead = 0;
+  ASSERT_TRUE(DosDateTimeToTime(dos, ahead));
+  if (previous) {
+    setenv("TZ", previous->c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+  EXPECT_EQ(in_utc - ahead, 3 * 3600);
+}
+#endif
 
 TEST(DosTime, ClampsToTheDosRange) {
   EXPECT_EQ(TimeToDosDateTime(0), kDosEpoch);  // 1970
@@ -539,6 +590,44 @@ TEST(PendingFile, NewTargetAndFailures) {
   EXPECT_NE(error, 0);
   EXPECT_EQ(FolderEntryCount(dir.Path()), 2u);
 }
+
+#ifndef _WIN32
+// A target found free takes the work file's name without a look at it; if
+// something took the name meanwhile, a file is replaced as usual and a link
+// is not replaced at all.
+TEST(PendingFile, FreeTargetTakenMeanwhile) {
+  TScratchDir dir;
+  const auto folder = std::make_shared<TFolderHandle>();
+  ASSERT_TRUE(folder->Open(dir.Path()));
+  const auto write_free = [&](TPendingFile& pending, const std::string& name) {
+    pending.ExpectFreeTarget();
+    ASSERT_TRUE(pending.Create(folder, name));
+    pending.File().Write("new", 3);
+  };
+  TPendingFile free;
+  write_free(free, "free.txt");
+  ASSERT_TRUE(free.Commit());
+  struct stat status;
+  ASSERT_EQ(stat(dir.File("free.txt").c_str(), &status), 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(status.st_mode & 07777, 0666u & ~mask);
+
+  TPendingFile raced;
+  write_free(raced, "raced.txt");
+  WriteFileBytes(dir.File("raced.txt"), {1});
+  ASSERT_TRUE(raced.Commit());
+  EXPECT_EQ(ReadFileBytes(dir.File("raced.txt")), TBytes({'n', 'e', 'w'}));
+
+  TPendingFile linked;
+  write_free(linked, "link.txt");
+  ASSERT_EQ(symlink("free.txt", dir.File("link.txt").c_str()), 0);
+  int error = 0;
+  EXPECT_FALSE(linked.Commit(&error));
+  EXPECT_EQ(error, ELOOP);
+  EXPECT_EQ(FolderEntryCount(dir.Path()), 3u);  // no work file left
+}
+#endif
 
 }  // namespace
 }  // namespace zorellz
