@@ -24,23 +24,36 @@ namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
 
 // False (with the error reported) when the file cannot be read.
-// Standard input is read as it comes.
-bool StdinCRC32(std::uint32_t& crc) {
+// Standard input and pipes are read as they come.
+bool StreamCRC32(std::FILE* stream, const std::string& name, const std::string& cause,
+                 std::uint32_t& crc) {
   auto buffer = std::make_unique<std::uint8_t[]>(kBlockSize);
   InitCRC32(crc);
-  for (std::size_t got; (got = std::fread(buffer.get(), 1, kBlockSize, stdin)) > 0;) {
+  for (std::size_t got; (got = std::fread(buffer.get(), 1, kBlockSize, stream)) > 0;) {
     UpdateCRC32(crc, buffer.get(), got);
   }
-  if (std::ferror(stdin) != 0) {
-    ReportError("-", "standard input cannot be read: " + SystemCause(errno));
+  if (std::ferror(stream) != 0) {
+    ReportError(name, cause + SystemCause(errno));
     return false;
   }
   crc = FinalCRC32(crc);
   return true;
 }
 
+bool PipeCRC32(const std::string& name, std::uint32_t& crc) {
+  std::FILE* pipe = std::fopen(name.c_str(), "rb");
+  if (pipe == nullptr) {
+    ReportError(name, SystemCause(errno));
+    return false;
+  }
+  const bool read = StreamCRC32(pipe, name, "cannot be read: ", crc);
+  std::fclose(pipe);
+  return read;
+}
+
 bool FileCRC32(const std::string& name, std::uint32_t& crc) {
-  if (IsStdStream(name)) return StdinCRC32(crc);
+  if (IsStdStream(name)) return StreamCRC32(stdin, "-", "standard input cannot be read: ", crc);
+  if (IsNamedPipe(name)) return PipeCRC32(name, crc);
   TFile file;
   int error = 0;
   if (!file.Open(name, TFile::TMode::kReadDenyWrite, &error)) {

@@ -47,15 +47,31 @@ std::filesystem::path TWorkFolder::File(const std::string& name) {
   return folder_ / name;
 }
 
-void SpoolStdin(const std::filesystem::path& file) {
+namespace {
+
+// Copies the stream `from` into `file`; `cause` begins the message of a
+// failed read.
+void Spool(std::FILE* from, const std::string& name, const std::string& cause,
+           const std::filesystem::path& file) {
   std::FILE* out = std::fopen(file.string().c_str(), "wb");
   if (out == nullptr) FailCommand(file.string(), SystemCause(errno));
   errno = 0;
-  const bool copied = CopyStream(stdin, out);
+  const bool copied = CopyStream(from, out);
   const int copy_error = errno;
   const bool closed = std::fclose(out) == 0;
-  if (!copied) FailCommand("-", "standard input cannot be read: " + SystemCause(copy_error));
+  if (!copied) FailCommand(name, cause + SystemCause(copy_error));
   if (!closed) FailCommand(file.string(), SystemCause(errno));
+}
+
+}  // namespace
+
+bool IsNamedPipe(const std::string& name) {
+  std::error_code error;
+  return std::filesystem::is_fifo(std::filesystem::status(name, error));
+}
+
+void SpoolStdin(const std::filesystem::path& file) {
+  Spool(stdin, "-", "standard input cannot be read: ", file);
 }
 
 void CopyToStdout(const std::filesystem::path& file) {
@@ -78,9 +94,17 @@ void CopyToStdout(const std::filesystem::path& file) {
 }
 
 std::string InputFile(const std::string& name, TWorkFolder& work) {
-  if (!IsStdStream(name)) return name;
-  const std::filesystem::path spool = work.File("stdin");
-  SpoolStdin(spool);
+  if (IsStdStream(name)) {
+    const std::filesystem::path spool = work.File("stdin");
+    SpoolStdin(spool);
+    return spool.string();
+  }
+  if (!IsNamedPipe(name)) return name;
+  std::FILE* pipe = std::fopen(name.c_str(), "rb");
+  if (pipe == nullptr) FailCommand(name, SystemCause(errno));
+  const std::filesystem::path spool = work.File("pipe");
+  Spool(pipe, name, "cannot be read: ", spool);
+  std::fclose(pipe);
   return spool.string();
 }
 

@@ -11,6 +11,9 @@
 namespace zorellz::cli {
 
 bool IsStdStream(const std::string& name);
+// A pipe given by name (a FIFO, or "<(command)" in a shell): read once, to
+// its end, as standard input is.
+bool IsNamedPipe(const std::string& name);
 
 // A private folder in the temporary folder (TEMP, TMP, TMPDIR, /tmp),
 // removed with everything in it when this ends.
@@ -36,7 +39,8 @@ void SpoolStdin(const std::filesystem::path& file);
 // the command.
 void CopyToStdout(const std::filesystem::path& file);
 
-// `name`, or the work file that holds standard input when it is "-".
+// `name`, or the work file that holds what was read from standard input
+// when it is "-", or from the pipe it names.
 std::string InputFile(const std::string& name, TWorkFolder& work);
 
 }  // namespace zorellz::cli

@@ -5,11 +5,16 @@
 // damaged archives, and the JSON listing.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/CliRun.h"
@@ -227,6 +232,28 @@ TEST_F(Cli, CodecRoundTripsThroughFilesAndPipes) {
   }
   ExpectNoWorkFiles();
 }
+
+#ifndef _WIN32
+// A pipe given by name, as a shell's "<(command)" gives one, is read as
+// standard input is.
+TEST_F(Cli, NamedPipesAreReadAsStandardInput) {
+  Run(0, {"codec", "encode", "--method", "lzh", kCorpus + "/alice29.txt", F("packed")});
+  const std::string fifo = F("pipe");
+  // The tool's standard output while a thread writes the packed file into the pipe.
+  const auto fed = [&](const std::vector<std::string>& args) {
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << ReadText(F("packed")); });
+    const std::string out = Run(0, args).Out;
+    writer.join();
+    std::filesystem::remove(fifo);
+    return out;
+  };
+  fed({"codec", "decode", "--method", "lzh", fifo, F("unpacked")});
+  EXPECT_TRUE(SameFile(kCorpus + "/alice29.txt", F("unpacked")));
+  EXPECT_EQ(fed({"crc32", fifo}).substr(0, 8), Run(0, {"crc32", F("packed")}).Out.substr(0, 8));
+  ExpectNoWorkFiles();
+}
+#endif
 
 TEST_F(Cli, CodecRefusesBadRequests) {
   // An lzh stream cut before its end code names the input, leaves no output.
