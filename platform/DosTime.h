@@ -41,7 +41,6 @@ bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t att
 // The same on an open file, without looking its name up again.
 bool SetFileDosDate(const TFile& file, std::int32_t dos);
 bool SetFileAttributesNative(const TFile& file, std::int32_t attributes);
-std::int32_t GetFileAttributesNative(const TFile& file);
 // SetFileAttributesNative for a file just made as kCreateNewOrdinary, which
 // has the permissions of an ordinary new file and nothing else to keep: no
 // need to read what it has first.

@@ -38,10 +38,6 @@ TLZBuildEntry FileEntry(const std::string& path, std::string stored_name,
 
 }  // namespace
 
-std::int32_t LZStoredAttributes(const std::string& path) {
-  return LZStoredAttributesFrom(GetFileAttributesNative(path));
-}
-
 std::int32_t LZStoredAttributesFrom(std::int32_t attributes) {
   attributes = std::max(attributes, 0);
   if ((attributes & kFaVolumeID) != 0) return attributes & ~kFaArchive;

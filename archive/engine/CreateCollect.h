@@ -103,12 +103,11 @@ void LZCollectListFile(const std::string& list_file, const TLZOutputFiles& outpu
 // The archive form of a plain native name; empty when the name has no
 // Windows-1252 form or is longer than an entry's name can be.
 std::optional<std::string> LZStoredName(const std::string& native_name);
-// The attributes an entry of the file at `path` keeps.  A file marked as the
+// The attributes an entry keeps of a file that has `attributes`
+// (GetFileAttributesNative; none when negative).  A file marked as the
 // archive comment (the volume-label bit, SetArchiveCommentFile) keeps exactly
 // the bits it was given: where the system cannot clear the archive bit it is
 // dropped here, since readers know the comment only without it.
-std::int32_t LZStoredAttributes(const std::string& path);
-// The same from the attributes the file has (GetFileAttributesNative).
 std::int32_t LZStoredAttributesFrom(std::int32_t attributes);
 // Whether `path` names one of the outputs (links and other spellings too).
 bool LZIsOutputFile(const std::string& path, const TLZOutputFiles& outputs);

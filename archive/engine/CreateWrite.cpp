@@ -318,7 +318,8 @@ void ReadOpenInput(TLZBuildEntry& entry, TFile& input, const TFileStatus& status
 // An input that does not open keeps what it had when it was collected, and
 // the attributes it has now when it is still there.
 void KeepUnopened(TLZBuildEntry& entry) {
-  if (GetFileAttributesNative(entry.Path) >= 0) entry.Attributes = LZStoredAttributes(entry.Path);
+  const std::int32_t attributes = GetFileAttributesNative(entry.Path);
+  if (attributes >= 0) entry.Attributes = LZStoredAttributesFrom(attributes);
 }
 
 void ReportFileDone(const TLZBuildEntry& entry, const TLZReportHook& report) {

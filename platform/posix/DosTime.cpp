@@ -229,12 +229,6 @@ std::int32_t GetFileAttributesNative(const std::filesystem::path& path) {
   return AttributesOf(st, ReadExtendedAttributes(path.c_str()));
 }
 
-std::int32_t GetFileAttributesNative(const TFile& file) {
-  struct stat st;
-  if (fstat(file.Native(), &st) != 0) return -1;
-  return AttributesOf(st, ReadExtendedAttributesOf(file.Native()));
-}
-
 std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus& status) {
   struct stat st {};
   st.st_mode = static_cast<mode_t>(status.Mode);
@@ -254,25 +248,32 @@ bool SetFileAttributesNative(const std::filesystem::path& path, std::int32_t att
   return chmod(path.c_str(), ModeForAttributes(st, attributes) & 07777) == 0;
 }
 
-bool SetNewFileAttributes(const TFile& file, std::int32_t attributes) {
-  const int fd = file.Native();
-  if ((attributes & kFaExtended) != 0) WriteExtendedAttributesOf(fd, attributes);
-  struct stat st {};
-  st.st_mode = S_IFREG | posix::NewFilePermissions();
-  const mode_t mode = ModeForAttributes(st, attributes) & 07777;
-  return (st.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
-}
+namespace {
 
-bool SetFileAttributesNative(const TFile& file, std::int32_t attributes) {
-  const int fd = file.Native();
-  struct stat st;
-  if (fstat(fd, &st) != 0) return false;
-  // As by path: the extended attribute is written while the file is writable.
-  const bool extended_changes = ReadExtendedAttributesOf(fd) != (attributes & kFaExtended);
+// Gives the open file `fd`, whose mode is `st` and whose extended bits are
+// `extended`, the attributes asked for.  As by path, the extended attribute
+// is written while the file is writable.
+bool ApplyAttributes(int fd, const struct stat& st, std::int32_t extended,
+                     std::int32_t attributes) {
+  const bool extended_changes = extended != (attributes & kFaExtended);
   if (extended_changes && (st.st_mode & S_IWUSR) == 0) fchmod(fd, (st.st_mode | S_IWUSR) & 07777);
   if (extended_changes) WriteExtendedAttributesOf(fd, attributes);
   const mode_t mode = ModeForAttributes(st, attributes) & 07777;
   return (st.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
+}
+
+}  // namespace
+
+bool SetNewFileAttributes(const TFile& file, std::int32_t attributes) {
+  struct stat st {};
+  st.st_mode = S_IFREG | posix::NewFilePermissions();
+  return ApplyAttributes(file.Native(), st, 0, attributes);
+}
+
+bool SetFileAttributesNative(const TFile& file, std::int32_t attributes) {
+  struct stat st;
+  if (fstat(file.Native(), &st) != 0) return false;
+  return ApplyAttributes(file.Native(), st, ReadExtendedAttributesOf(file.Native()), attributes);
 }
 
 }  // namespace zorellz

@@ -159,19 +159,15 @@ bool SetFileDosDate(const TFile& file, std::int32_t dos) {
   return SetFileTime(file.Native(), nullptr, nullptr, &utc) != 0 || FailWithLastError();
 }
 
-std::int32_t GetFileAttributesNative(const TFile& file) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(file.Native(), &info)) return -1;
-  return static_cast<std::int32_t>(info.dwFileAttributes & kDosAttributes);
-}
-
 bool SetNewFileAttributes(const TFile& file, std::int32_t attributes) {
   return SetFileAttributesNative(file, attributes);
 }
 
 // Windows keeps the attributes beside the rest of the status, not in it.
 std::int32_t GetFileAttributesNative(const TFile& file, const TFileStatus&) {
-  return GetFileAttributesNative(file);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file.Native(), &info)) return -1;
+  return static_cast<std::int32_t>(info.dwFileAttributes & kDosAttributes);
 }
 
 // Zero times in the record leave the file's times as they are.

@@ -96,7 +96,7 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
   return true;
 }
 
-TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name, TFile&) {
+TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name) {
   const DWORD attributes = GetFileAttributesW(LongPath(folder.Path() / name).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return TNameKind::kNothing;
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return TNameKind::kLink;
@@ -104,9 +104,8 @@ TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name
   return TNameKind::kFile;
 }
 
-TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name) {
-  TFile none;
-  return TakePermissionsIn(folder, name, none);
+TNameKind TakePermissionsIn(const TFolderHandle& folder, const std::string& name, TFile&) {
+  return NameKindIn(folder, name);
 }
 
 bool PlaceNewFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to) {
