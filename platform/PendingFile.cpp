@@ -57,12 +57,11 @@ bool TPendingFile::Create(std::shared_ptr<const TFolderHandle> folder, const std
     return false;
   }
   file_.NameInErrors(target_);
-  // A free target has no permissions to take: the work file has its own.
-  permissions_taken_ = expect_free_;
   return true;
 }
 
 void TPendingFile::TakeTargetPermissions() {
+  // A free target has no permissions to take: the work file has its own.
   if (expect_free_) return;
   target_is_link_ = TakePermissionsIn(*folder_, name_, file_) == TNameKind::kLink;
   permissions_taken_ = true;
