@@ -498,6 +498,17 @@ class TParallelPass {
   std::int32_t result_ = 0;
 };
 
+// Whether any entry to extract is compressed.  Stored entries are copied in
+// their turn by the calling thread even in a parallel pass, so without a
+// compressed one its workers would only cost their start and hand-overs.
+bool SelectsCompressedEntries(const TLZExtraction& extraction) {
+  for (std::int32_t k = extraction.FolderCount + 1; k <= extraction.Directory.Count; ++k) {
+    const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
+    if (item.Compressed != 0 && IsSelected(extraction, item, k)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::int32_t LZExtractFiles(TLZExtraction& extraction) {
@@ -507,7 +518,9 @@ std::int32_t LZExtractFiles(TLZExtraction& extraction) {
     ~TFlush() { LZSyncTouchedFolders(Extraction); }
   } flush{extraction};
   try {
-    if (extraction.Context.Jobs > 1) return TParallelPass(extraction).Run();
+    if (extraction.Context.Jobs > 1 && SelectsCompressedEntries(extraction)) {
+      return TParallelPass(extraction).Run();
+    }
     return ExtractSelected(extraction);
   } catch (const EInOutError& error) {
     if (error.ErrorCode != kInOutReadPastEnd) throw;
