@@ -1,6 +1,7 @@
 // CRC-32 by carry-less multiplication: the register folded sixteen bytes at
 // a time with the processor's carry-less multiply, several times faster than
-// table lookups.  Internal to the codec layer.
+// table lookups, and sixty-four at a time where it multiplies 512-bit
+// registers.  Internal to the codec layer.
 #pragma once
 
 #include <cstddef>
