@@ -34,6 +34,18 @@ std::future<void> TLZTaskPool::Submit(TTask task) {
   return result;
 }
 
+bool TLZTaskPool::RunOneHere(std::size_t worker) {
+  std::packaged_task<void(std::size_t)> task;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) return false;
+    task = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  task(worker);
+  return true;
+}
+
 TLZWorkerCoders::TLZWorkerCoders(std::size_t workers, std::uint8_t level) {
   for (std::size_t i = 0; i < workers; ++i) {
     coders_.push_back(std::make_unique<TLZCodecSet>());

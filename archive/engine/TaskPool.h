@@ -34,6 +34,10 @@ class TLZTaskPool {
   std::size_t Threads() const { return threads_.size(); }
   // The future holds the task's exception, if it raised one.
   std::future<void> Submit(TTask task);
+  // Runs the oldest task that no thread has taken yet on the calling thread,
+  // as worker `worker` (a number the pool's threads do not use); false when
+  // none was waiting.
+  bool RunOneHere(std::size_t worker);
 
  private:
   void Work(std::size_t worker);
