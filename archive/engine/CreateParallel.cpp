@@ -46,11 +46,12 @@ class TParallelBuild {
       : area_(area), entries_(entries) {}
 
   std::int32_t Run() {
-    const auto jobs = static_cast<std::size_t>(area_.Context.Jobs);
+    const std::size_t jobs = jobs_;
     coders_ = std::make_unique<TLZWorkerCoders>(jobs, area_.Compression);
     // Joined before the planned entries go, on every way out: it runs every
     // task it was given before it ends.
-    TLZTaskPool pool(jobs);
+    // The calling thread is the last worker.
+    TLZTaskPool pool(jobs - 1);
     pool_ = &pool;
     const std::size_t ahead = 2 * jobs;
     std::int32_t written = 0;
@@ -99,6 +100,7 @@ class TParallelBuild {
     const std::int64_t start = area_.Output.Position();
     std::int64_t result = 0;
     if (planned.Plan.Compress) {
+      pool_->HelpUntilReady(planned.Coded, jobs_ - 1);
       planned.Coded.get();  // a worker's exception goes on from here
       LZReplayProgress(context, planned.Progress);
       result = planned.Result;
@@ -114,6 +116,7 @@ class TParallelBuild {
 
   TLZDataArea& area_;
   std::vector<TLZBuildEntry>& entries_;
+  const std::size_t jobs_ = static_cast<std::size_t>(area_.Context.Jobs);
   std::unique_ptr<TLZWorkerCoders> coders_;
   std::deque<std::unique_ptr<TPlannedEntry>> planned_;
   TLZTaskPool* pool_ = nullptr;

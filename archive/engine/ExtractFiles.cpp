@@ -5,7 +5,6 @@
 // thread asks every question and installs and reports every entry in
 // archive order, as the serial pass does.
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -453,7 +452,7 @@ class TParallelPass {
     in_flight_.pop_front();
     targets_.erase(targets_.find(entry->Item->TargetPath));
     extraction_.Context.CurrentReport = entry->Record;
-    HelpUntilDecoded(*entry);
+    pool_->HelpUntilReady(entry->Decoded, jobs_ - 1);
     TEntryResult result;
     try {
       result = Finish(*entry);
@@ -465,16 +464,6 @@ class TParallelPass {
     if (result.Outcome == TOutcome::kAborted) result_ = extraction_.Extracted;
     if (result.Outcome == TOutcome::kFailed) result_ = static_cast<std::int32_t>(result.Failure);
     return result.Outcome != TOutcome::kAborted && result.Outcome != TOutcome::kFailed;
-  }
-
-  // Decodes entries waiting for a worker until `entry` is decoded: the
-  // calling thread would only wait otherwise.  It takes them oldest first,
-  // so `entry` itself when no worker has yet.
-  void HelpUntilDecoded(TInFlight& entry) {
-    using namespace std::chrono_literals;
-    while (entry.Decoded.valid() && entry.Decoded.wait_for(0s) != std::future_status::ready &&
-           pool_->RunOneHere(jobs_ - 1)) {
-    }
   }
 
   TEntryResult Finish(TInFlight& entry) {

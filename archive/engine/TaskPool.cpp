@@ -1,5 +1,7 @@
 #include "archive/engine/TaskPool.h"
 
+#include <chrono>
+
 #include <utility>
 
 #include "zorellz/codec/ZrlErrors.h"
@@ -34,16 +36,18 @@ std::future<void> TLZTaskPool::Submit(TTask task) {
   return result;
 }
 
-bool TLZTaskPool::RunOneHere(std::size_t worker) {
-  std::packaged_task<void(std::size_t)> task;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (queue_.empty()) return false;
-    task = std::move(queue_.front());
-    queue_.pop_front();
+void TLZTaskPool::HelpUntilReady(const std::future<void>& done, std::size_t worker) {
+  using namespace std::chrono_literals;
+  while (done.valid() && done.wait_for(0s) != std::future_status::ready) {
+    std::packaged_task<void(std::size_t)> task;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) return;
+      task = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    task(worker);
   }
-  task(worker);
-  return true;
 }
 
 TLZWorkerCoders::TLZWorkerCoders(std::size_t workers, std::uint8_t level) {

@@ -1,5 +1,5 @@
 // A fixed set of threads that run an operation's tasks, for coding entries on
-// several cores.  Tasks learn which thread runs them, so that each thread
+// several cores, with the calling thread as one more worker while it waits.  Tasks learn which thread runs them, so that each thread
 // can keep resources of its own (a coder, an open archive).  The caller
 // collects results in the order it submitted the tasks, through the futures.
 // Internal to the engine.
@@ -34,10 +34,11 @@ class TLZTaskPool {
   std::size_t Threads() const { return threads_.size(); }
   // The future holds the task's exception, if it raised one.
   std::future<void> Submit(TTask task);
-  // Runs the oldest task that no thread has taken yet on the calling thread,
-  // as worker `worker` (a number the pool's threads do not use); false when
-  // none was waiting.
-  bool RunOneHere(std::size_t worker);
+  // Runs the tasks that no thread has taken yet on the calling thread, as
+  // worker `worker` (a number the pool's threads do not use), oldest first,
+  // until `done` is ready or none is waiting.  A caller that would only wait
+  // for a result works meanwhile: it is the pool's last worker.
+  void HelpUntilReady(const std::future<void>& done, std::size_t worker);
 
  private:
   void Work(std::size_t worker);

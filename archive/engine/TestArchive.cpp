@@ -102,11 +102,12 @@ TTestTally CheckEntriesInParallel(TLZContext& context, const std::string& file_n
     }
   }
   std::deque<TChecked> checked;  // declared before the pool: it outlives the workers
-  TLZTaskPool pool(jobs);
+  TLZTaskPool pool(jobs - 1);  // the calling thread is the last worker
   TTestTally tally;
   auto settle = [&] {
     TChecked& oldest = checked.front();
     TLZReportRec record = BeginEntry(context, directory, oldest.K, report);
+    pool.HelpUntilReady(oldest.Done, jobs - 1);
     oldest.Done.get();
     LZReplayProgress(context, oldest.Progress);
     Count(tally, report, record, oldest.Result);
