@@ -1,0 +1,60 @@
+// Internal to the LZSS codec: one thread's share of the encoder's search
+// trees.  A share keeps a ring of its own and takes every step of the
+// one-thread encoder on it, storing each input byte and deleting each oldest
+// string, but inserts only the strings whose first byte it owns.  Strings
+// of different first bytes lie in different trees, which never read each
+// other, so every string inserted finds the match that the one-thread
+// encoder finds for it.  Shares that own disjoint byte values may run on
+// different threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/codec/LZSSMatchTree.h"
+
+namespace zorellz {
+
+// The match found at one step, valid where the step's first byte is owned.
+struct TLZSSFound {
+  std::uint16_t Position;
+  std::uint16_t Length;
+};
+
+class TLZSSTreeShare {
+ public:
+  // `owner` names the share of each first byte; this one is `me`.
+  TLZSSTreeShare(TLZSSTreeBlock& block, const std::uint8_t (&owner)[256], std::uint8_t me);
+
+  // The steps to come store their matches from found[0] on.
+  void Output(TLZSSFound* found) {
+    found_ = found;
+    steps_ = 0;
+  }
+  std::size_t Steps() const { return steps_; }
+
+  // Fills the look-ahead with the first `count` input bytes (1 to 18, fewer
+  // than 18 only when that is all) and takes the first step.
+  void Start(const std::uint8_t* bytes, int count);
+  // One step per further input byte.
+  void Feed(const std::uint8_t* bytes, std::size_t count);
+  // The steps after the last input byte, the look-ahead shrinking to 0.
+  void Finish();
+
+ private:
+  bool Owns(int position) const { return owner_[ring_[position]] == me_; }
+  void Insert(int position);
+  void Advance();
+
+  TLZSSMatchTree tree_;
+  std::uint8_t* ring_;
+  const std::uint8_t (&owner_)[256];
+  const std::uint8_t me_;
+  int s_ = 0;                              // oldest position, next to refill
+  int r_ = kLZSSRingSize - kLZSSMaxMatch;  // current position
+  int lookahead_ = 0;
+  TLZSSFound* found_ = nullptr;
+  std::size_t steps_ = 0;
+};
+
+}  // namespace zorellz
