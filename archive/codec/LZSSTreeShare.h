@@ -43,11 +43,18 @@ class TLZSSTreeShare {
 
  private:
   bool Owns(int position) const { return owner_[ring_[position]] == me_; }
-  void Insert(int position);
+  // Takes the oldest string out of its tree, if it is in one of this share.
+  void Retire();
+  void Put(std::uint8_t byte);
   void Advance();
+  // Counts the step at the current position, and inserts its string if the
+  // share owns it, or keeps it to insert beside the next one.
+  void Take();
+  void InsertPending();
 
   TLZSSMatchTree tree_;
   std::uint8_t* ring_;
+  const std::uint16_t* parent_;
   const std::uint8_t (&owner_)[256];
   const std::uint8_t me_;
   int s_ = 0;                              // oldest position, next to refill
@@ -55,6 +62,10 @@ class TLZSSTreeShare {
   int lookahead_ = 0;
   TLZSSFound* found_ = nullptr;
   std::size_t steps_ = 0;
+  // A string whose insertion waits for one of another tree, so that the two
+  // searches overlap, and its step.
+  int pending_ = kLZSSNil;
+  std::size_t pending_step_ = 0;
 };
 
 }  // namespace zorellz
