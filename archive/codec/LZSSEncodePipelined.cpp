@@ -33,7 +33,7 @@ constexpr std::uint8_t kCalling = 0;
 constexpr std::uint8_t kHelper = 1;
 // The helper's part of the strings, in percent: more than half, since the
 // calling thread also codes.
-constexpr std::uint64_t kHelperPercent = 56;
+constexpr std::uint64_t kHelperPercent = 58;
 
 // One block of input and the matches of its steps.  A step is taken as each
 // byte comes in, 17 bytes behind it; the first block also takes the step of
@@ -62,11 +62,15 @@ struct TWorkingMemory {
   TLZSSTreeBlock HelperTree;
 };
 
-// Gives each byte value to a share, the most frequent first, each to the
-// share that is further below its part of the strings so far.
-void ShareOut(const std::uint8_t* bytes, std::size_t count, std::uint8_t (&owner)[256]) {
+// Gives each byte value to a share, the most frequent in the first blocks
+// first, each to the share that is further below its part of the strings so
+// far.  A tree cannot change hands later.
+void ShareOut(TPipe& pipe, std::uint64_t blocks) {
   std::array<std::uint64_t, 256> counts = {};
-  for (std::size_t k = 0; k < count; ++k) ++counts[bytes[k]];
+  for (std::uint64_t b = 0; b < blocks; ++b) {
+    const TSlot& slot = pipe.Slot[b];
+    for (std::uint32_t k = 0; k < slot.Count; ++k) ++counts[slot.Bytes[kLookBack + k]];
+  }
   std::array<int, 256> order;
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return counts[a] > counts[b]; });
@@ -77,7 +81,7 @@ void ShareOut(const std::uint8_t* bytes, std::size_t count, std::uint8_t (&owner
                             : load[kCalling] * part[kHelper] < load[kHelper] * part[kCalling]
                                 ? kCalling
                                 : kHelper;
-    owner[value] = to;
+    pipe.Owner[value] = to;
     load[to] += counts[value];
   }
 }
@@ -156,6 +160,7 @@ class TBlockReader {
   bool Ended() const { return ended_; }
   std::uint64_t Blocks() const { return blocks_; }
 
+  // Reads the next block, for the helper to take once published.
   void ReadBlock() {
     TSlot& slot = pipe_.Slot[blocks_ % kSlots];
     if (blocks_ > 0) {
@@ -164,8 +169,9 @@ class TBlockReader {
     }
     slot.Count = source_.Take(slot.Bytes + kLookBack, kBlockBytes);
     slot.Last = ended_ = slot.Count < kBlockBytes;
-    if (blocks_ == 0) ShareOut(slot.Bytes + kLookBack, slot.Count, pipe_.Owner);
     ++blocks_;
+  }
+  void Publish() {
     const std::lock_guard<std::mutex> lock(pipe_.Mutex);
     pipe_.BlocksRead = blocks_;
     pipe_.Changed.notify_one();
@@ -224,11 +230,16 @@ class TBlockCoder {
 void EncodeOnTwoThreads(TLZSSState& state, TPipe& pipe, THelper& helper) {
   TBlockReader reader(pipe, state);
   TLZSSByteSink sink(state);
-  reader.ReadBlock();
+  while (!reader.Ended() && reader.Blocks() < kSlots) reader.ReadBlock();
+  ShareOut(pipe, reader.Blocks());
+  reader.Publish();
   TLZSSTreeShare share(*state.Tree, pipe.Owner, kCalling);
   TBlockCoder coder(pipe.Owner, sink);
   for (std::uint64_t b = 0;; ++b) {
-    while (!reader.Ended() && reader.Blocks() < b + kSlots) reader.ReadBlock();
+    while (!reader.Ended() && reader.Blocks() < b + kSlots) {
+      reader.ReadBlock();
+      reader.Publish();
+    }
     TSlot& slot = pipe.Slot[b % kSlots];
     TakeBlock(share, slot, b == 0, kCalling);
     helper.AwaitDone(b + 1);

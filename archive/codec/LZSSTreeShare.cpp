@@ -46,7 +46,7 @@ void TLZSSTreeShare::Finish() {
 // first.  Deleting a string of another tree, and storing a byte (which only
 // strings not in a tree read), do not change what it finds.
 void TLZSSTreeShare::Retire() {
-  if (pending_ != kLZSSNil && ring_[s_] == ring_[pending_]) InsertPending();
+  if (ring_[s_] == pending_first_) InsertPending();
   if (parent_[s_] != kLZSSNil) tree_.Delete(s_);
 }
 
@@ -63,9 +63,10 @@ void TLZSSTreeShare::Advance() {
 void TLZSSTreeShare::Take() {
   const std::size_t step = steps_++;
   if (!Owns(r_)) return;
-  if (pending_ != kLZSSNil && ring_[pending_] == ring_[r_]) InsertPending();
+  if (ring_[r_] == pending_first_) InsertPending();
   if (pending_ == kLZSSNil) {
     pending_ = r_;
+    pending_first_ = ring_[r_];
     pending_step_ = step;
     return;
   }
@@ -75,6 +76,7 @@ void TLZSSTreeShare::Take() {
   found_[step] = {static_cast<std::uint16_t>(pair.Second.Position),
                   static_cast<std::uint16_t>(pair.Second.Length)};
   pending_ = kLZSSNil;
+  pending_first_ = kNoByte;
 }
 
 void TLZSSTreeShare::InsertPending() {
@@ -83,6 +85,7 @@ void TLZSSTreeShare::InsertPending() {
   found_[pending_step_] = {static_cast<std::uint16_t>(tree_.MatchPosition()),
                            static_cast<std::uint16_t>(length)};
   pending_ = kLZSSNil;
+  pending_first_ = kNoByte;
 }
 
 }  // namespace zorellz

@@ -63,8 +63,11 @@ class TLZSSTreeShare {
   TLZSSFound* found_ = nullptr;
   std::size_t steps_ = 0;
   // A string whose insertion waits for one of another tree, so that the two
-  // searches overlap, and its step.
+  // searches overlap: its position, first byte (kNoByte when there is none)
+  // and step.
+  static constexpr int kNoByte = 256;
   int pending_ = kLZSSNil;
+  int pending_first_ = kNoByte;
   std::size_t pending_step_ = 0;
 };
 
