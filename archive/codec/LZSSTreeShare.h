@@ -36,26 +36,40 @@ class TLZSSTreeShare {
   // Fills the look-ahead with the first `count` input bytes (1 to 18, fewer
   // than 18 only when that is all) and takes the first step.
   void Start(const std::uint8_t* bytes, int count);
-  // One step per further input byte.
+  // One step per further input byte; the 17 bytes before `bytes` are the
+  // input bytes before them.
   void Feed(const std::uint8_t* bytes, std::size_t count);
   // The steps after the last input byte, the look-ahead shrinking to 0.
   void Finish();
 
  private:
-  bool Owns(int position) const { return owner_[ring_[position]] == me_; }
-  // Takes the oldest string out of its tree, if it is in one of this share.
-  void Retire();
-  void Put(std::uint8_t byte);
-  void Advance();
-  // Counts the step at the current position, and inserts its string if the
-  // share owns it, or keeps it to insert beside the next one.
-  void Take();
+  // Feed takes the steps in chunks.  A share owns about half of the strings,
+  // so a branch on whether a step concerns it would be guessed wrong half
+  // of the time; the steps it owns are listed first, without branches, and
+  // only those are visited, each byte stored in a run before the string
+  // that first reads it.
+  static constexpr int kChunk = 1024;
+  static constexpr int kNoByte = 256;
+
+  void FeedChunk(const std::uint8_t* bytes, int count);
+  // Stores the bytes of the chunk's steps from `from` to `to` (not
+  // included); bytes[end] is past the chunk.
+  void PutBytes(const std::uint8_t* bytes, int from, int to, int end);
+  // Takes the string at ring position `position` out of its tree, if it is
+  // in one of this share.
+  void Retire(int position);
+  // Inserts the share's string at ring position `position`, the one of step
+  // `step`, or keeps it to insert beside the next one.
+  void Take(int position, std::size_t step);
   void InsertPending();
+  // Stores the matches of the pending string and of the one at `step`.
+  void StorePair(const TLZSSMatchPair& pair, std::size_t step);
+  void Advance();
 
   TLZSSMatchTree tree_;
   std::uint8_t* ring_;
   const std::uint16_t* parent_;
-  const std::uint8_t (&owner_)[256];
+  const std::uint8_t* owner_;
   const std::uint8_t me_;
   int s_ = 0;                              // oldest position, next to refill
   int r_ = kLZSSRingSize - kLZSSMaxMatch;  // current position
@@ -64,11 +78,14 @@ class TLZSSTreeShare {
   std::size_t steps_ = 0;
   // A string whose insertion waits for one of another tree, so that the two
   // searches overlap: its position, first byte (kNoByte when there is none)
-  // and step.
-  static constexpr int kNoByte = 256;
+  // and step.  Unlike the one-thread encoder's, it is not in its tree yet, so
+  // it goes in before a string of that tree goes out.
   int pending_ = kLZSSNil;
   int pending_first_ = kNoByte;
   std::size_t pending_step_ = 0;
+  // The steps of a chunk that insert or delete a string of this share.
+  std::uint16_t inserting_[kChunk + 1];
+  std::uint16_t deleting_[kChunk];
 };
 
 }  // namespace zorellz
