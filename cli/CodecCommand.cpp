@@ -35,11 +35,12 @@ enum class TDirection { kEncode, kDecode };
 using TStreamCoder = void (*)(TLZCodecSet& codecs, TFile& input, TFile& output,
                               TDirection direction);
 
-// Below this size a second thread costs more than it saves.
-constexpr std::int64_t kPipelinedInput = 256 * 1024;
+// Below these sizes a second thread costs more than it saves.
+constexpr std::int64_t kPipelinedLZSSInput = 1024 * 1024;
+constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
 
-bool PipelinePays(TFile& input) {
-  return AvailableCores() > 1 && input.Size() >= kPipelinedInput;
+bool PipelinePays(TFile& input, std::int64_t least) {
+  return AvailableCores() > 1 && input.Size() >= least;
 }
 
 // The command's LZSS coder reads and writes the command's files, encoding
@@ -54,7 +55,7 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direc
         output.Write(buffer, count);
         return count;
       });
-  if (direction == TDirection::kEncode && PipelinePays(input)) {
+  if (direction == TDirection::kEncode && PipelinePays(input, kPipelinedLZSSInput)) {
     lzss.EncodePipelined();
   } else if (direction == TDirection::kEncode) {
     lzss.Encode();
@@ -67,7 +68,7 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direc
 // two threads when there is a core for each.  A stream that ends before its
 // end code fails the command, as does a lack of memory.
 std::int64_t CompressLZH(TFile& input, TFile& output) {
-  if (PipelinePays(input)) {
+  if (PipelinePays(input, kPipelinedLZHInput)) {
     return LZHCompressPipelined(input, output);
   }
   return LZHCompress(input, output);
