@@ -64,7 +64,7 @@ class TLZSSCodec {
   // The same stream, byte for byte, with the same calls of the functions,
   // made on two threads: a helper takes part of the search for matches.
   // The functions are called on the calling thread only.  Pays on inputs of
-  // a few hundred KiB and more when a second core is free; with no thread
+  // a MiB and more when a second core is free; with no thread
   // or memory to be had it runs as Encode.
   void EncodePipelined();
   // Decompresses everything that the read function delivers.  Any input
