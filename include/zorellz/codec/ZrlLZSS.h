@@ -64,8 +64,8 @@ class TLZSSCodec {
   // The same stream, byte for byte, with the same calls of the functions,
   // made on two threads: a helper takes part of the search for matches.
   // The functions are called on the calling thread only.  Pays on inputs of
-  // a MiB and more when a second core is free; with no thread
-  // or memory to be had it runs as Encode.
+  // a MiB and more when a second core is free; with no thread or memory to
+  // be had it runs as Encode.
   void EncodePipelined();
   // Decompresses everything that the read function delivers.  Any input
   // gives some output: positions are taken modulo the ring, and a last match
