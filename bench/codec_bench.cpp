@@ -72,6 +72,9 @@ void RunLZSS(void (*direction)(), const std::string& in, std::string& out) {
 void LZSSEncodeString(const std::string& in, std::string& out) {
   RunLZSS(LZSSEncode, in, out);
 }
+void LZSSEncodePipelinedString(const std::string& in, std::string& out) {
+  RunLZSS(LZSSEncodePipelined, in, out);
+}
 void LZSSDecodeString(const std::string& in, std::string& out) {
   RunLZSS(LZSSDecode, in, out);
 }
@@ -106,6 +109,7 @@ struct TCodec {
 
 const TCodec kCodecs[] = {
     {"LZSS", "compress", "decompress", LZSSEncodeString, LZSSDecodeString},
+    {"LZSS2", "compress", "", LZSSEncodePipelinedString, nullptr, true},
     {"LZH", "compress", "decompress", LZHCompressString, LZHDecompressString},
     {"LZH2", "compress", "", LZHCompressPipelinedString, nullptr, true},
     {"Zlib6", "deflate", "inflate", ZlibDeflate, ZlibInflate},

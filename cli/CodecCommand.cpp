@@ -35,7 +35,16 @@ enum class TDirection { kEncode, kDecode };
 using TStreamCoder = void (*)(TLZCodecSet& codecs, TFile& input, TFile& output,
                               TDirection direction);
 
-// The command's LZSS coder reads and writes the command's files.
+// Below these sizes a second thread costs more than it saves.
+constexpr std::int64_t kPipelinedLZSSInput = 1024 * 1024;
+constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
+
+bool PipelinePays(TFile& input, std::int64_t least) {
+  return AvailableCores() > 1 && input.Size() >= least;
+}
+
+// The command's LZSS coder reads and writes the command's files, encoding
+// on two threads when there is a core for each.
 void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direction) {
   TLZSSCodec& lzss = codecs.LZSS();
   lzss.SetIOFunctions(
@@ -46,21 +55,20 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direc
         output.Write(buffer, count);
         return count;
       });
-  if (direction == TDirection::kEncode) {
+  if (direction == TDirection::kEncode && PipelinePays(input, kPipelinedLZSSInput)) {
+    lzss.EncodePipelined();
+  } else if (direction == TDirection::kEncode) {
     lzss.Encode();
   } else {
     lzss.Decode();
   }
 }
 
-// Below this size a second thread costs more than it saves.
-constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
-
 // The adaptive Huffman LZ codec works on the files itself, compressing on
 // two threads when there is a core for each.  A stream that ends before its
 // end code fails the command, as does a lack of memory.
 std::int64_t CompressLZH(TFile& input, TFile& output) {
-  if (AvailableCores() > 1 && input.Size() >= kPipelinedLZHInput) {
+  if (PipelinePays(input, kPipelinedLZHInput)) {
     return LZHCompressPipelined(input, output);
   }
   return LZHCompress(input, output);

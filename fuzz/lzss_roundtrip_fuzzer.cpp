@@ -1,6 +1,6 @@
 // Any bytes through the LZSS encoder and back: the decoder must give the
 // input again, and the stream must not depend on how the input was split
-// into reads.
+// into reads, nor on whether one thread or two made it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(stream.size() <= size + (size + 7) / 8 + 1);
   const std::size_t piece = size == 0 ? 1 : 1 + data[0] % 61;
   Check(RunStream(zorellz::LZSSEncode, data, size, piece) == stream);
+  Check(RunStream(zorellz::LZSSEncodePipelined, data, size, piece) == stream);
   const TBytes back = RunStream(zorellz::LZSSDecode, stream.data(), stream.size(), piece);
   Check(back == TBytes(data, data + size));
   return 0;

@@ -213,9 +213,11 @@ TEST_F(Cli, InfoFindsAnAppendedArchive) {
 
 TEST_F(Cli, CodecRoundTripsThroughFilesAndPipes) {
   WriteText(F("empty.bin"), "");
+  // Over 1 MiB, which both methods encode on two threads.
+  WriteText(F("large.bin"), ReadText(kCorpus + "/urls.10K") + ReadText(kCorpus + "/html_x_4"));
   for (const std::string method : {"lzss", "lzh"}) {
     for (const std::string& input :
-         std::vector<std::string>{kCorpus + "/lcet10.txt", F("empty.bin")}) {
+         std::vector<std::string>{kCorpus + "/lcet10.txt", F("empty.bin"), F("large.bin")}) {
       Run(0, {"codec", "encode", "--method", method, input, F("packed")});
       Run(0, {"codec", "decode", "--method", method, F("packed"), F("unpacked")});
       EXPECT_TRUE(SameFile(input, F("unpacked"))) << method << " " << input;

@@ -1,4 +1,6 @@
 // The coder's lifecycle and its buffered access to the engine's functions.
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -55,6 +57,10 @@ void TLZSSCodec::Encode() {
   LZSSEncodeStream(ReadyState(*state_));
 }
 
+void TLZSSCodec::EncodePipelined() {
+  LZSSEncodePipelinedStream(ReadyState(*state_));
+}
+
 void TLZSSCodec::Decode() {
   LZSSDecodeStream(ReadyState(*state_));
 }
@@ -78,6 +84,9 @@ bool LZSSInitialised() {
 void LZSSEncode() {
   LZSSDefaultCodec().Encode();
 }
+void LZSSEncodePipelined() {
+  LZSSDefaultCodec().EncodePipelined();
+}
 void LZSSDecode() {
   LZSSDefaultCodec().Decode();
 }
@@ -90,6 +99,17 @@ bool TLZSSByteSource::Refill() {
   count_ = count;
   position_ = 0;
   return !ended_;
+}
+
+std::uint32_t TLZSSByteSource::Take(std::uint8_t* out, std::uint32_t count) {
+  std::uint32_t taken = 0;
+  while (taken < count && (position_ < count_ || Refill())) {
+    const std::uint32_t piece = std::min(count - taken, count_ - position_);
+    std::memcpy(out + taken, buffer_ + position_, piece);
+    position_ += piece;
+    taken += piece;
+  }
+  return taken;
 }
 
 void TLZSSByteSink::Flush() {

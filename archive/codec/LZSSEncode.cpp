@@ -1,6 +1,6 @@
 #include <cstdint>
-#include <cstring>
 
+#include "archive/codec/LZSSGroup.h"
 #include "archive/codec/LZSSMatchTree.h"
 #include "archive/codec/LZSSState.h"
 #include "zorellz/codec/ZrlLZSS.h"
@@ -10,43 +10,6 @@ namespace {
 
 constexpr int kRingMask = kLZSSRingSize - 1;
 constexpr int kMirrored = kLZSSMaxMatch - 1;
-constexpr int kMinCoded = kLZSSThreshold + 1;
-
-// A flag byte and the up to eight items it describes.
-class TGroup {
- public:
-  void AddLiteral(std::uint8_t byte) {
-    bytes_[0] |= mask_;
-    bytes_[size_++] = byte;
-  }
-  void AddMatch(int position, int length) {
-    bytes_[size_++] = static_cast<std::uint8_t>(position);
-    bytes_[size_++] = static_cast<std::uint8_t>(((position >> 4) & 0xF0) | (length - kMinCoded));
-  }
-  // True when the item just added was the eighth.
-  bool CloseItem() {
-    mask_ = static_cast<std::uint8_t>(mask_ << 1);
-    return mask_ == 0;
-  }
-  // Writes the group, also when it holds no item, and starts the next.
-  void WriteTo(TLZSSByteSink& sink) {
-    if (sink.Room() >= kCapacity) {
-      std::memcpy(sink.Cursor(), bytes_, size_);
-      sink.Advance(size_);
-    } else {
-      for (int i = 0; i < size_; ++i) sink.Put(bytes_[i]);
-    }
-    bytes_[0] = 0;
-    size_ = 1;
-    mask_ = 1;
-  }
-
- private:
-  static constexpr std::uint32_t kCapacity = 1 + 8 * 2;
-  std::uint8_t bytes_[kCapacity] = {};
-  int size_ = 1;
-  std::uint8_t mask_ = 1;
-};
 
 // The ring as the encoder sees it: up to 18 bytes of look-ahead from the
 // current position r, the strings before r in the search trees.  Each step
@@ -160,10 +123,10 @@ void LZSSEncodeStream(TLZSSState& state) {
   TLZSSMatchTree tree(*state.Tree);
   TWindow window(tree);
   if (window.Start(source)) {
-    TGroup group;
+    TLZSSGroup group;
     while (window.Lookahead() > 0) {
       int length = window.MatchLength();
-      if (length < kMinCoded) {
+      if (length < kLZSSMinCoded) {
         length = 1;
         group.AddLiteral(window.Current());
       } else {

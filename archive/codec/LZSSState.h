@@ -28,6 +28,9 @@ struct TLZSSState {
 
 // One stream each, on a state that is initialised and has both functions.
 void LZSSEncodeStream(TLZSSState& state);
+// The same stream as LZSSEncodeStream, the search shared with a second
+// thread when one can be had.
+void LZSSEncodePipelinedStream(TLZSSState& state);
 void LZSSDecodeStream(TLZSSState& state);
 
 // Input bytes, refilled through the engine's read function one buffer at a
@@ -41,6 +44,9 @@ class TLZSSByteSource {
     byte = buffer_[position_++];
     return true;
   }
+  // Copies the next `count` bytes to `out`, or all that are left when fewer
+  // are; returns how many it copied.
+  std::uint32_t Take(std::uint8_t* out, std::uint32_t count);
   // Direct access for callers that check Available() first.
   std::uint32_t Available() const { return count_ - position_; }
   const std::uint8_t* Cursor() const { return buffer_ + position_; }

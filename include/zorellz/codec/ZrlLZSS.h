@@ -61,6 +61,12 @@ class TLZSSCodec {
 
   // Compresses everything that the read function delivers.
   void Encode();
+  // The same stream, byte for byte, with the same calls of the functions,
+  // made on two threads: a helper takes part of the search for matches.
+  // The functions are called on the calling thread only.  Pays on inputs of
+  // a MiB and more when a second core is free; with no thread or memory to
+  // be had it runs as Encode.
+  void EncodePipelined();
   // Decompresses everything that the read function delivers.  Any input
   // gives some output: positions are taken modulo the ring, and a last match
   // item without its second byte is dropped.
@@ -78,6 +84,7 @@ bool LZSSInit();
 void LZSSDone();
 bool LZSSInitialised();
 void LZSSEncode();
+void LZSSEncodePipelined();
 void LZSSDecode();
 
 }  // namespace zorellz
