@@ -4,6 +4,7 @@
 // with its own coders and its own handle on the archive, while the calling
 // thread asks every question and installs and reports every entry in
 // archive order, as the serial pass does.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -382,7 +383,7 @@ class TParallelPass {
       if (IsSelected(extraction_, item, k)) {
         // A target still in flight is installed before it is asked about.
         while (!in_flight_.empty() &&
-               (in_flight_.size() >= 2 * jobs_ || targets_.count(item.TargetPath) != 0)) {
+               (in_flight_.size() >= window_ || targets_.count(item.TargetPath) != 0)) {
           if (!Settle()) return result_;
         }
         if (!Dispatch(k, item, data)) break;
@@ -492,6 +493,10 @@ class TParallelPass {
 
   TLZExtraction& extraction_;
   const std::size_t jobs_;
+  // Entries in flight at most, each with its work file open.  Enough that
+  // the workers rarely run out of entries while this thread installs the
+  // oldest or decodes one itself; few enough for any limit on open files.
+  const std::size_t window_ = std::min<std::size_t>(8 * jobs_, 64);
   TLZWorkerCoders coders_{jobs_, LZFastCompression};
   std::vector<TFile> archives_;
   std::deque<std::unique_ptr<TInFlight>> in_flight_;
