@@ -171,6 +171,8 @@ std::unique_ptr<TZorelLZArchiveHeader> PrepareDirectory(const TLZContext& contex
 
 // ---- Data and trailer ----
 
+constexpr std::size_t kArchiveGather = std::size_t{1} << 20;
+
 // The number of files whose data were written, or a negative codec result.
 std::int32_t WriteAllData(TLZContext& context, TFile& output, std::vector<TLZBuildEntry>& entries,
                           const TLZCreateRequest& request) {
@@ -253,7 +255,11 @@ std::int32_t LZBuildArchive(TLZContext& context, TPendingFile& pending,
   if (LZWriteDirectory(output, *directory, header, true) != 0) return kLZWriteDirectoryFailed;
   ReportTotals(request, header, kLZReportSummary);
 
+  // Entries follow one another in the archive: a small one would otherwise
+  // cost a system call of its own.
+  output.GatherWrites(kArchiveGather);
   const std::int32_t written = WriteAllData(context, output, entries, request);
+  output.GatherWrites(0);
   if (written < 0) return written;
   WriteTrailer(output, *directory, offset);
 

@@ -153,7 +153,10 @@ TFile::TFile(TFile&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
       position_(std::exchange(other.position_, -1)),
       path_(std::move(other.path_)),
-      shown_(std::move(other.shown_)) {}
+      shown_(std::move(other.shown_)),
+      gather_(std::move(other.gather_)),
+      gather_capacity_(std::exchange(other.gather_capacity_, 0)),
+      gathered_(std::exchange(other.gathered_, 0)) {}
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
@@ -162,6 +165,9 @@ TFile& TFile::operator=(TFile&& other) noexcept {
     position_ = std::exchange(other.position_, -1);
     path_ = std::move(other.path_);
     shown_ = std::move(other.shown_);
+    gather_ = std::move(other.gather_);
+    gather_capacity_ = std::exchange(other.gather_capacity_, 0);
+    gathered_ = std::exchange(other.gathered_, 0);
   }
   return *this;
 }
@@ -207,11 +213,13 @@ bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode m
 }
 
 void TFile::Close() {
+  HandOverGatheredQuietly();
   position_ = -1;
   if (handle_ >= 0) close(std::exchange(handle_, -1));
 }
 
 std::size_t TFile::Read(void* buffer, std::size_t count) {
+  HandOverGathered();
   const ssize_t n = ReadFully(handle_, buffer, count);
   if (n < 0) {
     position_ = -1;
@@ -228,7 +236,7 @@ void TFile::ReadExact(void* buffer, std::size_t count) {
   }
 }
 
-void TFile::Write(const void* buffer, std::size_t count) {
+void TFile::WriteThrough(const void* buffer, std::size_t count) {
   if (!WriteFully(handle_, buffer, count)) {
     position_ = -1;  // part may have been written
     Fail("cannot write", kInOutWriteFailed);
@@ -238,6 +246,7 @@ void TFile::Write(const void* buffer, std::size_t count) {
 
 bool TFile::Seek(std::int64_t position) {
   if (position < 0) return false;
+  HandOverGathered();
   if (position == position_) return true;
   const bool moved = lseek(handle_, static_cast<off_t>(position), SEEK_SET) == position;
   position_ = moved ? position : -1;
@@ -245,19 +254,21 @@ bool TFile::Seek(std::int64_t position) {
 }
 
 std::int64_t TFile::Position() const {
-  if (position_ >= 0) return position_;
+  const auto gathered = static_cast<std::int64_t>(gathered_);
+  if (position_ >= 0) return position_ + gathered;
   const off_t position = lseek(handle_, 0, SEEK_CUR);
   if (position < 0) Fail("cannot get the position in", kInOutReadPastEnd);
-  return position;
+  return position + gathered;
 }
 
 std::int64_t TFile::Size() const {
   struct stat st;
   if (fstat(handle_, &st) != 0) Fail("cannot get the size of", kInOutReadPastEnd);
-  return st.st_size;
+  return gathered_ == 0 ? st.st_size : std::max<std::int64_t>(st.st_size, Position());
 }
 
 void TFile::Truncate() {
+  HandOverGathered();
   if (ftruncate(handle_, static_cast<off_t>(Position())) != 0) {
     Fail("cannot truncate", kInOutWriteFailed);
   }
@@ -270,6 +281,7 @@ void TFile::AdviseSequential() {
 }
 
 void TFile::Sync() {
+  HandOverGathered();
   CountSyncCall();
   if (fsync(handle_) != 0) Fail("cannot flush", kInOutWriteFailed);
 }

@@ -124,13 +124,20 @@ TFile::~TFile() {
 }
 
 TFile::TFile(TFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), path_(std::move(other.path_)) {}
+    : handle_(std::exchange(other.handle_, kNoHandle)),
+      path_(std::move(other.path_)),
+      gather_(std::move(other.gather_)),
+      gather_capacity_(std::exchange(other.gather_capacity_, 0)),
+      gathered_(std::exchange(other.gathered_, 0)) {}
 
 TFile& TFile::operator=(TFile&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, kNoHandle);
     path_ = std::move(other.path_);
+    gather_ = std::move(other.gather_);
+    gather_capacity_ = std::exchange(other.gather_capacity_, 0);
+    gathered_ = std::exchange(other.gathered_, 0);
   }
   return *this;
 }
@@ -163,10 +170,12 @@ bool TFile::OpenIn(const TFolderHandle& folder, const std::string& name, TMode m
 void TFile::AdviseSequential() {}
 
 void TFile::Close() {
+  HandOverGatheredQuietly();
   if (handle_ != kNoHandle) CloseHandle(std::exchange(handle_, kNoHandle));
 }
 
 std::size_t TFile::Read(void* buffer, std::size_t count) {
+  HandOverGathered();
   std::size_t done = 0;
   if (!ReadFully(handle_, buffer, count, done)) Fail("cannot read", kInOutReadPastEnd);
   return done;
@@ -178,12 +187,13 @@ void TFile::ReadExact(void* buffer, std::size_t count) {
   }
 }
 
-void TFile::Write(const void* buffer, std::size_t count) {
+void TFile::WriteThrough(const void* buffer, std::size_t count) {
   if (!WriteFully(handle_, buffer, count)) Fail("cannot write", kInOutWriteFailed);
 }
 
 bool TFile::Seek(std::int64_t position) {
   if (position < 0) return false;
+  HandOverGathered();
   LARGE_INTEGER distance;
   distance.QuadPart = position;
   return SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN) != 0;
@@ -196,7 +206,7 @@ std::int64_t TFile::Position() const {
     FailWithLastError();
     Fail("cannot get the position in", kInOutReadPastEnd);
   }
-  return position.QuadPart;
+  return position.QuadPart + static_cast<std::int64_t>(gathered_);
 }
 
 std::int64_t TFile::Size() const {
@@ -205,10 +215,11 @@ std::int64_t TFile::Size() const {
     FailWithLastError();
     Fail("cannot get the size of", kInOutReadPastEnd);
   }
-  return size.QuadPart;
+  return gathered_ == 0 ? size.QuadPart : std::max<std::int64_t>(size.QuadPart, Position());
 }
 
 void TFile::Truncate() {
+  HandOverGathered();
   if (!SetEndOfFile(handle_)) {
     FailWithLastError();
     Fail("cannot truncate", kInOutWriteFailed);
@@ -216,6 +227,7 @@ void TFile::Truncate() {
 }
 
 void TFile::Sync() {
+  HandOverGathered();
   CountSyncCall();
   if (!FlushFileBuffers(handle_)) {
     FailWithLastError();

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,15 @@ class TFile {
   void ReadExact(void* buffer, std::size_t count);
   // Writes all `count` bytes or raises EInOutError with code 101.
   void Write(const void* buffer, std::size_t count);
+  // Gathers writes shorter than a sixteenth of `capacity` bytes in a buffer
+  // of that size, so that many small writes cost one system call; 0 hands
+  // what is gathered to the system and stops gathering.  Gathered bytes are
+  // handed over when the buffer fills, before a longer write and before any
+  // other operation on the file but Position and Size, which count them,
+  // and Native.  A failure then raises EInOutError 101 from that call, but
+  // Close (and the destructor) drops the bytes instead: end with
+  // GatherWrites(0) to know that they were written.
+  void GatherWrites(std::size_t capacity);
 
   // Seeks to an absolute position; false when the position is invalid.
   bool Seek(std::int64_t position);
@@ -96,6 +106,11 @@ class TFile {
 
  private:
   [[noreturn]] void Fail(const char* what, int code) const;
+  // Writes all `count` bytes at once (each system's own).
+  void WriteThrough(const void* buffer, std::size_t count);
+  void HandOverGathered();
+  // Close's way with gathered bytes: handed over, or dropped on a failure.
+  void HandOverGatheredQuietly() noexcept;
 
   THandle handle_ = kNoHandle;
   // Where the next read or write goes, as this object last moved it; -1 when
@@ -103,6 +118,9 @@ class TFile {
   std::int64_t position_ = -1;
   std::filesystem::path path_;
   std::filesystem::path shown_;  // empty: path_
+  std::unique_ptr<std::uint8_t[]> gather_;  // GatherWrites's buffer
+  std::size_t gather_capacity_ = 0;
+  std::size_t gathered_ = 0;  // bytes in it, to go at the system's position
 };
 
 // A file's identity on its file system (device and inode on POSIX, volume
