@@ -46,14 +46,13 @@ class TParallelBuild {
       : area_(area), entries_(entries) {}
 
   std::int32_t Run() {
-    const std::size_t jobs = jobs_;
-    coders_ = std::make_unique<TLZWorkerCoders>(jobs, area_.Compression);
+    coders_ = std::make_unique<TLZWorkerCoders>(jobs_, area_.Compression);
     // Joined before the planned entries go, on every way out: it runs every
     // task it was given before it ends.
     // The calling thread is the last worker.
-    TLZTaskPool pool(jobs - 1);
+    TLZTaskPool pool(jobs_ - 1);
     pool_ = &pool;
-    const std::size_t ahead = 2 * jobs;
+    const std::size_t ahead = 2 * jobs_;
     std::int32_t written = 0;
     for (next_ = 0; next_ < entries_.size() && planned_.size() < ahead;) PlanNext();
     while (!planned_.empty()) {
@@ -100,7 +99,7 @@ class TParallelBuild {
     const std::int64_t start = area_.Output.Position();
     std::int64_t result = 0;
     if (planned.Plan.Compress) {
-      pool_->HelpUntilReady(planned.Coded, jobs_ - 1);
+      pool_->HelpUntilReady(planned.Coded);
       planned.Coded.get();  // a worker's exception goes on from here
       LZReplayProgress(context, planned.Progress);
       result = planned.Result;

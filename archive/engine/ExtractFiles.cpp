@@ -453,7 +453,7 @@ class TParallelPass {
     in_flight_.pop_front();
     targets_.erase(targets_.find(entry->Item->TargetPath));
     extraction_.Context.CurrentReport = entry->Record;
-    pool_->HelpUntilReady(entry->Decoded, jobs_ - 1);
+    pool_->HelpUntilReady(entry->Decoded);
     TEntryResult result;
     try {
       result = Finish(*entry);

@@ -1,7 +1,6 @@
 #include "archive/engine/TaskPool.h"
 
 #include <chrono>
-
 #include <utility>
 
 #include "zorellz/codec/ZrlErrors.h"
@@ -36,7 +35,7 @@ std::future<void> TLZTaskPool::Submit(TTask task) {
   return result;
 }
 
-void TLZTaskPool::HelpUntilReady(const std::future<void>& done, std::size_t worker) {
+void TLZTaskPool::HelpUntilReady(const std::future<void>& done) {
   using namespace std::chrono_literals;
   while (done.valid() && done.wait_for(0s) != std::future_status::ready) {
     std::packaged_task<void(std::size_t)> task;
@@ -46,7 +45,7 @@ void TLZTaskPool::HelpUntilReady(const std::future<void>& done, std::size_t work
       task = std::move(queue_.front());
       queue_.pop_front();
     }
-    task(worker);
+    task(Threads());
   }
 }
 

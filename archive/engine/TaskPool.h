@@ -1,7 +1,8 @@
 // A fixed set of threads that run an operation's tasks, for coding entries on
-// several cores, with the calling thread as one more worker while it waits.  Tasks learn which thread runs them, so that each thread
-// can keep resources of its own (a coder, an open archive).  The caller
-// collects results in the order it submitted the tasks, through the futures.
+// several cores, with the calling thread as one more worker while it waits.
+// Tasks learn which worker runs them, so that each can keep resources of its
+// own (a coder, an open archive).  The caller collects results in the order
+// it submitted the tasks, through the futures.
 // Internal to the engine.
 #pragma once
 
@@ -34,11 +35,11 @@ class TLZTaskPool {
   std::size_t Threads() const { return threads_.size(); }
   // The future holds the task's exception, if it raised one.
   std::future<void> Submit(TTask task);
-  // Runs the tasks that no thread has taken yet on the calling thread, as
-  // worker `worker` (a number the pool's threads do not use), oldest first,
-  // until `done` is ready or none is waiting.  A caller that would only wait
-  // for a result works meanwhile: it is the pool's last worker.
-  void HelpUntilReady(const std::future<void>& done, std::size_t worker);
+  // Runs the tasks that no thread has taken yet on the calling thread,
+  // oldest first, until `done` is ready or none is waiting.  A caller that
+  // would only wait for a result works meanwhile: it is worker Threads(),
+  // after the pool's own.
+  void HelpUntilReady(const std::future<void>& done);
 
  private:
   void Work(std::size_t worker);

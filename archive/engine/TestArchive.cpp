@@ -107,7 +107,7 @@ TTestTally CheckEntriesInParallel(TLZContext& context, const std::string& file_n
   auto settle = [&] {
     TChecked& oldest = checked.front();
     TLZReportRec record = BeginEntry(context, directory, oldest.K, report);
-    pool.HelpUntilReady(oldest.Done, jobs - 1);
+    pool.HelpUntilReady(oldest.Done);
     oldest.Done.get();
     LZReplayProgress(context, oldest.Progress);
     Count(tally, report, record, oldest.Result);
