@@ -9,8 +9,8 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 
+#include "archive/codec/HelperThread.h"
 #include "archive/codec/LZHBitIO.h"
 #include "archive/codec/LZHMatchFinder.h"
 #include "archive/codec/LZHModel.h"
@@ -139,27 +139,6 @@ struct TWorkingMemory {
   TLZHModel Model;
 };
 
-// The helper thread, told to stop and joined on every way out.
-class THelper {
- public:
-  THelper(TPipe& pipe, TLZHMatchFinder& finder)
-      : pipe_(pipe), thread_(ParseOnHelper, std::ref(pipe), std::ref(finder)) {}
-  ~THelper() {
-    {
-      const std::lock_guard<std::mutex> lock(pipe_.Mutex);
-      pipe_.Stopped = true;
-      pipe_.Changed.notify_one();
-    }
-    thread_.join();
-  }
-  THelper(const THelper&) = delete;
-  THelper& operator=(const THelper&) = delete;
-
- private:
-  TPipe& pipe_;
-  std::thread thread_;
-};
-
 // The calling thread's part: reads chunks while there is room for them and
 // codes each block of tokens as it comes, until the block with the end code.
 void ReadAndCode(TPipe& pipe, const TLZHReadFunc& read, const TLZHProgressHook& report,
@@ -200,9 +179,9 @@ std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc&
                                   const TLZHProgressHooks& hooks) {
   std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory>();
   if (memory == nullptr) return kLZHOutOfMemory;
-  std::optional<THelper> helper;
+  std::optional<TCodecHelperThread<TPipe>> helper;
   try {
-    helper.emplace(memory->Pipe, memory->Finder);
+    helper.emplace(ParseOnHelper, memory->Pipe, memory->Finder);
   } catch (const std::system_error&) {
     // No second thread to be had: one does both parts.
     memory.reset();

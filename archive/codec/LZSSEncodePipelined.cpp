@@ -9,15 +9,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <numeric>
 #include <optional>
 #include <system_error>
-#include <thread>
 
+#include "archive/codec/HelperThread.h"
 #include "archive/codec/LZSSGroup.h"
 #include "archive/codec/LZSSState.h"
 #include "archive/codec/LZSSTreeShare.h"
@@ -124,33 +123,11 @@ void TakeBlocksOnHelper(TPipe& pipe, TLZSSTreeBlock& block) {
   }
 }
 
-// The helper thread, told to stop and joined on every way out.
-class THelper {
- public:
-  explicit THelper(TWorkingMemory& memory)
-      : pipe_(memory.Pipe),
-        thread_(TakeBlocksOnHelper, std::ref(memory.Pipe), std::ref(memory.HelperTree)) {}
-  ~THelper() {
-    {
-      const std::lock_guard<std::mutex> lock(pipe_.Mutex);
-      pipe_.Stopped = true;
-      pipe_.Changed.notify_one();
-    }
-    thread_.join();
-  }
-  THelper(const THelper&) = delete;
-  THelper& operator=(const THelper&) = delete;
-
-  // Waits until the helper is through `blocks` blocks.
-  void AwaitDone(std::uint64_t blocks) {
-    std::unique_lock<std::mutex> lock(pipe_.Mutex);
-    pipe_.Changed.wait(lock, [&] { return pipe_.HelperDone >= blocks; });
-  }
-
- private:
-  TPipe& pipe_;
-  std::thread thread_;
-};
+// Waits until the helper is through `blocks` blocks.
+void AwaitHelper(TPipe& pipe, std::uint64_t blocks) {
+  std::unique_lock<std::mutex> lock(pipe.Mutex);
+  pipe.Changed.wait(lock, [&] { return pipe.HelperDone >= blocks; });
+}
 
 // Reads block after block into the slots, for the helper to take.
 class TBlockReader {
@@ -227,7 +204,7 @@ class TBlockCoder {
   bool coded_any_ = false;
 };
 
-void EncodeOnTwoThreads(TLZSSState& state, TPipe& pipe, THelper& helper) {
+void EncodeOnTwoThreads(TLZSSState& state, TPipe& pipe) {
   TBlockReader reader(pipe, state);
   TLZSSByteSink sink(state);
   while (!reader.Ended() && reader.Blocks() < kSlots) reader.ReadBlock();
@@ -242,7 +219,7 @@ void EncodeOnTwoThreads(TLZSSState& state, TPipe& pipe, THelper& helper) {
     }
     TSlot& slot = pipe.Slot[b % kSlots];
     TakeBlock(share, slot, b == 0, kCalling);
-    helper.AwaitDone(b + 1);
+    AwaitHelper(pipe, b + 1);
     coder.Code(slot, b == 0, share.Steps());
     if (slot.Last) break;
   }
@@ -255,14 +232,14 @@ void LZSSEncodePipelinedStream(TLZSSState& state) {
   std::unique_ptr<TWorkingMemory> memory(new (std::nothrow) TWorkingMemory);
   // Short of memory or of a thread, one thread does it all.
   if (memory == nullptr) return LZSSEncodeStream(state);
-  std::optional<THelper> helper;
+  std::optional<TCodecHelperThread<TPipe>> helper;
   try {
-    helper.emplace(*memory);
+    helper.emplace(TakeBlocksOnHelper, memory->Pipe, memory->HelperTree);
   } catch (const std::system_error&) {
     memory.reset();
     return LZSSEncodeStream(state);
   }
-  EncodeOnTwoThreads(state, memory->Pipe, *helper);
+  EncodeOnTwoThreads(state, memory->Pipe);
 }
 
 }  // namespace zorellz
