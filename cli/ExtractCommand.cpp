@@ -179,6 +179,8 @@ void RunExtract(const TExtractRequest& request) {
   UseDiskPrompt(context);
   // As the system's copy tools: durable only when asked for.
   context.Durable = request.Sync;
+  // Entries left compressed keep existing files as --overwrite says, too.
+  context.AskBeforeUnexpanded = true;
   QuestionsStart(request.Archive, request.Yes);
   ReadProgressStart(request.Reporting);
   const TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);

@@ -701,6 +701,18 @@ TEST_F(CliOverwrite, ScriptsKeepExistingFilesWithStatusTwo) {
   ExpectSameTree(F("tree"), F("out"));
 }
 
+TEST_F(CliOverwrite, EntriesLeftCompressedKeepExistingFilesToo) {
+  // Kept by default and by "never", named; replaced by "always".
+  EXPECT_MATCH(Run(2, {"extract", F("a.lza"), F("out"), "--unexpanded"}).Err,
+               "out/sub/lcet10.txt: exists; kept");
+  EXPECT_EQ(ReadText(F("out/sub/lcet10.txt")), "older\n");
+  Run(0, {"extract", F("a.lza"), F("out"), "--unexpanded", "--overwrite", "never"});
+  EXPECT_EQ(ReadText(F("out/sub/lcet10.txt")), "older\n");
+  Run(0, {"extract", F("a.lza"), F("out"), "--unexpanded", "--overwrite", "always"});
+  Run(0, {"expand", F("out/sub/lcet10.txt"), F("lcet10.back")});
+  EXPECT_TRUE(SameFile(F("tree/sub/lcet10.txt"), F("lcet10.back")));
+}
+
 TEST_F(CliOverwrite, TerminalQuestionTakesAllNoneAndCancel) {
   // Two lines per file; "all" answers the rest.
   TToolRun run = RunOnTerminal(0, {"extract", F("a.lza"), F("out")}, "all\n");

@@ -261,8 +261,12 @@ TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec
   TTargetState target = LookAtTarget(extraction, item.TargetPath);
   if (target.IsLink) return TDecision::kOutsideTarget;
   if (!SparesArchive(extraction, item, record, target)) return TDecision::kKeep;
-  if (item.Compressed != 0 && extraction.Unexpanded) return TDecision::kUnexpanded;
-  if (!target.Exists && !target.IsArchive) return TDecision::kWriteFree;
+  const bool unexpanded = item.Compressed != 0 && extraction.Unexpanded;
+  if (unexpanded && !extraction.Context.AskBeforeUnexpanded) return TDecision::kUnexpanded;
+  const TDecision write = unexpanded ? TDecision::kUnexpanded : TDecision::kWrite;
+  if (!target.Exists && !target.IsArchive) {
+    return unexpanded ? TDecision::kUnexpanded : TDecision::kWriteFree;
+  }
   switch (AskAboutExisting(extraction, item, record, target)) {
     case TAnswer::kKeep:
       return TDecision::kKeep;
@@ -273,7 +277,7 @@ TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec
     case TAnswer::kWrite:
       break;
   }
-  return TDecision::kWrite;
+  return write;
 }
 
 // An entry whose data are not decoded, in its turn.

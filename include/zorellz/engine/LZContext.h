@@ -103,6 +103,10 @@ struct TLZContextValues {
   // lose files that were reported written, as with the system's own copy
   // tools.
   bool Durable = true;
+  // Whether an entry left compressed (extraction with ExtractUnExpanded)
+  // asks the question function before it replaces an existing file, as an
+  // expanded entry does.  Off, it replaces the file unasked.
+  bool AskBeforeUnexpanded = false;
 
   // ---- Hooks ----
   TLZFileMatchHook FileMatch;  // empty: the default match
