@@ -2,12 +2,14 @@
 // stream (no header) from INPUT to OUTPUT, either of which may be "-" for
 // standard input or output.  OUTPUT is written beside its final place and
 // replaces it only once the whole stream is in; as with the system's copy
-// tools, it is flushed to the device only when --sync asks for it.
+// tools, it is flushed to the device only when --sync asks for it.  Standard
+// output gets the stream as it comes, as from the system's stream filters.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,8 +33,11 @@ namespace {
 
 enum class TDirection { kEncode, kDecode };
 
-// Runs one stream of a method from `input` to `output`.
-using TStreamCoder = void (*)(TLZCodecSet& codecs, TFile& input, TFile& output,
+// Takes all `count` bytes of `bytes`, or raises EInOutError.
+using TWriteFunc = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
+
+// Runs one stream of a method from `input` to `write`.
+using TStreamCoder = void (*)(TLZCodecSet& codecs, TFile& input, const TWriteFunc& write,
                               TDirection direction);
 
 // Below these sizes a second thread costs more than it saves.
@@ -45,14 +50,14 @@ bool PipelinePays(TFile& input, std::int64_t least) {
 
 // The command's LZSS coder reads and writes the command's files, encoding
 // on two threads when there is a core for each.
-void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direction) {
+void CodeLZSS(TLZCodecSet& codecs, TFile& input, const TWriteFunc& write, TDirection direction) {
   TLZSSCodec& lzss = codecs.LZSS();
   lzss.SetIOFunctions(
       [&input](std::uint8_t* buffer) {
         return static_cast<std::uint32_t>(input.Read(buffer, kLZSSBufferSize));
       },
-      [&output](const std::uint8_t* buffer, std::uint32_t count) {
-        output.Write(buffer, count);
+      [&write](const std::uint8_t* buffer, std::uint32_t count) {
+        write(buffer, count);
         return count;
       });
   if (direction == TDirection::kEncode && PipelinePays(input, kPipelinedLZSSInput)) {
@@ -67,16 +72,17 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, TFile& output, TDirection direc
 // The adaptive Huffman LZ codec works on the files itself, compressing on
 // two threads when there is a core for each.  A stream that ends before its
 // end code fails the command, as does a lack of memory.
-std::int64_t CompressLZH(TFile& input, TFile& output) {
-  if (PipelinePays(input, kPipelinedLZHInput)) {
-    return LZHCompressPipelined(input, output);
-  }
-  return LZHCompress(input, output);
+std::int64_t CompressLZH(TFile& input, const TLZHReadFunc& read, const TWriteFunc& write) {
+  if (PipelinePays(input, kPipelinedLZHInput)) return LZHCompressPipelined(read, write);
+  return LZHCompress(read, write);
 }
 
-void CodeLZH(TLZCodecSet&, TFile& input, TFile& output, TDirection direction) {
-  const std::int64_t result =
-      direction == TDirection::kEncode ? CompressLZH(input, output) : LZHDecompress(input, output);
+void CodeLZH(TLZCodecSet&, TFile& input, const TWriteFunc& write, TDirection direction) {
+  const TLZHReadFunc read = [&input](std::uint8_t* buffer, std::size_t count) {
+    return input.Read(buffer, count);
+  };
+  const std::int64_t result = direction == TDirection::kEncode ? CompressLZH(input, read, write)
+                                                               : LZHDecompress(read, write);
   if (result == kLZHTruncated) {
     FailCommand(input.Path().string(), "compressed data ends before its end code");
   }
@@ -129,40 +135,67 @@ std::filesystem::path OutputTarget(const std::string& name) {
   return target;
 }
 
+// Codes into a file beside OUTPUT that replaces it once complete; returns
+// the bytes written.
+std::int64_t CodeToFile(const TCodecRequest& request, const TMethod& method, TLZCodecSet& codecs,
+                        TFile& input, TDirection direction) {
+  if (IsSameFile(input.Path().string(), request.Output)) {
+    FailCommand(request.Output, "is the input file as well");
+  }
+  TPendingFile output;
+  int error = 0;
+  if (!output.Create(OutputTarget(request.Output), &error)) {
+    FailCommand(request.Output,
+                "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
+  }
+  output.SetSync(request.Sync);
+  std::int64_t written = 0;
+  method.Code(
+      codecs, input,
+      [&](const std::uint8_t* bytes, std::size_t count) {
+        output.File().Write(bytes, count);
+        written += static_cast<std::int64_t>(count);
+      },
+      direction);
+  if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
+  return written;
+}
+
+// Codes onto standard output as the stream comes, as a stream filter does:
+// a failure ends the command after what came before it.  Returns the bytes
+// written.
+std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TFile& input,
+                          TDirection direction) {
+  TStdoutStream out;
+  method.Code(
+      codecs, input,
+      [&out](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); }, direction);
+  out.Flush();
+  return out.Size();
+}
+
 void RunCodec(const TCodecRequest& request) {
   const TMethod& method = FindMethod(request.Method);
   TWorkFolder work;
   const std::string input_name = InputFile(request.Input, work);
   const bool to_stdout = IsStdStream(request.Output);
-  const std::string output_name = to_stdout ? work.File("stdout").string() : request.Output;
   TFile input;
   int error = 0;
   if (!input.Open(input_name, TFile::TMode::kReadDenyWrite, &error)) {
     FailCommand(request.Input, SystemCause(error));
   }
-  if (IsSameFile(input_name, output_name)) {
-    FailCommand(request.Output, "is the input file as well");
-  }
   // The command's own coders, released with them on every way out.
   TLZCodecSet codecs;
   if (!codecs.Init(method.Level)) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
-  TPendingFile output;
-  if (!output.Create(OutputTarget(output_name), &error)) {
-    FailCommand(request.Output,
-                "cannot create a temporary file beside it: " + std::string(SystemCause(error)));
-  }
-  output.SetSync(request.Sync);
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
-    method.Code(codecs, input, output.File(), direction);
-    if (!output.Commit(&error)) FailCommand(request.Output, SystemCause(error));
-    if (to_stdout) CopyToStdout(output_name);
+    const std::int64_t written = to_stdout ? CodeToStdout(method, codecs, input, direction)
+                                           : CodeToFile(request, method, codecs, input, direction);
     if (request.Reporting.Verbose) {
       std::FILE* out = ReportStream(TReporting{false, true, to_stdout});
       std::fprintf(out, "%s: %lld -> %lld bytes\n", request.Output.c_str(),
-                   static_cast<long long>(input.Size()),
-                   static_cast<long long>(GetFileSizeOf(output_name)));
+                   static_cast<long long>(input.Size()), static_cast<long long>(written));
     }
   } catch (const EInOutError& failure) {
     const bool writing = failure.ErrorCode == kInOutWriteFailed;

@@ -8,6 +8,7 @@
 
 #include "cli/Failure.h"
 #include "platform/System.h"
+#include "zorellz/platform/InOutError.h"
 
 namespace zorellz::cli {
 namespace {
@@ -91,6 +92,38 @@ void CopyToStdout(const std::filesystem::path& file) {
 #endif
   std::fclose(in);
   if (!copied) FailCommand("-", "standard output cannot be written: " + SystemCause(copy_error));
+}
+
+TStdoutStream::TStdoutStream() {
+  std::fflush(stdout);
+#ifdef SIGPIPE
+  previous_ = std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+TStdoutStream::~TStdoutStream() {
+#ifdef SIGPIPE
+  std::signal(SIGPIPE, previous_);
+#endif
+}
+
+namespace {
+
+[[noreturn]] void RaiseStdoutFailure() {
+  throw EInOutError("standard output cannot be written: " + SystemCause(errno), kInOutWriteFailed);
+}
+
+}  // namespace
+
+void TStdoutStream::Write(const std::uint8_t* bytes, std::size_t count) {
+  errno = 0;
+  if (std::fwrite(bytes, 1, count, stdout) != count) RaiseStdoutFailure();
+  size_ += static_cast<std::int64_t>(count);
+}
+
+void TStdoutStream::Flush() {
+  errno = 0;
+  if (std::fflush(stdout) != 0) RaiseStdoutFailure();
 }
 
 std::string InputFile(const std::string& name, TWorkFolder& work) {

@@ -5,6 +5,8 @@
 // out once it is complete.
 #pragma once
 
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -38,6 +40,29 @@ void SpoolStdin(const std::filesystem::path& file);
 // Copies `file` to standard output; a failure (a closed pipe included) ends
 // the command.
 void CopyToStdout(const std::filesystem::path& file);
+
+// Standard output written as data come, as a stream filter writes it.  A
+// reader that goes away is a write failure to report, not a signal that ends
+// the process before its work files are removed.
+class TStdoutStream {
+ public:
+  TStdoutStream();
+  ~TStdoutStream();
+  TStdoutStream(const TStdoutStream&) = delete;
+  TStdoutStream& operator=(const TStdoutStream&) = delete;
+
+  // Both raise EInOutError (kInOutWriteFailed) when standard output refuses
+  // the bytes.
+  void Write(const std::uint8_t* bytes, std::size_t count);
+  void Flush();
+  std::int64_t Size() const { return size_; }
+
+ private:
+  std::int64_t size_ = 0;
+#ifdef SIGPIPE
+  void (*previous_)(int);
+#endif
+};
 
 // `name`, or the work file that holds what was read from standard input
 // when it is "-", or from the pipe it names.

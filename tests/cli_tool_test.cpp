@@ -266,6 +266,15 @@ TEST_F(Cli, CodecRefusesBadRequests) {
   EXPECT_MATCH(Run(1, {"codec", "decode", "--method", "lzh", F("cut"), F("out")}).Err,
                "cut: compressed data ends before its end code");
   EXPECT_FALSE(fs::exists(F("out")));
+  // Standard output gets the stream as it comes, as from gzip -dc: what came
+  // before the cut, then the failure.
+  cut = ReadFileBytes(F("packed"));
+  cut.resize(cut.size() / 2);
+  WriteFileBytes(F("half"), cut);
+  const TToolRun streamed = Run(1, {"codec", "decode", "--method", "lzh", F("half"), "-"});
+  EXPECT_MATCH(streamed.Err, "half: compressed data ends before its end code");
+  EXPECT_GT(streamed.Out.size(), 0u);
+  EXPECT_EQ(ReadText(kCorpus + "/lcet10.txt").substr(0, streamed.Out.size()), streamed.Out);
   WriteText(F("empty.bin"), "");
   Run(2, {"codec", "encode", "--method", "none", F("empty.bin"), F("x")});
   Run(1, {"codec", "encode", "--method", "lzss", F("no-such-file"), F("x")});
