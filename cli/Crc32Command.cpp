@@ -52,7 +52,10 @@ bool PipeCRC32(const std::string& name, std::uint32_t& crc) {
 }
 
 bool FileCRC32(const std::string& name, std::uint32_t& crc) {
-  if (IsStdStream(name)) return StreamCRC32(stdin, "-", "standard input cannot be read: ", crc);
+  if (IsStdStream(name)) {
+    UseBinaryStream(stdin);
+    return StreamCRC32(stdin, "-", "standard input cannot be read: ", crc);
+  }
   if (IsNamedPipe(name)) return PipeCRC32(name, crc);
   TFile file;
   int error = 0;

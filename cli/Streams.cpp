@@ -6,6 +6,11 @@
 #include <system_error>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "cli/Failure.h"
 #include "platform/System.h"
 #include "zorellz/platform/InOutError.h"
@@ -29,6 +34,14 @@ bool CopyStream(std::FILE* from, std::FILE* to) {
 
 bool IsStdStream(const std::string& name) {
   return name == "-";
+}
+
+void UseBinaryStream(std::FILE* stream) {
+#ifdef _WIN32
+  _setmode(_fileno(stream), _O_BINARY);
+#else
+  (void)stream;
+#endif
 }
 
 TWorkFolder::~TWorkFolder() {
@@ -72,6 +85,7 @@ bool IsNamedPipe(const std::string& name) {
 }
 
 void SpoolStdin(const std::filesystem::path& file) {
+  UseBinaryStream(stdin);
   Spool(stdin, "-", "standard input cannot be read: ", file);
 }
 
@@ -79,6 +93,7 @@ void CopyToStdout(const std::filesystem::path& file) {
   std::FILE* in = std::fopen(file.string().c_str(), "rb");
   if (in == nullptr) FailCommand(file.string(), SystemCause(errno));
   std::fflush(stdout);
+  UseBinaryStream(stdout);
   // A reader that went away is an error to report, not a signal that ends
   // the process before the work files are removed.
 #ifdef SIGPIPE
@@ -96,6 +111,7 @@ void CopyToStdout(const std::filesystem::path& file) {
 
 TStdoutStream::TStdoutStream() {
   std::fflush(stdout);
+  UseBinaryStream(stdout);
 #ifdef SIGPIPE
   previous_ = std::signal(SIGPIPE, SIG_IGN);
 #endif

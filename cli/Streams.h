@@ -7,12 +7,17 @@
 
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace zorellz::cli {
 
 bool IsStdStream(const std::string& name);
+// Lets data pass through `stream` (stdin or stdout) byte for byte: Windows'
+// C runtime would turn every line feed written into CR LF, and end a read
+// at the first Ctrl-Z.
+void UseBinaryStream(std::FILE* stream);
 // A pipe given by name (a FIFO, or "<(command)" in a shell): read once, to
 // its end, as standard input is.
 bool IsNamedPipe(const std::string& name);

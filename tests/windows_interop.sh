@@ -56,6 +56,18 @@ diff -r tree round-trip || fail "wine extracted its own archive wrongly"
 diff -r tree from-windows || fail "Linux extracted the Windows archive wrongly"
 diff -r tree from-linux || fail "wine extracted the Linux archive wrongly"
 
+echo "-- standard streams carry data byte for byte under wine"
+# Line feeds stay single and a Ctrl-Z does not end the input.
+printf 'a\nb\r\nc\032d\n' >streamed.txt
+cat tree/random.bin >>streamed.txt
+run_windows codec encode --method lzh - - <streamed.txt >streamed.lzh
+"$linux" codec decode --method lzh streamed.lzh streamed.back
+cmp streamed.txt streamed.back || fail "codec encode - - under wine changed the data"
+run_windows codec decode --method lzh - - <streamed.lzh >streamed.out
+cmp streamed.txt streamed.out || fail "codec decode - - under wine changed the data"
+[[ $(run_windows crc32 - <streamed.txt | cut -c1-8) == $("$linux" crc32 streamed.txt | cut -c1-8) ]] ||
+  fail "crc32 - under wine read other data"
+
 echo "-- attributes round-trip on Windows"
 # Set natively, stored by zorellz.exe, put back by zorellz.exe, and read
 # natively again when the extracted files are archived anew.
