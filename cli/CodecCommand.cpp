@@ -3,7 +3,8 @@
 // standard input or output.  OUTPUT is written beside its final place and
 // replaces it only once the whole stream is in; as with the system's copy
 // tools, it is flushed to the device only when --sync asks for it.  Standard
-// output gets the stream as it comes, as from the system's stream filters.
+// input and output, and pipes, are read and written as the stream comes, as
+// the system's stream filters do.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -37,20 +38,23 @@ enum class TDirection { kEncode, kDecode };
 using TWriteFunc = std::function<void(const std::uint8_t* bytes, std::size_t count)>;
 
 // Runs one stream of a method from `input` to `write`.
-using TStreamCoder = void (*)(TLZCodecSet& codecs, TFile& input, const TWriteFunc& write,
+using TStreamCoder = void (*)(TLZCodecSet& codecs, TStreamInput& input, const TWriteFunc& write,
                               TDirection direction);
 
 // Below these sizes a second thread costs more than it saves.
 constexpr std::int64_t kPipelinedLZSSInput = 1024 * 1024;
 constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
 
-bool PipelinePays(TFile& input, std::int64_t least) {
-  return AvailableCores() > 1 && input.Size() >= least;
+// A stream's size is not known ahead; one that comes through a pipe is
+// taken to be large.
+bool PipelinePays(const TStreamInput& input, std::int64_t least) {
+  return AvailableCores() > 1 && (input.File() == nullptr || input.Size() >= least);
 }
 
 // The command's LZSS coder reads and writes the command's files, encoding
 // on two threads when there is a core for each.
-void CodeLZSS(TLZCodecSet& codecs, TFile& input, const TWriteFunc& write, TDirection direction) {
+void CodeLZSS(TLZCodecSet& codecs, TStreamInput& input, const TWriteFunc& write,
+              TDirection direction) {
   TLZSSCodec& lzss = codecs.LZSS();
   lzss.SetIOFunctions(
       [&input](std::uint8_t* buffer) {
@@ -72,21 +76,22 @@ void CodeLZSS(TLZCodecSet& codecs, TFile& input, const TWriteFunc& write, TDirec
 // The adaptive Huffman LZ codec works on the files itself, compressing on
 // two threads when there is a core for each.  A stream that ends before its
 // end code fails the command, as does a lack of memory.
-std::int64_t CompressLZH(TFile& input, const TLZHReadFunc& read, const TWriteFunc& write) {
+std::int64_t CompressLZH(const TStreamInput& input, const TLZHReadFunc& read,
+                         const TWriteFunc& write) {
   if (PipelinePays(input, kPipelinedLZHInput)) return LZHCompressPipelined(read, write);
   return LZHCompress(read, write);
 }
 
-void CodeLZH(TLZCodecSet&, TFile& input, const TWriteFunc& write, TDirection direction) {
+void CodeLZH(TLZCodecSet&, TStreamInput& input, const TWriteFunc& write, TDirection direction) {
   const TLZHReadFunc read = [&input](std::uint8_t* buffer, std::size_t count) {
     return input.Read(buffer, count);
   };
   const std::int64_t result = direction == TDirection::kEncode ? CompressLZH(input, read, write)
                                                                : LZHDecompress(read, write);
   if (result == kLZHTruncated) {
-    FailCommand(input.Path().string(), "compressed data ends before its end code");
+    FailCommand(input.Name(), "compressed data ends before its end code");
   }
-  if (result == kLZHOutOfMemory) FailCommand(input.Path().string(), "not enough memory to code it");
+  if (result == kLZHOutOfMemory) FailCommand(input.Name(), "not enough memory to code it");
 }
 
 struct TMethod {
@@ -138,8 +143,8 @@ std::filesystem::path OutputTarget(const std::string& name) {
 // Codes into a file beside OUTPUT that replaces it once complete; returns
 // the bytes written.
 std::int64_t CodeToFile(const TCodecRequest& request, const TMethod& method, TLZCodecSet& codecs,
-                        TFile& input, TDirection direction) {
-  if (IsSameFile(input.Path().string(), request.Output)) {
+                        TStreamInput& input, TDirection direction) {
+  if (input.File() != nullptr && IsSameFile(request.Input, request.Output)) {
     FailCommand(request.Output, "is the input file as well");
   }
   TPendingFile output;
@@ -164,7 +169,7 @@ std::int64_t CodeToFile(const TCodecRequest& request, const TMethod& method, TLZ
 // Codes onto standard output as the stream comes, as a stream filter does:
 // a failure ends the command after what came before it.  Returns the bytes
 // written.
-std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TFile& input,
+std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TStreamInput& input,
                           TDirection direction) {
   TStdoutStream out;
   method.Code(
@@ -176,14 +181,8 @@ std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TFile& inp
 
 void RunCodec(const TCodecRequest& request) {
   const TMethod& method = FindMethod(request.Method);
-  TWorkFolder work;
-  const std::string input_name = InputFile(request.Input, work);
+  TStreamInput input(request.Input);
   const bool to_stdout = IsStdStream(request.Output);
-  TFile input;
-  int error = 0;
-  if (!input.Open(input_name, TFile::TMode::kReadDenyWrite, &error)) {
-    FailCommand(request.Input, SystemCause(error));
-  }
   // The command's own coders, released with them on every way out.
   TLZCodecSet codecs;
   if (!codecs.Init(method.Level)) FailCommand(request.Method, LZMessageText(kMsgInitFailed));

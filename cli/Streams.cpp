@@ -142,6 +142,45 @@ void TStdoutStream::Flush() {
   if (std::fflush(stdout) != 0) RaiseStdoutFailure();
 }
 
+TStreamInput::TStreamInput(const std::string& name) : name_(name) {
+  if (IsStdStream(name)) {
+    UseBinaryStream(stdin);
+    stream_ = stdin;
+    return;
+  }
+  if (IsNamedPipe(name)) {
+    stream_ = std::fopen(name.c_str(), "rb");
+    if (stream_ == nullptr) FailCommand(name, SystemCause(errno));
+    opened_stream_ = true;
+    return;
+  }
+  int error = 0;
+  if (!file_.Open(name, TFile::TMode::kReadDenyWrite, &error)) {
+    FailCommand(name, SystemCause(error));
+  }
+}
+
+TStreamInput::~TStreamInput() {
+  if (opened_stream_) std::fclose(stream_);
+}
+
+std::size_t TStreamInput::Read(std::uint8_t* buffer, std::size_t count) {
+  if (stream_ == nullptr) return file_.Read(buffer, count);
+  errno = 0;
+  const std::size_t got = std::fread(buffer, 1, count, stream_);
+  if (got == 0 && std::ferror(stream_) != 0) {
+    throw EInOutError(std::string(IsStdStream(name_) ? "standard input " : "") +
+                          "cannot be read: " + SystemCause(errno),
+                      kInOutReadPastEnd);
+  }
+  read_ += static_cast<std::int64_t>(got);
+  return got;
+}
+
+std::int64_t TStreamInput::Size() const {
+  return stream_ == nullptr ? file_.Size() : read_;
+}
+
 std::string InputFile(const std::string& name, TWorkFolder& work) {
   if (IsStdStream(name)) {
     const std::filesystem::path spool = work.File("stdin");

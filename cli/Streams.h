@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "zorellz/platform/File.h"
+
 namespace zorellz::cli {
 
 bool IsStdStream(const std::string& name);
@@ -67,6 +69,33 @@ class TStdoutStream {
 #ifdef SIGPIPE
   void (*previous_)(int);
 #endif
+};
+
+// An input read once from start to end: a file, or standard input ("-") or
+// a pipe given by name, read as they come rather than spooled first.
+class TStreamInput {
+ public:
+  // Fails the command when `name` cannot be opened.
+  explicit TStreamInput(const std::string& name);
+  ~TStreamInput();
+  TStreamInput(const TStreamInput&) = delete;
+  TStreamInput& operator=(const TStreamInput&) = delete;
+
+  // Up to `count` bytes, 0 at the end; raises EInOutError when the input
+  // cannot be read.
+  std::size_t Read(std::uint8_t* buffer, std::size_t count);
+  // The file, or null for a stream.
+  const TFile* File() const { return stream_ == nullptr ? &file_ : nullptr; }
+  // The file's size; for a stream the bytes read so far.
+  std::int64_t Size() const;
+  const std::string& Name() const { return name_; }
+
+ private:
+  std::string name_;
+  TFile file_;
+  std::FILE* stream_ = nullptr;
+  bool opened_stream_ = false;  // a pipe this opened, closed with it
+  std::int64_t read_ = 0;
 };
 
 // `name`, or the work file that holds what was read from standard input
