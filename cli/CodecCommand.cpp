@@ -41,10 +41,6 @@ using TWriteFunc = std::function<void(const std::uint8_t* bytes, std::size_t cou
 using TStreamCoder = void (*)(TLZCodecSet& codecs, TStreamInput& input, const TWriteFunc& write,
                               TDirection direction);
 
-// Below these sizes a second thread costs more than it saves.
-constexpr std::int64_t kPipelinedLZSSInput = 1024 * 1024;
-constexpr std::int64_t kPipelinedLZHInput = 256 * 1024;
-
 // A stream's size is not known ahead; one that comes through a pipe is
 // taken to be large.
 bool PipelinePays(const TStreamInput& input, std::int64_t least) {
@@ -64,7 +60,7 @@ void CodeLZSS(TLZCodecSet& codecs, TStreamInput& input, const TWriteFunc& write,
         write(buffer, count);
         return count;
       });
-  if (direction == TDirection::kEncode && PipelinePays(input, kPipelinedLZSSInput)) {
+  if (direction == TDirection::kEncode && PipelinePays(input, kLZSSPipelinedFrom)) {
     lzss.EncodePipelined();
   } else if (direction == TDirection::kEncode) {
     lzss.Encode();
@@ -78,7 +74,7 @@ void CodeLZSS(TLZCodecSet& codecs, TStreamInput& input, const TWriteFunc& write,
 // end code fails the command, as does a lack of memory.
 std::int64_t CompressLZH(const TStreamInput& input, const TLZHReadFunc& read,
                          const TWriteFunc& write) {
-  if (PipelinePays(input, kPipelinedLZHInput)) return LZHCompressPipelined(read, write);
+  if (PipelinePays(input, kLZHPipelinedFrom)) return LZHCompressPipelined(read, write);
   return LZHCompress(read, write);
 }
 

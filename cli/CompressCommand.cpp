@@ -1,5 +1,5 @@
 // zorellz compress INPUT [OUTPUT] [--level store|fast|max] [-c|--stdout]
-//                  [--overwrite ask|always|never] [--force] [--quiet|--verbose]
+//                  [--overwrite ask|always|never] [--force] [-j N] [--quiet|--verbose]
 // One file into a single compressed file; without OUTPUT the name is
 // INPUT's with the last character of its extension made a tilde.  "-" is
 // standard input or output; standard input without OUTPUT goes to standard
@@ -16,6 +16,7 @@
 
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
+#include "cli/Jobs.h"
 #include "cli/Progress.h"
 #include "cli/Questions.h"
 #include "cli/Streams.h"
@@ -34,6 +35,7 @@ struct TCompressRequest {
   std::string Overwrite;
   bool Force = false;
   bool ToStdout = false;
+  std::int32_t Jobs = 1;
   TReporting Reporting;
 };
 
@@ -73,6 +75,8 @@ std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& fil
   const TLZQuestionProc confirm = replace ? ReplaceExisting : KeepExisting;
   const TEngineFiles engine_files{files.ShownOutput, request.Input};
   TLZContext context;
+  // A large file is coded on two threads when there are two cores for it.
+  context.Jobs = request.Jobs;
   if (request.Output.empty() && request.Level.empty() && !files.OutputToStdout) {
     return RunEngineOperation(
         [&] { return LZCompressFileAutoName(context, files.Input, confirm, ProgressReport); },
@@ -148,6 +152,7 @@ void RegisterCompressCommand(CLI::App& app) {
                         ->check(CLI::IsMember({"always", "never", "ask"}));
   command->add_flag("-f,--force", request->Force, "Replace an existing OUTPUT (--overwrite always)")
       ->excludes(overwrite);
+  AddJobsOption(*command, request->Jobs);
   AddReportingOptions(*command, request->Reporting, "No progress and no summary",
                       "A line for the file when it is done");
   command->callback([request] { RunCompress(*request); });

@@ -197,6 +197,36 @@ TEST(ContextJobs, ArchivesAreTheSameWhateverTheJobCount) {
   }
 }
 
+// A large file compressed alone is coded on two threads: the same bytes and
+// the same reports as on one.
+TEST(ContextJobs, ALargeFileAloneIsTheSameOnTwoThreads) {
+  TScratchDir scratch;
+  TBytes large;
+  for (const fs::path& file : CorpusFiles()) {
+    const TBytes bytes = ReadFileBytes(file.string());
+    large.insert(large.end(), bytes.begin(), bytes.end());
+  }
+  ASSERT_GE(large.size(), std::size_t{kLZSSPipelinedFrom});
+  const std::string input = scratch.File("large.dat");
+  WriteFileBytes(input, large);
+  for (TLZCompressionChoices level : {LZMaxCompression, LZFastCompression}) {
+    TReports reports[2];
+    TBytes archive[2];
+    TBytes single[2];
+    for (int jobs : {1, 2}) {
+      archive[jobs - 1] = CreateWithJobs(scratch, input, jobs, level, &reports[jobs - 1]);
+      TLZContext context;
+      context.Jobs = jobs;
+      const std::string output = scratch.File("single" + std::to_string(jobs));
+      ASSERT_GT(LZCompressFile(context, input, output, nullptr, level, nullptr), 0);
+      single[jobs - 1] = ReadFileBytes(output);
+    }
+    EXPECT_TRUE(SameBytes(archive[1], archive[0]));
+    EXPECT_EQ(reports[1].Lines, reports[0].Lines);
+    EXPECT_TRUE(SameBytes(single[1], single[0]));
+  }
+}
+
 TEST(ContextJobs, TheEntryLimitLeavesOutTheSameFiles) {
   TScratchDir scratch;
   const fs::path tree = scratch.Path() / "many";

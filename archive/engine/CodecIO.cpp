@@ -132,11 +132,14 @@ class TLZSSBorrow {
   bool owned_ = false;
 };
 
-std::int64_t EncodeLZH(TLZCodecSet& codecs, TLZStream& stream, const TLZByteSink& output) {
+std::int64_t EncodeLZH(TLZCodecSet& codecs, TLZStream& stream, const TLZByteSink& output,
+                       bool pipelined) {
   if (codecs.Current() != LZMaxCompression || !codecs.Ready()) return kLZNoFile;
-  return LZHCompress(
-      [&stream](std::uint8_t* buffer, std::size_t count) { return stream.Read(buffer, count); },
-      output, stream.LZHHooks());
+  const TLZHReadFunc read = [&stream](std::uint8_t* buffer, std::size_t count) {
+    return stream.Read(buffer, count);
+  };
+  if (pipelined) return LZHCompressPipelined(read, output, stream.LZHHooks());
+  return LZHCompress(read, output, stream.LZHHooks());
 }
 
 TLZByteReader FileReader(TFile& file) {
@@ -175,11 +178,24 @@ class TGatheredSink {
   std::size_t held_ = 0;
 };
 
-std::int64_t EncodeLZSS(TLZSSCodec& lzss, TLZStream& stream) {
+std::int64_t EncodeLZSS(TLZSSCodec& lzss, TLZStream& stream, bool pipelined) {
   if (!lzss.Initialised()) return kLZNoFile;
   stream.BindLZSS(lzss);
-  lzss.Encode();
+  if (pipelined) {
+    lzss.EncodePipelined();
+  } else {
+    lzss.Encode();
+  }
   return stream.Written();
+}
+
+// Whether a stream of `size` bytes (-1: not known) is coded on two threads:
+// when the context may use two and the stream is large enough to gain.
+bool EncodesPipelined(const TLZContext& context, TLZCompressionChoices compression,
+                      std::int64_t size) {
+  const std::int64_t from =
+      compression == LZMaxCompression ? kLZHPipelinedFrom : kLZSSPipelinedFrom;
+  return context.Jobs > 1 && size >= from;
 }
 
 std::int64_t DecodeLZH(TLZStream& stream) {
@@ -207,7 +223,7 @@ std::int64_t LZEncodeStream(TLZContext& context, TLZCompressionChoices compressi
 std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compression, TFile& input,
                               const TLZByteSink& output) {
   if (!input.Seek(0)) return kLZNoFile;
-  return LZEncodeFrom(context, compression, FileReader(input), output);
+  return LZEncodeFrom(context, compression, FileReader(input), output, input.Size());
 }
 
 std::int64_t LZEncodeBytesTo(TLZContext& context, TLZCompressionChoices compression,
@@ -222,19 +238,22 @@ std::int64_t LZEncodeBytesTo(TLZContext& context, TLZCompressionChoices compress
         taken += count;
         return count;
       },
-      output);
+      output, static_cast<std::int64_t>(size));
 }
 
 std::int64_t LZEncodeFrom(TLZContext& context, TLZCompressionChoices compression,
-                          TLZByteReader input, const TLZByteSink& output) {
+                          TLZByteReader input, const TLZByteSink& output, std::int64_t size) {
   TLZStream stream(context, std::move(input), &output, TLZProgressSide::kReads);
   TLZSSCodec& lzss = context.Codecs.LZSS();
-  if (compression == LZMaxCompression) return EncodeLZH(context.Codecs, stream, output);
+  const bool pipelined = EncodesPipelined(context, compression, size);
+  if (compression == LZMaxCompression) {
+    return EncodeLZH(context.Codecs, stream, output, pipelined);
+  }
   if (compression == LZNoCompression) {
     TLZSSBorrow borrow(lzss);
-    return EncodeLZSS(lzss, stream);
+    return EncodeLZSS(lzss, stream, pipelined);
   }
-  return EncodeLZSS(lzss, stream);
+  return EncodeLZSS(lzss, stream, pipelined);
 }
 
 std::int64_t LZEncodeStream(TLZCompressionChoices compression, TFile& input, TFile& output) {

@@ -4,6 +4,7 @@
 // own; it then writes every entry in archive order exactly as the serial
 // builder would, replaying the progress each worker recorded.  Entries are
 // coded independently, so the archive is the same byte for byte.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -47,6 +48,11 @@ class TParallelBuild {
 
   std::int32_t Run() {
     coders_ = std::make_unique<TLZWorkerCoders>(jobs_, area_.Compression);
+    // The one file of an archive has the cores to itself: a large one is
+    // coded on two threads.
+    const auto files = std::count_if(entries_.begin(), entries_.end(),
+                                     [](const TLZBuildEntry& entry) { return !entry.IsFolder; });
+    entry_jobs_ = files == 1 ? area_.Context.Jobs : 1;
     // Joined before the planned entries go, on every way out: it runs every
     // task it was given before it ends.
     // The calling thread is the last worker.
@@ -84,6 +90,7 @@ class TParallelBuild {
     const TLZCompressionChoices compression = area_.Compression;
     planned.Coded = pool_->Submit([this, &planned, compression](std::size_t worker) {
       TLZContext local((*coders_)[worker]);
+      local.Jobs = entry_jobs_;
       local.Progress = LZRecordProgress(planned.Progress);
       planned.Result = LZEncodeEntryTo(local, compression, *planned.Entry, planned.Input,
                                        [&planned](const std::uint8_t* data, std::size_t count) {
@@ -117,6 +124,7 @@ class TParallelBuild {
   std::vector<TLZBuildEntry>& entries_;
   const std::size_t jobs_ = static_cast<std::size_t>(area_.Context.Jobs);
   std::unique_ptr<TLZWorkerCoders> coders_;
+  std::int32_t entry_jobs_ = 1;  // the Jobs of the context that codes an entry
   std::deque<std::unique_ptr<TPlannedEntry>> planned_;
   TLZTaskPool* pool_ = nullptr;
   std::size_t next_ = 0;

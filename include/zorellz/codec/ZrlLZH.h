@@ -32,6 +32,10 @@ class TFile;
 inline constexpr int kLZHWindowSize = 21903;
 inline constexpr std::int64_t kLZHOutOfMemory = -20;  // working memory unavailable
 inline constexpr std::int64_t kLZHTruncated = -21;    // input ended before the end code
+// Inputs of this size and more are compressed faster by LZHCompressPipelined
+// when a second core is free; below it a second thread costs more than it
+// saves.
+inline constexpr std::int64_t kLZHPipelinedFrom = 256 * 1024;
 
 // Fills `buffer` with up to `count` bytes and returns how many it stored; 0
 // only when the input is exhausted.  The codec calls it again until a chunk

@@ -32,6 +32,9 @@ inline constexpr int kLZSSRingSize = 4096;      // N: positions 0 .. 4,095
 inline constexpr int kLZSSMaxMatch = 18;        // F: longest match
 inline constexpr int kLZSSThreshold = 2;        // matches must be longer to be coded
 inline constexpr int kLZSSNil = kLZSSRingSize;  // "no node" in the search trees
+// Inputs of this size and more are encoded faster by EncodePipelined when a
+// second core is free; below it a second thread costs more than it saves.
+inline constexpr std::int64_t kLZSSPipelinedFrom = 1024 * 1024;
 
 // Fills `buffer` with up to kLZSSBufferSize bytes and returns the count.
 using TLZSSReadFunc = std::function<std::uint32_t(std::uint8_t* buffer)>;
