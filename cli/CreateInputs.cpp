@@ -2,16 +2,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include "archive/engine/CreateCollect.h"
 #include "cli/CreateSupport.h"
 #include "cli/Failure.h"
 #include "cli/Streams.h"
 #include "cli/Usage.h"
+#include "zorellz/platform/File.h"
 
 namespace zorellz::cli {
 namespace {
@@ -72,6 +76,20 @@ void AddSpec(const std::string& spec, TLZRecurse recurse, std::vector<std::strin
   }
 }
 
+// Drops the lines that name a file an earlier line named under the same
+// name, as "*.txt notes.txt" does: the archive would hold it twice, and its
+// extraction would find the second copy in the way of the first.  Hard
+// links of other names stay, each an entry of its own.
+void DropRepeatedFiles(std::vector<std::string>& lines) {
+  std::set<std::pair<std::string, std::pair<std::uint64_t, std::uint64_t>>> seen;
+  std::erase_if(lines, [&seen](const std::string& line) {
+    TFileIdentity identity;
+    if (!GetFileIdentity(line, identity)) return false;
+    const std::string name = fs::path(line).filename().string();
+    return !seen.insert({name, {identity.Device, identity.Inode}}).second;
+  });
+}
+
 std::string WriteListFile(const std::vector<std::string>& lines, TWorkFolder& work) {
   const fs::path list = work.File("inputs.lst");
   std::ofstream out(list, std::ios::binary);
@@ -92,6 +110,7 @@ std::string EngineFileSpecs(const std::vector<std::string>& specs, TLZRecurse re
   std::vector<std::string> lines;
   for (const std::string& spec : specs) AddSpec(spec, recurse, lines);
   if (lines.empty()) FailCommand(specs.front(), "no file matches, nor does any other FILESPEC");
+  DropRepeatedFiles(lines);
   return WriteListFile(lines, work);
 }
 

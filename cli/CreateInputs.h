@@ -4,7 +4,8 @@
 // shell gives them after expanding a glob, become one list file: each
 // file is one input, a list file adds its lines, and a folder or a mask
 // adds the files it matches when no --recurse asks for sub-folders (the
-// archive is then flat, as a list file makes it).
+// archive is then flat, as a list file makes it).  A file named twice under
+// one name is taken once.
 #pragma once
 
 #include <string>

@@ -312,6 +312,9 @@ TEST_F(Cli, CreateTakesSeveralSpecsAsAShellGivesThem) {
   Run(0, {"create", F("mixed.lza"), F("tree/sub/deeper"), "/F=" + F("list.txt"), F("tree/*.dat"),
           "-q"});
   ExpectArchive(F("mixed.lza"), 0, 3);
+  // A file the specs name twice goes in once.
+  Run(0, {"create", F("twice.lza"), F("tree/*.txt"), F("tree/alice29.txt"), "-q"});
+  ExpectArchive(F("twice.lza"), 0, 1);
   // One folder alone keeps its structure with --recurse.
   Run(0, {"create", F("folder.lza"), F("tree"), "--recurse", "full", "-q"});
   ExpectArchive(F("folder.lza"), 2, 4);
