@@ -2,7 +2,8 @@
 // engine reads and writes named files, and finds an archive's trailer at the
 // end of its file, so standard input is first spooled into a private work
 // file, and output meant for standard output is written to one and copied
-// out once it is complete.
+// out once it is complete.  A command that calls a coder itself reads and
+// writes the streams as they come instead (TStreamInput, TStdoutStream).
 #pragma once
 
 #include <csignal>
