@@ -12,10 +12,12 @@
 // otherwise left out and named (status 2): the first one stays.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "cli/Commands.h"
 #include "cli/CreateSupport.h"
@@ -95,7 +97,16 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
 
 [[noreturn]] void FailOnResult(const TExtractRequest& request, std::int64_t result) {
   if (!ReadTally().Failed.empty()) FailOnEntry(request, result);
-  if (result == kLZCannotCreateFolder) FailCommand(TargetFolder(request), "cannot be created");
+  if (result == kLZCannotCreateFolder) {
+    // The target itself, or a folder of the archive below it.
+    const std::string target = TargetFolder(request);
+    std::error_code error;
+    if (!std::filesystem::is_directory(target, error)) {
+      if (std::filesystem::exists(target, error)) FailCommand(target, SystemCause(ENOTDIR));
+      FailCommand(target, "cannot be created: " + CannotCreateCause(target));
+    }
+    FailCommand(target, "the archive's folders cannot be made in it: " + FolderWriteCause(target));
+  }
   FailOnArchiveResult(request.Archive, result);
 }
 

@@ -44,6 +44,11 @@ std::string CannotCreateCause(const std::string& name) {
   return "cannot be written";
 }
 
+std::string FolderWriteCause(const std::string& folder) {
+  if (access(folder.c_str(), W_OK) != 0) return SystemCause(errno);
+  return "a folder in it is not writable, or a file has a folder's name";
+}
+
 std::string MissingFileCause(const std::string& name) {
   std::error_code error;
   if (std::filesystem::is_directory(name, error)) return SystemCause(EISDIR);

@@ -36,6 +36,10 @@ std::string SystemCause(int error);
 // is missing or not writable, or it is a folder.
 std::string CannotCreateCause(const std::string& name);
 
+// Why folders cannot be made in the existing folder `folder`, in the
+// system's words when it refuses to write there.
+std::string FolderWriteCause(const std::string& folder);
+
 // Why `name` is not an existing file to read: "No such file or directory",
 // "Is a directory" or the system's reason.
 std::string MissingFileCause(const std::string& name);

@@ -644,6 +644,14 @@ TEST_F(Cli, ListJsonSchema) {
   EXPECT_NO_MATCH(out, "\"(is_folder|compressed|comment)\": [0-9]");
 }
 
+TEST_F(Cli, ExtractNamesWhyItsTargetCannotBeUsed) {
+  Run(0, {"create", F("a.lza"), F("tree/*"), "--recurse", "full", "-q"});
+  WriteText(F("file"), "");
+  EXPECT_MATCH(Run(1, {"extract", F("a.lza"), F("file")}).Err, "file: Not a directory\n$");
+  EXPECT_MATCH(Run(1, {"extract", F("a.lza"), F("file/sub")}).Err,
+               "file/sub: cannot be created: Not a directory\n$");
+}
+
 TEST_F(Cli, ExtractRoundTripsAtEachLevel) {
   for (const std::string level : {"store", "fast", "max"}) {
     Run(0, {"create", F(level + ".lza"), F("tree/*"), "--recurse", "full", "--level", level,
