@@ -177,13 +177,14 @@ std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TStreamInp
 
 void RunCodec(const TCodecRequest& request) {
   const TMethod& method = FindMethod(request.Method);
-  TStreamInput input(request.Input);
   const bool to_stdout = IsStdStream(request.Output);
+  const TDirection direction =
+      request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
+  if (to_stdout && direction == TDirection::kEncode) RefuseCompressedDataOnTerminal();
+  TStreamInput input(request.Input);
   // The command's own coders, released with them on every way out.
   TLZCodecSet codecs;
   if (!codecs.Init(method.Level)) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
-  const TDirection direction =
-      request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   try {
     const std::int64_t written = to_stdout ? CodeToStdout(method, codecs, input, direction)
                                            : CodeToFile(request, method, codecs, input, direction);

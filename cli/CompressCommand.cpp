@@ -56,11 +56,15 @@ std::uint8_t KeepExisting(const TLZReportRec&, const TLZReportRec&) {
   return 0;
 }
 
+bool OutputToStdout(const TCompressRequest& request) {
+  return request.ToStdout || IsStdStream(request.Output) ||
+         (IsStdStream(request.Input) && request.Output.empty());
+}
+
 TCompressFiles EngineFiles(const TCompressRequest& request, TWorkFolder& work) {
   TCompressFiles files;
   files.Input = InputFile(request.Input, work);
-  files.OutputToStdout = request.ToStdout || IsStdStream(request.Output) ||
-                         (IsStdStream(request.Input) && request.Output.empty());
+  files.OutputToStdout = OutputToStdout(request);
   if (files.OutputToStdout) {
     files.Output = work.File("stdout").string();
     files.ShownOutput = "-";
@@ -124,6 +128,7 @@ void RunCompress(TCompressRequest request) {
   if (std::filesystem::is_directory(request.Input, error)) {
     FailCommand(request.Input, MissingFileCause(request.Input));
   }
+  if (OutputToStdout(request)) RefuseCompressedDataOnTerminal();
   TWorkFolder work;
   const TCompressFiles files = EngineFiles(request, work);
   const bool replace = MayReplace(request, files);

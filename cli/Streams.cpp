@@ -109,6 +109,14 @@ void CopyToStdout(const std::filesystem::path& file) {
   if (!copied) FailCommand("-", "standard output cannot be written: " + SystemCause(copy_error));
 }
 
+void RefuseCompressedDataOnTerminal() {
+  if (IsTerminal(TStdStream::kOutput)) {
+    FailCommand("-",
+                "compressed data are not written to a terminal (redirect standard output, "
+                "or name OUTPUT)");
+  }
+}
+
 TStdoutStream::TStdoutStream() {
   std::fflush(stdout);
   UseBinaryStream(stdout);

@@ -49,6 +49,10 @@ void SpoolStdin(const std::filesystem::path& file);
 // the command.
 void CopyToStdout(const std::filesystem::path& file);
 
+// As gzip: compressed data are not shown on a terminal; a terminal as
+// standard output fails the command before anything is read.
+void RefuseCompressedDataOnTerminal();
+
 // Standard output written as data come, as a stream filter writes it.  A
 // reader that goes away is a write failure to report, not a signal that ends
 // the process before its work files are removed.

@@ -276,6 +276,13 @@ TEST_F(Cli, CodecRefusesBadRequests) {
   EXPECT_GT(streamed.Out.size(), 0u);
   EXPECT_EQ(ReadText(kCorpus + "/lcet10.txt").substr(0, streamed.Out.size()), streamed.Out);
   WriteText(F("empty.bin"), "");
+  // As gzip: compressed data are not shown on a terminal.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"codec", "encode", "--method", "lzh", F("empty.bin"), "-"},
+        std::vector<std::string>{"compress", "-c", F("empty.bin")}}) {
+    EXPECT_MATCH(RunOnTerminal(1, args, "").Out,
+                 "-: compressed data are not written to a terminal");
+  }
   Run(2, {"codec", "encode", "--method", "none", F("empty.bin"), F("x")});
   Run(1, {"codec", "encode", "--method", "lzss", F("no-such-file"), F("x")});
   Run(1, {"codec", "decode", "--method", "lzss", F("empty.bin"), F("empty.bin")});
