@@ -251,6 +251,20 @@ bool Writes(TDecision decision) {
   return decision == TDecision::kWrite || decision == TDecision::kWriteFree;
 }
 
+TDecision DecisionOf(TAnswer answer) {
+  switch (answer) {
+    case TAnswer::kKeep:
+      return TDecision::kKeep;
+    case TAnswer::kDecline:
+      return TDecision::kDecline;
+    case TAnswer::kAbort:
+      return TDecision::kAbort;
+    case TAnswer::kWrite:
+      break;
+  }
+  return TDecision::kWrite;
+}
+
 TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec& record) {
   // A link under the entry's name leads elsewhere: it is never written
   // through, and not replaced either.
@@ -263,21 +277,11 @@ TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec
   if (!SparesArchive(extraction, item, record, target)) return TDecision::kKeep;
   const bool unexpanded = item.Compressed != 0 && extraction.Unexpanded;
   if (unexpanded && !extraction.Context.AskBeforeUnexpanded) return TDecision::kUnexpanded;
-  const TDecision write = unexpanded ? TDecision::kUnexpanded : TDecision::kWrite;
-  if (!target.Exists && !target.IsArchive) {
-    return unexpanded ? TDecision::kUnexpanded : TDecision::kWriteFree;
-  }
-  switch (AskAboutExisting(extraction, item, record, target)) {
-    case TAnswer::kKeep:
-      return TDecision::kKeep;
-    case TAnswer::kDecline:
-      return TDecision::kDecline;
-    case TAnswer::kAbort:
-      return TDecision::kAbort;
-    case TAnswer::kWrite:
-      break;
-  }
-  return write;
+  const TDecision decision = target.Exists || target.IsArchive
+                                 ? DecisionOf(AskAboutExisting(extraction, item, record, target))
+                                 : TDecision::kWriteFree;
+  // An entry left compressed is written as it is, whichever way it may be.
+  return unexpanded && Writes(decision) ? TDecision::kUnexpanded : decision;
 }
 
 // An entry whose data are not decoded, in its turn.
