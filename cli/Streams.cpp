@@ -92,19 +92,15 @@ void SpoolStdin(const std::filesystem::path& file) {
 void CopyToStdout(const std::filesystem::path& file) {
   std::FILE* in = std::fopen(file.string().c_str(), "rb");
   if (in == nullptr) FailCommand(file.string(), SystemCause(errno));
-  std::fflush(stdout);
-  UseBinaryStream(stdout);
-  // A reader that went away is an error to report, not a signal that ends
-  // the process before the work files are removed.
-#ifdef SIGPIPE
-  const auto previous = std::signal(SIGPIPE, SIG_IGN);
-#endif
-  errno = 0;
-  const bool copied = CopyStream(in, stdout) && std::fflush(stdout) == 0;
-  const int copy_error = errno;
-#ifdef SIGPIPE
-  std::signal(SIGPIPE, previous);
-#endif
+  bool copied;
+  int copy_error;
+  {
+    // Standard output set up as for data written as they come.
+    const TStdoutStream carrying_data;
+    errno = 0;
+    copied = CopyStream(in, stdout) && std::fflush(stdout) == 0;
+    copy_error = errno;
+  }
   std::fclose(in);
   if (!copied) FailCommand("-", "standard output cannot be written: " + SystemCause(copy_error));
 }
