@@ -37,10 +37,8 @@ TBytes StoredArchive(int count, int bad = 0, bool compressed = false) {
     image.Entries[i].Method = kLZMethodLZH;
     image.Entries[i].CompressedSize = static_cast<std::int32_t>(data.size());
   }
-  if (bad > 0 || compressed) {
-    image.Entries[static_cast<std::size_t>(bad - 1)].FileCRC ^= 1;
-    image.SealDirectoryCRC();
-  }
+  if (bad > 0) image.Entries[static_cast<std::size_t>(bad - 1)].FileCRC ^= 1;
+  if (bad > 0 || compressed) image.SealDirectoryCRC();
   return image.Bytes();
 }
 
