@@ -17,8 +17,9 @@ namespace zorellz {
 // Compresses all of `input` from its start into `output` at its position:
 // LZH for LZMaxCompression, LZSS otherwise (prepared here for
 // LZNoCompression), on two threads when the context's Jobs are 2 or more
-// and the input is large enough to gain.  Returns the compressed byte count, a negative codec
-// result, or kLZNoFile when the codec of `compression` is not prepared.
+// and the input is large enough to gain.  Returns the compressed byte count,
+// a negative codec result, or kLZNoFile when the codec of `compression` is
+// not prepared.
 std::int64_t LZEncodeStream(TLZContext& context, TLZCompressionChoices compression, TFile& input,
                             TFile& output);
 // The same with the default context.
