@@ -70,7 +70,7 @@ void CodeLZSS(TLZCodecSet& codecs, TStreamInput& input, const TWriteFunc& write,
 }
 
 // The adaptive Huffman LZ codec works on the files itself, compressing on
-// two threads when there is a core for each.  A stream that ends before its
+// every core when there are several.  A stream that ends before its
 // end code fails the command, as does a lack of memory.
 std::int64_t CompressLZH(const TStreamInput& input, const TLZHReadFunc& read,
                          const TWriteFunc& write) {

@@ -1,6 +1,6 @@
-// LZH compression on two threads against the one-thread compressor: the
-// same stream, the same calls of the functions and hooks, all on the
-// calling thread, and failures that end both threads.
+// LZH compression on several threads against the one-thread compressor:
+// the same stream, the same calls of the functions and hooks, all on the
+// calling thread, and failures that end every thread.
 #include "zorellz/codec/ZrlLZH.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +58,35 @@ TEST(LzhPipeline, GivesTheOneThreadStream) {
   ExpectSameRuns(Text(900000), 1 << 20, "long text");
   ExpectSameRuns(RandomBytes(300000, 41), 1 << 20, "random bytes");
   ExpectSameRuns(Text(100000), 7, "text in pieces of 7");
+}
+
+template <int kThreads>
+std::int64_t CompressOn(const TLZHReadFunc& read, const TLZHWriteFunc& write) {
+  return LZHCompressPipelined(read, write, TLZHProgressHooks{}, kThreads);
+}
+
+// Parts of the input parsed apart join into the one parse where they meet.
+// Long repeats keep two parses out of step, so that the calling thread
+// parses on by itself; a part may then end before it is met.
+TEST(LzhPipeline, JoinsPartsWhereverTheyMeet) {
+  constexpr std::size_t kPart = 8 * kChunk;
+  TBytes input = Text(300000);
+  input.resize(input.size() + 700000, 0);
+  const TBytes noise = RandomBytes(200000, 44);
+  input.insert(input.end(), noise.begin(), noise.end());
+  for (std::size_t n = 0; n < 300000; ++n)
+    input.push_back(static_cast<std::uint8_t>("abcdefg"[n % 7]));
+  const TBytes tail = Text(140000);
+  input.insert(input.end(), tail.begin(), tail.end());
+  for (std::size_t size : {2 * kPart, 2 * kPart + 1, 3 * kPart - 1, input.size()}) {
+    constexpr std::size_t kWhole = std::size_t{1} << 20;  // what each read may hand out
+    const TLZHMemoryRun one = test::RunLZHOverMemory(LZHCompress, input.data(), size, kWhole);
+    for (auto compress : {CompressOn<1>, CompressOn<2>, CompressOn<3>}) {
+      const TLZHMemoryRun many = test::RunLZHOverMemory(compress, input.data(), size, kWhole);
+      EXPECT_TRUE(SameBytes(many.Output, one.Output)) << size;
+      EXPECT_EQ(many.Writes, one.Writes) << size;
+    }
+  }
 }
 
 TEST(LzhPipeline, CallsTheFunctionsOnTheCallingThreadOnly) {

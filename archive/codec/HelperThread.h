@@ -1,7 +1,7 @@
-// Internal to the codecs that code on two threads: their helper thread, told
-// to stop and joined on every way out.  `Pipe`, what the two threads share,
-// has a Mutex, a condition variable Changed and a flag Stopped, which the
-// helper looks at whenever it waits.
+// Internal to the codecs that code on several threads: a helper thread, told
+// to stop and joined on every way out.  `Pipe`, what the threads share, has
+// a Mutex, a condition variable Changed and a flag Stopped, which a helper
+// looks at whenever it waits.
 #pragma once
 
 #include <functional>
@@ -22,7 +22,7 @@ class TCodecHelperThread {
     {
       const std::lock_guard<std::mutex> lock(pipe_.Mutex);
       pipe_.Stopped = true;
-      pipe_.Changed.notify_one();
+      pipe_.Changed.notify_all();
     }
     thread_.join();
   }

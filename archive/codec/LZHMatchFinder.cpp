@@ -47,7 +47,7 @@ int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int reach) {
 
 }  // namespace
 
-TLZHMatchFinder::TLZHMatchFinder() {
+void TLZHMatchFinder::Reset() {
   std::memset(window_, 0, sizeof window_);
   std::fill(std::begin(head_), std::end(head_), kNone);
   std::fill(std::begin(older_), std::end(older_), TOlder{kNone, kNone});

@@ -21,7 +21,9 @@ struct TLZHMatch {
 class TLZHMatchFinder {
  public:
   // Every chain empty, the window zero-filled.
-  TLZHMatchFinder();
+  TLZHMatchFinder() { Reset(); }
+  // Makes it as new, for another stream or part of one.
+  void Reset();
 
   std::uint8_t At(int position) const { return window_[position]; }
   void Store(int position, std::uint8_t byte) {

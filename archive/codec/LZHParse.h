@@ -5,6 +5,7 @@
 // thread and the stream stays the same, bit for bit.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -82,11 +83,54 @@ class TLZHParser {
       : finder_(finder), source_(source), sink_(sink) {}
 
   void Run() {
-    if (StartLiterals()) {
-      FillLookahead();
+    if (StartLiterals(true)) {
+      limits_ = FillLookahead() ? kBinaryLimits : kTextLimits;
       ParseWindow();
     }
     sink_.Put(kLZHEndSymbol);
+  }
+
+  // Whether the stream whose first `count` bytes are `first` is parsed with
+  // the limits for binary data: its bytes after the first literals decide.
+  static bool IsBinary(const std::uint8_t* first, std::size_t count) {
+    const std::size_t end = std::min<std::size_t>(count, kLiteralStart + kLookahead);
+    for (std::size_t k = kLiteralStart; k < end; ++k) {
+      if (first[k] > kLargestTextByte) return true;
+    }
+    return false;
+  }
+
+  // Where the parse of a part of the stream from `start` begins to read:
+  // the oldest position still in the chains when the whole parse is at
+  // `start`.  A position enters them three steps after its own and leaves
+  // them when its byte is about to be replaced, a window's length on.
+  static std::int64_t Origin(std::int64_t start) {
+    return std::max<std::int64_t>(start + kLookahead + 1 - W, 0);
+  }
+
+  // Puts the tokens Run puts from `start` (0 or more than 2) on, up to the
+  // first one that starts at or after `stop`, provided a token starts at
+  // `start`; no end code.  Nothing else carries over a token boundary.
+  // `source` delivers the stream from Origin(start), at least up to
+  // 2 * kLZHMaxMatch bytes past `stop` unless it ends sooner; `binary` is
+  // IsBinary of the stream.
+  void RunPart(std::int64_t start, std::int64_t stop, bool binary) {
+    const std::int64_t origin = Origin(start);
+    // The window is the same as in the whole parse, byte for byte; the
+    // chains only lack positions that leave them before `start`, as the
+    // first replaced byte is the origin's.
+    origin_slot_ = static_cast<int>(origin % W);
+    ins_ = origin_slot_;
+    cur_ = Slot(kLiteralStart);
+    if (!StartLiterals(start == 0)) return;
+    FillLookahead();
+    limits_ = binary ? kBinaryLimits : kTextLimits;
+    // The positions before `start` only enter the chains, as if a match
+    // covered them.
+    covered_ = static_cast<int>(std::max<std::int64_t>(start - origin - kLiteralStart, 0));
+    cur_position_ = origin + kLiteralStart;
+    stop_ = stop;
+    ParseWindow();
   }
 
  private:
@@ -103,27 +147,30 @@ class TLZHParser {
   static constexpr TSearchLimits kTextLimits = {50, 1000, 1359};
   static constexpr TSearchLimits kBinaryLimits = {20, 200, 5455};
 
-  // False when the input ends within the first three bytes.
-  bool StartLiterals() {
+  // False when the input ends within the first three bytes; they go out as
+  // literals when `put`.
+  bool StartLiterals(bool put) {
     for (int position = 0; position < kLiteralStart; ++position) {
       if (!source_.Remains()) return false;
       const std::uint8_t byte = source_.Take();
-      sink_.Put(byte);
-      finder_.Store(position, byte);
+      if (put) sink_.Put(byte);
+      finder_.Store(Slot(position), byte);
     }
     return true;
   }
 
-  // The look-ahead's bytes decide once and for all whether this is text.
-  void FillLookahead() {
+  // Returns whether the look-ahead's bytes, which decide once and for all,
+  // make this binary data.
+  bool FillLookahead() {
     bool binary = false;
-    fill_ = kLiteralStart;
+    fill_ = Slot(kLiteralStart);
     for (int n = 0; n < kLookahead && source_.Remains(); ++n) {
       const std::uint8_t byte = source_.Take();
       binary |= byte > kLargestTextByte;
-      finder_.Store(fill_++, byte);
+      finder_.Store(fill_, byte);
+      fill_ = Next(fill_);
     }
-    limits_ = binary ? kBinaryLimits : kTextLimits;
+    return binary;
   }
 
   // One step per window position: the position three bytes back enters the
@@ -136,15 +183,18 @@ class TLZHParser {
       finder_.Insert(ins_);
       if (covered_ > 0) {
         --covered_;
+      } else if (cur_position_ >= stop_) {
+        return;
       } else {
         covered_ = ParseAt(cur_) - 1;
       }
+      ++cur_position_;
       cur_ = Next(cur_);
       ins_ = Next(ins_);
       if (source_.Remains()) {
         finder_.Store(fill_, source_.Take());
         fill_ = Next(fill_);
-        if (fill_ == 0) wrapped_ = true;
+        if (fill_ == origin_slot_) wrapped_ = true;
       } else {
         // The last byte's step still drops the oldest string; no step after.
         wrapped_ = false;
@@ -153,6 +203,8 @@ class TLZHParser {
   }
 
   static int Next(int position) { return position + 1 == W ? 0 : position + 1; }
+  // The window position `offset` bytes after the origin's.
+  int Slot(int offset) const { return (origin_slot_ + offset) % W; }
 
   // Puts the literal or the match at `position`; returns how many bytes
   // that took.  A match found here goes out unless the next position has a
@@ -171,11 +223,14 @@ class TLZHParser {
   Source& source_;
   Sink& sink_;
   TSearchLimits limits_ = kTextLimits;
+  int origin_slot_ = 0;      // where the first byte read went
   int cur_ = kLiteralStart;  // the position to parse next
   int ins_ = 0;              // the position to enter the chains next
   int fill_ = 0;             // where the next input byte goes
   bool wrapped_ = false;     // the next input byte replaces an older one
   int covered_ = 0;          // positions still covered by the last match
+  std::int64_t cur_position_ = kLiteralStart;  // cur_ counted from the stream's start
+  std::int64_t stop_ = INT64_MAX;              // no token starts here or after
 };
 
 }  // namespace zorellz

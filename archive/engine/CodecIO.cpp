@@ -132,13 +132,14 @@ class TLZSSBorrow {
   bool owned_ = false;
 };
 
+// On `threads` threads (at least 2), or on this one (0).
 std::int64_t EncodeLZH(TLZCodecSet& codecs, TLZStream& stream, const TLZByteSink& output,
-                       bool pipelined) {
+                       int threads) {
   if (codecs.Current() != LZMaxCompression || !codecs.Ready()) return kLZNoFile;
   const TLZHReadFunc read = [&stream](std::uint8_t* buffer, std::size_t count) {
     return stream.Read(buffer, count);
   };
-  if (pipelined) return LZHCompressPipelined(read, output, stream.LZHHooks());
+  if (threads > 1) return LZHCompressPipelined(read, output, stream.LZHHooks(), threads);
   return LZHCompress(read, output, stream.LZHHooks());
 }
 
@@ -189,8 +190,9 @@ std::int64_t EncodeLZSS(TLZSSCodec& lzss, TLZStream& stream, bool pipelined) {
   return stream.Written();
 }
 
-// Whether a stream of `size` bytes (-1: not known) is coded on two threads:
-// when the context may use two and the stream is large enough to gain.
+// Whether a stream of `size` bytes (-1: not known) is coded on several
+// threads: when the context may use two or more and the stream is large
+// enough to gain.
 bool EncodesPipelined(const TLZContext& context, TLZCompressionChoices compression,
                       std::int64_t size) {
   const std::int64_t from =
@@ -247,7 +249,7 @@ std::int64_t LZEncodeFrom(TLZContext& context, TLZCompressionChoices compression
   TLZSSCodec& lzss = context.Codecs.LZSS();
   const bool pipelined = EncodesPipelined(context, compression, size);
   if (compression == LZMaxCompression) {
-    return EncodeLZH(context.Codecs, stream, output, pipelined);
+    return EncodeLZH(context.Codecs, stream, output, pipelined ? context.Jobs : 0);
   }
   if (compression == LZNoCompression) {
     TLZSSBorrow borrow(lzss);

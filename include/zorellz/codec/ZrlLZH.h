@@ -63,15 +63,15 @@ std::int64_t LZHCompress(TFile& input, TFile& output);
 std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write);
 std::int64_t LZHCompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
                          const TLZHProgressHooks& hooks);
-// The same stream, byte for byte, made on two threads: a helper finds the
-// matches while the calling thread codes them.  The functions and hooks are
-// called on the calling thread only.  Pays on inputs of more than a few
-// chunks when a second core is free; with no thread to be had it runs as
-// the above.
+// The same stream, byte for byte, made on several threads: `threads` helpers
+// (0: one per core) find the matches in parts of the input while the calling
+// thread reads it and codes them.  The functions and hooks are called on the
+// calling thread only.  Pays on inputs of more than a few chunks when a
+// second core is free; with no thread to be had it runs as the above.
 std::int64_t LZHCompressPipelined(TFile& input, TFile& output);
 std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc& write);
 std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc& write,
-                                  const TLZHProgressHooks& hooks);
+                                  const TLZHProgressHooks& hooks, int threads = 0);
 
 // Decompresses one stream from `input` into `output`; returns the number of
 // bytes written, kLZHOutOfMemory, or kLZHTruncated (whether the input ends

@@ -94,7 +94,8 @@ struct TLZContextValues {
   std::string ExtensionsToStore = kLZDefaultStoreList;
   // Entries coded at once by creation, extraction and testing; 1 is serial.
   // From 2 on, a large input compressed alone (a single compressed file, or
-  // an archive of one file) is coded on two threads.
+  // an archive of one file) is coded on several threads: on Jobs at level
+  // max, on two otherwise.
   std::int32_t Jobs = 1;
   // Creation returns kLZNoFileMatches, and writes nothing, when it collects
   // no file; otherwise it writes an archive without entries.
