@@ -43,6 +43,8 @@ constexpr std::int64_t kOverrun = 4096;
 constexpr std::int64_t kReadPast = 2 * kLZHMaxMatch;
 static_assert(kPart >= kLZHWindowSize, "a part's origin lies in the block before it at most");
 static_assert(kOverrun + kReadPast < kPart, "a part's parse ends in the block after it at most");
+// Each helper holds a match finder and a part or two of input and tokens.
+constexpr int kMostHelpers = 64;
 
 struct TBlock {
   std::uint8_t Bytes[kPart];
@@ -350,6 +352,7 @@ struct TWorkingMemory {
 std::int64_t LZHCompressPipelined(const TLZHReadFunc& read, const TLZHWriteFunc& write,
                                   const TLZHProgressHooks& hooks, int threads) {
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  threads = std::min(threads, kMostHelpers);
   std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory>();
   if (memory == nullptr) return kLZHOutOfMemory;
   try {
