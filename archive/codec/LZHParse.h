@@ -229,6 +229,7 @@ class TLZHParser {
   int fill_ = 0;             // where the next input byte goes
   bool wrapped_ = false;     // the next input byte replaces an older one
   int covered_ = 0;          // positions still covered by the last match
+
   std::int64_t cur_position_ = kLiteralStart;  // cur_ counted from the stream's start
   std::int64_t stop_ = INT64_MAX;              // no token starts here or after
 };
