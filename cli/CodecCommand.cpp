@@ -3,8 +3,8 @@
 // standard input or output.  OUTPUT is written beside its final place and
 // replaces it only once the whole stream is in; as with the system's copy
 // tools, it is flushed to the device only when --sync asks for it.  Standard
-// input and output, and pipes, are read and written as the stream comes, as
-// the system's stream filters do.
+// input and output, and pipes and devices, are read and written as the
+// stream comes, as the system's stream filters do.
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,7 +125,8 @@ struct TCodecRequest {
 };
 
 // The file that `name` stands for, links followed.  It is replaced by a new
-// file, which only makes sense for a regular file.
+// file, which only makes sense for a regular file (devices and pipes are
+// written into instead).
 std::filesystem::path OutputTarget(const std::string& name) {
   std::error_code error;
   std::filesystem::path target = std::filesystem::weakly_canonical(name, error);
@@ -162,12 +164,11 @@ std::int64_t CodeToFile(const TCodecRequest& request, const TMethod& method, TLZ
   return written;
 }
 
-// Codes onto standard output as the stream comes, as a stream filter does:
-// a failure ends the command after what came before it.  Returns the bytes
-// written.
-std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TStreamInput& input,
-                          TDirection direction) {
-  TStdoutStream out;
+// Codes onto standard output, or into a device or pipe, as the stream
+// comes, as a stream filter does: a failure ends the command after what came
+// before it.  Returns the bytes written.
+std::int64_t CodeToStream(TOutputStream& out, const TMethod& method, TLZCodecSet& codecs,
+                          TStreamInput& input, TDirection direction) {
   method.Code(
       codecs, input,
       [&out](const std::uint8_t* bytes, std::size_t count) { out.Write(bytes, count); }, direction);
@@ -178,6 +179,7 @@ std::int64_t CodeToStdout(const TMethod& method, TLZCodecSet& codecs, TStreamInp
 void RunCodec(const TCodecRequest& request) {
   const TMethod& method = FindMethod(request.Method);
   const bool to_stdout = IsStdStream(request.Output);
+  const bool to_stream = to_stdout || IsStreamOutput(request.Output);
   const TDirection direction =
       request.Direction == "encode" ? TDirection::kEncode : TDirection::kDecode;
   if (to_stdout && direction == TDirection::kEncode) RefuseCompressedDataOnTerminal();
@@ -186,7 +188,13 @@ void RunCodec(const TCodecRequest& request) {
   TLZCodecSet codecs;
   if (!codecs.Init(method.Level)) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
   try {
-    const std::int64_t written = to_stdout ? CodeToStdout(method, codecs, input, direction)
+    std::optional<TOutputStream> out;
+    if (to_stdout) {
+      out.emplace();
+    } else if (to_stream) {
+      out.emplace(request.Output);
+    }
+    const std::int64_t written = to_stream ? CodeToStream(*out, method, codecs, input, direction)
                                            : CodeToFile(request, method, codecs, input, direction);
     if (request.Reporting.Verbose) {
       std::FILE* out = ReportStream(TReporting{false, true, to_stdout});

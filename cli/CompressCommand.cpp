@@ -39,13 +39,14 @@ struct TCompressRequest {
   TReporting Reporting;
 };
 
-// The files the engine reads and writes: standard input and output stand in
-// as work files.
+// The files the engine reads and writes: standard input and output, and an
+// output that is a device or a pipe, stand in as work files.
 struct TCompressFiles {
   std::string Input;
   std::string Output;
   std::string ShownOutput;  // as the user named it
   bool OutputToStdout = false;
+  bool OutputToStream = false;  // standard output, a device or a pipe
 };
 
 std::uint8_t ReplaceExisting(const TLZReportRec&, const TLZReportRec&) {
@@ -65,9 +66,10 @@ TCompressFiles EngineFiles(const TCompressRequest& request, TWorkFolder& work) {
   TCompressFiles files;
   files.Input = InputFile(request.Input, work);
   files.OutputToStdout = OutputToStdout(request);
-  if (files.OutputToStdout) {
+  files.OutputToStream = files.OutputToStdout || IsStreamOutput(request.Output);
+  if (files.OutputToStream) {
     files.Output = work.File("stdout").string();
-    files.ShownOutput = "-";
+    files.ShownOutput = files.OutputToStdout ? "-" : request.Output;
   } else {
     files.Output = request.Output.empty() ? LZCompressedAutoName(request.Input) : request.Output;
     files.ShownOutput = files.Output;
@@ -81,7 +83,7 @@ std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& fil
   TLZContext context;
   // A large file is coded on two threads when there are two cores for it.
   context.Jobs = request.Jobs;
-  if (request.Output.empty() && request.Level.empty() && !files.OutputToStdout) {
+  if (request.Output.empty() && request.Level.empty() && !files.OutputToStream) {
     return RunEngineOperation(
         [&] { return LZCompressFileAutoName(context, files.Input, confirm, ProgressReport); },
         engine_files);
@@ -117,7 +119,7 @@ std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& fil
 
 // gzip's rule: an existing output is kept unless replacing it was asked for.
 bool MayReplace(const TCompressRequest& request, const TCompressFiles& files) {
-  if (files.OutputToStdout || !FileExists(files.Output)) return true;
+  if (files.OutputToStream || !FileExists(files.Output)) return true;
   TOverwrite overwrite = OverwriteByName(request.Overwrite, TOverwritePolicy::kNever);
   if (request.Force) overwrite.Policy = TOverwritePolicy::kAlways;
   return MayReplaceOutput(files.Output, overwrite);
@@ -136,7 +138,7 @@ void RunCompress(TCompressRequest request) {
   ProgressStart(request.Reporting);
   const std::int32_t result = Compress(request, files, replace);
   if (result < 0) FailOnResult(request, files, result);
-  if (files.OutputToStdout) CopyToStdout(files.Output);
+  if (files.OutputToStream) CopyToOutput(files.Output, files.ShownOutput);
   ProgressSummary(files.ShownOutput, 1, result);
 }
 

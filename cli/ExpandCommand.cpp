@@ -52,12 +52,14 @@ struct TExpandRequest {
   TReporting Reporting;
 };
 
-// Standard input and output stand in as work files for the engine; the
-// request keeps the names the user gave, for the messages.
+// Standard input and output, and an output that is a device or a pipe,
+// stand in as work files for the engine; the request keeps the names the
+// user gave, for the messages.
 struct TExpandFiles {
   std::string Input;
   std::string Output;  // empty: the name stored in the input
   bool OutputToStdout = false;
+  bool OutputToStream = false;  // standard output, a device or a pipe
 };
 
 TExpandFiles ExpandFiles(const TExpandRequest& request, TWorkFolder& work) {
@@ -65,7 +67,8 @@ TExpandFiles ExpandFiles(const TExpandRequest& request, TWorkFolder& work) {
   files.Input = InputFile(request.Input, work);
   files.OutputToStdout = request.ToStdout || IsStdStream(request.Output) ||
                          (IsStdStream(request.Input) && request.Output.empty());
-  files.Output = files.OutputToStdout ? work.File("stdout").string() : request.Output;
+  files.OutputToStream = files.OutputToStdout || IsStreamOutput(request.Output);
+  files.Output = files.OutputToStream ? work.File("stdout").string() : request.Output;
   return files;
 }
 
@@ -146,9 +149,9 @@ void RunExpand(TExpandRequest request) {
     return;
   }
   if (result < 0) FailOnExpandResult(request, result);
-  if (files.OutputToStdout) {
-    CopyToStdout(files.Output);
-    request.Output = "-";
+  if (files.OutputToStream) {
+    if (files.OutputToStdout) request.Output = "-";
+    CopyToOutput(files.Output, request.Output);
   }
   ReadProgressSummary(ExpandedOutput(request), 1, "expanded");
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -89,20 +90,45 @@ void SpoolStdin(const std::filesystem::path& file) {
   Spool(stdin, "-", "standard input cannot be read: ", file);
 }
 
-void CopyToStdout(const std::filesystem::path& file) {
+bool IsStreamOutput(const std::string& name) {
+  std::error_code error;
+  const auto status = std::filesystem::status(name, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+         !std::filesystem::is_directory(status);
+}
+
+void CopyToOutput(const std::filesystem::path& file, const std::string& output) {
   std::FILE* in = std::fopen(file.string().c_str(), "rb");
   if (in == nullptr) FailCommand(file.string(), SystemCause(errno));
-  bool copied;
-  int copy_error;
+  std::string failure;
   {
-    // Standard output set up as for data written as they come.
-    const TStdoutStream carrying_data;
-    errno = 0;
-    copied = CopyStream(in, stdout) && std::fflush(stdout) == 0;
-    copy_error = errno;
+    // The output set up as for data written as they come.
+    std::optional<TOutputStream> out;
+    if (IsStdStream(output)) {
+      out.emplace();
+    } else {
+      out.emplace(output);
+    }
+    std::vector<std::uint8_t> block(kBlockSize);
+    try {
+      for (;;) {
+        errno = 0;
+        const std::size_t got = std::fread(block.data(), 1, block.size(), in);
+        if (got == 0 && std::ferror(in) != 0) {
+          const int cause = errno;
+          std::fclose(in);
+          FailCommand(file.string(), SystemCause(cause));
+        }
+        out->Write(block.data(), got);
+        if (got < block.size()) break;
+      }
+      out->Flush();
+    } catch (const EInOutError& error) {
+      failure = error.what();
+    }
   }
   std::fclose(in);
-  if (!copied) FailCommand("-", "standard output cannot be written: " + SystemCause(copy_error));
+  if (!failure.empty()) FailCommand(output, failure);
 }
 
 void RefuseCompressedDataOnTerminal() {
@@ -113,7 +139,7 @@ void RefuseCompressedDataOnTerminal() {
   }
 }
 
-TStdoutStream::TStdoutStream() {
+TOutputStream::TOutputStream() {
   std::fflush(stdout);
   UseBinaryStream(stdout);
 #ifdef SIGPIPE
@@ -121,29 +147,37 @@ TStdoutStream::TStdoutStream() {
 #endif
 }
 
-TStdoutStream::~TStdoutStream() {
+TOutputStream::TOutputStream(const std::string& name) : opened_(true) {
+  // Opened to write into, as it is: a device or a pipe is not truncated.
+  stream_ = std::fopen(name.c_str(), "ab");
+  if (stream_ == nullptr) FailCommand(name, SystemCause(errno));
+#ifdef SIGPIPE
+  previous_ = std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+TOutputStream::~TOutputStream() {
+  if (opened_) std::fclose(stream_);
 #ifdef SIGPIPE
   std::signal(SIGPIPE, previous_);
 #endif
 }
 
-namespace {
-
-[[noreturn]] void RaiseStdoutFailure() {
-  throw EInOutError("standard output cannot be written: " + SystemCause(errno), kInOutWriteFailed);
+void TOutputStream::RaiseFailure() const {
+  throw EInOutError(
+      std::string(opened_ ? "" : "standard output ") + "cannot be written: " + SystemCause(errno),
+      kInOutWriteFailed);
 }
 
-}  // namespace
-
-void TStdoutStream::Write(const std::uint8_t* bytes, std::size_t count) {
+void TOutputStream::Write(const std::uint8_t* bytes, std::size_t count) {
   errno = 0;
-  if (std::fwrite(bytes, 1, count, stdout) != count) RaiseStdoutFailure();
+  if (std::fwrite(bytes, 1, count, stream_) != count) RaiseFailure();
   size_ += static_cast<std::int64_t>(count);
 }
 
-void TStdoutStream::Flush() {
+void TOutputStream::Flush() {
   errno = 0;
-  if (std::fflush(stdout) != 0) RaiseStdoutFailure();
+  if (std::fflush(stream_) != 0) RaiseFailure();
 }
 
 TStreamInput::TStreamInput(const std::string& name) : name_(name) {

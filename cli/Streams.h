@@ -3,7 +3,9 @@
 // end of its file, so standard input is first spooled into a private work
 // file, and output meant for standard output is written to one and copied
 // out once it is complete.  A command that calls a coder itself reads and
-// writes the streams as they come instead (TStreamInput, TStdoutStream).
+// writes the streams as they come instead (TStreamInput, TOutputStream).
+// An output named that is a device or a pipe is written into as standard
+// output is, never replaced.
 #pragma once
 
 #include <csignal>
@@ -24,6 +26,9 @@ void UseBinaryStream(std::FILE* stream);
 // A pipe given by name (a FIFO, or "<(command)" in a shell): read once, to
 // its end, as standard input is.
 bool IsNamedPipe(const std::string& name);
+// An existing file, links followed, that output goes into rather than
+// replaces: a device (such as /dev/null), a pipe or a socket.
+bool IsStreamOutput(const std::string& name);
 
 // A private folder in the temporary folder (TEMP, TMP, TMPDIR, /tmp),
 // removed with everything in it when this ends.
@@ -45,31 +50,39 @@ class TWorkFolder {
 // Copies standard input into `file`; a failure ends the command.
 void SpoolStdin(const std::filesystem::path& file);
 
-// Copies `file` to standard output; a failure (a closed pipe included) ends
-// the command.
-void CopyToStdout(const std::filesystem::path& file);
+// Copies `file` to `output`: standard output for "-", else a device or pipe
+// (IsStreamOutput); a failure (a closed pipe included) ends the command.
+void CopyToOutput(const std::filesystem::path& file, const std::string& output);
 
 // As gzip: compressed data are not shown on a terminal; a terminal as
 // standard output fails the command before anything is read.
 void RefuseCompressedDataOnTerminal();
 
-// Standard output written as data come, as a stream filter writes it.  A
-// reader that goes away is a write failure to report, not a signal that ends
-// the process before its work files are removed.
-class TStdoutStream {
+// Standard output, or a device or pipe given by name, written as data come,
+// as a stream filter writes it.  A reader that goes away is a write failure
+// to report, not a signal that ends the process before its work files are
+// removed.
+class TOutputStream {
  public:
-  TStdoutStream();
-  ~TStdoutStream();
-  TStdoutStream(const TStdoutStream&) = delete;
-  TStdoutStream& operator=(const TStdoutStream&) = delete;
+  // Standard output.
+  TOutputStream();
+  // The device or pipe `name`; fails the command when it cannot be opened.
+  explicit TOutputStream(const std::string& name);
+  ~TOutputStream();
+  TOutputStream(const TOutputStream&) = delete;
+  TOutputStream& operator=(const TOutputStream&) = delete;
 
-  // Both raise EInOutError (kInOutWriteFailed) when standard output refuses
-  // the bytes.
+  // Both raise EInOutError (kInOutWriteFailed) when the output refuses the
+  // bytes.
   void Write(const std::uint8_t* bytes, std::size_t count);
   void Flush();
   std::int64_t Size() const { return size_; }
 
  private:
+  [[noreturn]] void RaiseFailure() const;
+
+  std::FILE* stream_ = stdout;
+  bool opened_ = false;  // stream_ is closed on the way out
   std::int64_t size_ = 0;
 #ifdef SIGPIPE
   void (*previous_)(int);

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <algorithm>
@@ -253,6 +255,40 @@ TEST_F(Cli, NamedPipesAreReadAsStandardInput) {
   fed({"codec", "decode", "--method", "lzh", fifo, F("unpacked")});
   EXPECT_TRUE(SameFile(kCorpus + "/alice29.txt", F("unpacked")));
   EXPECT_EQ(fed({"crc32", fifo}).substr(0, 8), Run(0, {"crc32", F("packed")}).Out.substr(0, 8));
+  ExpectNoWorkFiles();
+}
+
+// An OUTPUT that is a pipe (or a device, as /dev/null) is written into, as
+// cp writes, and never replaced by a file.
+TEST_F(Cli, PipesNamedAsOutputAreWrittenIntoNotReplaced) {
+  const std::string fifo = F("pipe");
+  // What the tool writes into the pipe while a thread reads it; a reader
+  // that stops at once leaves the tool a pipe without a reader.
+  const auto drained = [&](int status, const std::vector<std::string>& args, bool read = true) {
+    EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string got;
+    std::thread reader([&] {
+      std::ifstream in(fifo, std::ios::binary);
+      if (read) got.assign(std::istreambuf_iterator<char>(in), {});
+    });
+    const TToolRun run = Run(status, args);
+    // A reader still waiting for a writer (the tool never opened the pipe)
+    // sees the end of it instead of waiting for ever.
+    const int unblock = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (unblock >= 0) close(unblock);
+    reader.join();
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    fs::remove(fifo);
+    return read ? got : run.Err;
+  };
+  const std::string original = ReadText(kCorpus + "/lcet10.txt");
+  WriteText(F("packed.tx~"), drained(0, {"compress", kCorpus + "/lcet10.txt", fifo, "-f"}));
+  EXPECT_EQ(drained(0, {"expand", F("packed.tx~"), fifo, "--overwrite", "always"}), original);
+  WriteText(F("raw"),
+            drained(0, {"codec", "encode", "--method", "lzh", kCorpus + "/lcet10.txt", fifo}));
+  EXPECT_EQ(drained(0, {"codec", "decode", "--method", "lzh", F("raw"), fifo}), original);
+  EXPECT_MATCH(drained(1, {"codec", "decode", "--method", "lzh", F("raw"), fifo}, false),
+               "pipe: cannot be written: Broken pipe");
   ExpectNoWorkFiles();
 }
 #endif

@@ -195,7 +195,7 @@ TEST(File, GatheredWritesKeepOrderAndReachTheFile) {
   EXPECT_EQ(std::string(buffer, 14), "cd0123456789ef");
   ASSERT_TRUE(file.Seek(1));
   file.Write("Z", 1);
-  file.Truncate();  // at 2: the gathered byte is in first
+  file.Truncate();                                  // at 2: the gathered byte is in first
   for (int i = 0; i < 40; ++i) file.Write("x", 1);  // fills the buffer more than once
   file.GatherWrites(0);
   file.Close();
@@ -628,6 +628,15 @@ TEST(PendingFile, NewTargetAndFailures) {
   EXPECT_FALSE(pending.Commit(&error));
   EXPECT_NE(error, 0);
   EXPECT_EQ(FolderEntryCount(dir.Path()), 2u);
+#ifndef _WIN32
+  // Nor is a pipe (or a device, as /dev/null) replaced: programs write into it.
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(pending.Create(dir.File("pipe")));
+  EXPECT_FALSE(pending.Commit(&error));
+  EXPECT_EQ(error, EEXIST);
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+  EXPECT_EQ(FolderEntryCount(dir.Path()), 3u);
+#endif
 }
 
 #ifndef _WIN32

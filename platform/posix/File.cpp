@@ -306,7 +306,6 @@ bool GetFileIdentity(const TFile& file, TFileIdentity& identity) {
   return true;
 }
 
-
 bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
@@ -396,15 +395,33 @@ mode_t PermissionsFor(const std::filesystem::path& target) {
   return posix::NewFilePermissions();
 }
 
+// A device, pipe or socket under the target's name is written into by the
+// programs that name it, never replaced: replacing /dev/null with a file
+// would break the whole system.
+bool IsSpecialFile(const std::filesystem::path& target) {
+  struct stat status;
+  if (lstat(target.c_str(), &status) != 0) return false;
+  return S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) || S_ISFIFO(status.st_mode) ||
+         S_ISSOCK(status.st_mode);
+}
+
 }  // namespace
 
 bool MoveFileIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (IsSpecialFile(to)) {
+    errno = EEXIST;
+    return false;
+  }
   chmod(from.c_str(), PermissionsFor(to));
   return ReplaceFileNative(from, to);
 }
 
 bool MoveProgramIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
                           const std::filesystem::path& program) {
+  if (IsSpecialFile(to)) {
+    errno = EEXIST;
+    return false;
+  }
   mode_t mode = PermissionsFor(to);
   struct stat status;
   if (stat(program.c_str(), &status) == 0 && (status.st_mode & 0111) != 0) {
