@@ -96,7 +96,7 @@ std::string AnswerSubject(const TExpandRequest& request, std::string& cause) {
       FailCommand(subject, cause);
     }
     case kLZCannotCreateOutput:
-      FailCommand(ExpandedOutput(request), "cannot be written");
+      FailCommand(ExpandedOutput(request), CannotCreateCause(ExpandedOutput(request)));
     case kLZNoFile:
       FailCommand(request.Input, "holds no usable file name, or cannot be found");
     case kLZSameInputOutput:

@@ -86,8 +86,10 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
     FailCommand(ShownTarget(request, failed), LZReadResultCause(kLZPathThroughLink) + "; " + done);
   }
   if (result == kLZCannotCreateOutput) {
-    FailCommand(Printable(failed),
-                "cannot be written (not writable, or outside the target folder); " + done);
+    const std::string cause =
+        IsSpecialFile(failed) ? "is a device, a pipe or a socket, which is not replaced"
+                              : "cannot be written (not writable, or outside the target folder)";
+    FailCommand(Printable(failed), cause + "; " + done);
   }
   std::string cause = "the size or CRC-32 of its data is not the one recorded";
   if (result != kLZCRCMismatch) cause = ResultCause(result);

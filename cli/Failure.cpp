@@ -30,14 +30,17 @@ std::string SystemCause(int error) {
   return std::strerror(error);
 }
 
+bool IsSpecialFile(const std::string& name) {
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(name, error);
+  return std::filesystem::is_character_file(status) || std::filesystem::is_block_file(status) ||
+         std::filesystem::is_fifo(status) || std::filesystem::is_socket(status);
+}
+
 std::string CannotCreateCause(const std::string& name) {
   std::error_code error;
   if (std::filesystem::is_directory(name, error)) return SystemCause(EISDIR);
-  const auto status = std::filesystem::symlink_status(name, error);
-  if (std::filesystem::is_character_file(status) || std::filesystem::is_block_file(status) ||
-      std::filesystem::is_fifo(status) || std::filesystem::is_socket(status)) {
-    return "is a device, a pipe or a socket, which is not replaced";
-  }
+  if (IsSpecialFile(name)) return "is a device, a pipe or a socket, which is not replaced";
   std::filesystem::path folder = std::filesystem::path(name).parent_path();
   if (folder.empty()) folder = ".";
   if (!std::filesystem::exists(folder, error)) return SystemCause(ENOENT);

@@ -33,8 +33,11 @@ void ReportError(const std::string& subject, const std::string& cause);
 std::string SystemCause(int error);
 
 // Why `name` cannot be created as a file, in the system's words: its folder
-// is missing or not writable, or it is a folder.
+// is missing or not writable, or it is a folder, a device or a pipe.
 std::string CannotCreateCause(const std::string& name);
+// Whether `name` (not followed when a link) is a device, a pipe or a
+// socket: the engine never replaces one.
+bool IsSpecialFile(const std::string& name);
 
 // Why folders cannot be made in the existing folder `folder`, in the
 // system's words when it refuses to write there.

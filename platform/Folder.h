@@ -67,8 +67,10 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
                       std::string& name, int* error = nullptr,
                       TWorkFileAccess access = TWorkFileAccess::kPrivate);
 
-// What a name in a folder is, links not followed.
-enum class TNameKind { kNothing, kFile, kLink, kOther };
+// What a name in a folder is, links not followed.  kSpecial is a device, a
+// pipe or a socket, which programs write into and which is never replaced;
+// kOther a folder.
+enum class TNameKind { kNothing, kFile, kLink, kSpecial, kOther };
 
 // Gives the open `file` the permissions of the file `name` in `folder`, those
 // of a new file when there is none (or it is something else), and says what

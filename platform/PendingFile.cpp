@@ -63,7 +63,7 @@ bool TPendingFile::Create(std::shared_ptr<const TFolderHandle> folder, const std
 void TPendingFile::TakeTargetPermissions() {
   // A free target has no permissions to take: the work file has its own.
   if (expect_free_) return;
-  target_is_link_ = TakePermissionsIn(*folder_, name_, file_) == TNameKind::kLink;
+  target_kind_ = TakePermissionsIn(*folder_, name_, file_);
   permissions_taken_ = true;
 }
 
@@ -93,15 +93,18 @@ bool TPendingFile::CommitInFolder(int* error) {
   }
   // Something took the free name meanwhile: it is looked at as a target
   // that was there from the start.
-  if (expect_free_) target_is_link_ = NameKindIn(*folder_, name_) == TNameKind::kLink;
+  if (expect_free_) target_kind_ = NameKindIn(*folder_, name_);
   return ReplaceInFolder(error);
 }
 
 bool TPendingFile::ReplaceInFolder(int* error) {
   // A link under the target's name is not replaced: the caller meant the
-  // file it leads to, which lies elsewhere.
-  if (target_is_link_ || !ReplaceFileIn(*folder_, work_name_, name_)) {
-    if (error != nullptr) *error = target_is_link_ ? ELOOP : errno;
+  // file it leads to, which lies elsewhere.  Nor is a device or a pipe.
+  const bool kept = target_kind_ == TNameKind::kLink || target_kind_ == TNameKind::kSpecial;
+  if (kept || !ReplaceFileIn(*folder_, work_name_, name_)) {
+    if (error != nullptr) {
+      *error = target_kind_ == TNameKind::kLink ? ELOOP : kept ? EEXIST : errno;
+    }
     Discard();
     return false;
   }
@@ -118,7 +121,7 @@ void TPendingFile::Discard() {
   work_name_.clear();
   folder_.reset();
   permissions_taken_ = false;
-  target_is_link_ = false;
+  target_kind_ = TNameKind::kNothing;
   expect_free_ = false;
 }
 

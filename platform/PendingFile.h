@@ -74,7 +74,7 @@ class TPendingFile {
   std::string name_;
   std::string work_name_;
   bool permissions_taken_ = false;
-  bool target_is_link_ = false;
+  TNameKind target_kind_ = TNameKind::kNothing;  // of a target in an open folder
   bool expect_free_ = false;
   bool sync_ = true;
   TFile file_;

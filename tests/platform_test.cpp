@@ -635,6 +635,12 @@ TEST(PendingFile, NewTargetAndFailures) {
   EXPECT_FALSE(pending.Commit(&error));
   EXPECT_EQ(error, EEXIST);
   EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+  TFolderHandle folder;
+  ASSERT_TRUE(folder.Open(dir.Path()));
+  ASSERT_TRUE(pending.Create(folder, "pipe"));
+  EXPECT_FALSE(pending.Commit(&error));
+  EXPECT_EQ(error, EEXIST);
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
   EXPECT_EQ(FolderEntryCount(dir.Path()), 3u);
 #endif
 }

@@ -110,7 +110,7 @@ bool TFolderHandle::Sync() const {
 bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
                       std::string& name, int* error, TWorkFileAccess access) {
   const TFile::TMode mode = access == TWorkFileAccess::kOrdinary ? TFile::TMode::kCreateNewOrdinary
-                                                                  : TFile::TMode::kCreateNew;
+                                                                 : TFile::TMode::kCreateNew;
   int failure = EINVAL;
   if (prefix.find('/') == std::string::npos) {
     failure = EEXIST;
@@ -136,9 +136,9 @@ TNameKind KindIn(const TFolderHandle& folder, const std::string& name, struct st
   if (fstatat(folder.Native(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     return TNameKind::kNothing;
   }
-  return S_ISREG(st.st_mode)   ? TNameKind::kFile
-         : S_ISLNK(st.st_mode) ? TNameKind::kLink
-                               : TNameKind::kOther;
+  if (S_ISREG(st.st_mode)) return TNameKind::kFile;
+  if (S_ISLNK(st.st_mode)) return TNameKind::kLink;
+  return S_ISDIR(st.st_mode) ? TNameKind::kOther : TNameKind::kSpecial;
 }
 
 }  // namespace
