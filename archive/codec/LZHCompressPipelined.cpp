@@ -93,11 +93,7 @@ struct TTokenSink {
   void Put(TLZHToken token) { Tokens.push_back(token); }
 };
 
-int TokenLength(TLZHToken token) {
-  const int symbol = static_cast<int>(token & 0x3FF);
-  if (symbol < kLZHEndSymbol) return 1;
-  return (symbol - kLZHFirstMatchSymbol) % kLZHMatchLengths + kLZHMinMatch;
-}
+using TParser = TLZHParser<TBlockSource, TTokenSink>;
 
 // The tokens from a token boundary at `start` up to the first one at or
 // after `stop`; `blocks` hold the stream from Origin(start) on.
@@ -107,7 +103,7 @@ void Parse(TLZHMatchFinder& finder, const std::vector<const TBlock*>& blocks, st
   tokens.clear();
   TBlockSource source(blocks.data(), blocks.size(), offset);
   TTokenSink sink{tokens};
-  TLZHParser<TBlockSource, TTokenSink>(finder, source, sink).RunPart(start, stop, binary);
+  TParser(finder, source, sink).RunPart(start, stop, binary);
 }
 
 struct TPart {
@@ -144,8 +140,6 @@ void ParseParts(TShared& shared, TLZHMatchFinder& finder) {
     shared.Changed.notify_all();
   }
 }
-
-using TParser = TLZHParser<TBlockSource, TTokenSink>;
 
 // The calling thread's work: reads the input a block at a time, hands out
 // the parts, and codes the tokens of the one parse.
@@ -287,7 +281,6 @@ void TJoiner::Run(TLZHSymbolCoder& coder) {
   const std::vector<TLZHToken>* tokens = &WaitFor(0).Tokens;
   std::size_t i = 0;
   std::int64_t position = 0;         // where (*tokens)[i] starts
-  bool bridging = false;             // the tokens are the calling thread's own
   std::int64_t next = 1;             // the part to meet
   const TPart* next_part = nullptr;  // once it is parsed
   std::int64_t next_position = 0;    // where its token next_index starts
@@ -301,7 +294,7 @@ void TJoiner::Run(TLZHSymbolCoder& coder) {
     if (next_part != nullptr) {
       const std::vector<TLZHToken>& later = next_part->Tokens;
       while (next_index < later.size() && next_position < position) {
-        next_position += TokenLength(later[next_index++]);
+        next_position += LZHTokenLength(later[next_index++]);
       }
       const bool meet = next_index < later.size() && next_position == position;
       if (meet || next_index == later.size()) {
@@ -309,8 +302,7 @@ void TJoiner::Run(TLZHSymbolCoder& coder) {
           Release(next);
           tokens = &later;
           i = next_index;
-          bridging = false;
-        } else if (bridging) {
+        } else if (tokens == &bridge_tokens_) {
           Release(next + 1);  // it ended before the two could meet
         }
         ++next;
@@ -324,7 +316,6 @@ void TJoiner::Run(TLZHSymbolCoder& coder) {
       // The tokens at hand end short of meeting the next part: parse on,
       // here, up to where that one stops.
       Release(next);
-      bridging = true;
       const std::int64_t stop =
           PartExists(next) ? std::max(PartStop(next), position + kOverrun) : INT64_MAX;
       std::size_t offset = 0;
@@ -338,7 +329,7 @@ void TJoiner::Run(TLZHSymbolCoder& coder) {
     }
     const TLZHToken token = (*tokens)[i++];
     coder.Put(token);
-    position += TokenLength(token);
+    position += LZHTokenLength(token);
   }
 }
 

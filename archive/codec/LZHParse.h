@@ -28,6 +28,13 @@ inline TLZHToken LZHMatchToken(const TLZHMatch& match) {
                                 ((match.Value - kLZHClasses[k].Base) << 16));
 }
 
+// The input bytes a token stands for.
+inline int LZHTokenLength(TLZHToken token) {
+  const int symbol = static_cast<int>(token & 0x3FF);
+  if (symbol < kLZHEndSymbol) return 1;
+  return (symbol - kLZHFirstMatchSymbol) % kLZHMatchLengths + kLZHMinMatch;
+}
+
 // Codes tokens into the bit stream, updating the model as it goes.
 class TLZHSymbolCoder {
  public:
