@@ -189,11 +189,7 @@ void RunCodec(const TCodecRequest& request) {
   if (!codecs.Init(method.Level)) FailCommand(request.Method, LZMessageText(kMsgInitFailed));
   try {
     std::optional<TOutputStream> out;
-    if (to_stdout) {
-      out.emplace();
-    } else if (to_stream) {
-      out.emplace(request.Output);
-    }
+    if (to_stream) out.emplace(request.Output);
     const std::int64_t written = to_stream ? CodeToStream(*out, method, codecs, input, direction)
                                            : CodeToFile(request, method, codecs, input, direction);
     if (request.Reporting.Verbose) {

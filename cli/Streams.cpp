@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <optional>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -98,37 +98,24 @@ bool IsStreamOutput(const std::string& name) {
 }
 
 void CopyToOutput(const std::filesystem::path& file, const std::string& output) {
-  std::FILE* in = std::fopen(file.string().c_str(), "rb");
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.string().c_str(), "rb"),
+                                                           std::fclose);
   if (in == nullptr) FailCommand(file.string(), SystemCause(errno));
-  std::string failure;
-  {
-    // The output set up as for data written as they come.
-    std::optional<TOutputStream> out;
-    if (IsStdStream(output)) {
-      out.emplace();
-    } else {
-      out.emplace(output);
+  // The output set up as for data written as they come.
+  TOutputStream out(output);
+  std::vector<std::uint8_t> block(kBlockSize);
+  try {
+    for (;;) {
+      errno = 0;
+      const std::size_t got = std::fread(block.data(), 1, block.size(), in.get());
+      if (got == 0 && std::ferror(in.get()) != 0) FailCommand(file.string(), SystemCause(errno));
+      out.Write(block.data(), got);
+      if (got < block.size()) break;
     }
-    std::vector<std::uint8_t> block(kBlockSize);
-    try {
-      for (;;) {
-        errno = 0;
-        const std::size_t got = std::fread(block.data(), 1, block.size(), in);
-        if (got == 0 && std::ferror(in) != 0) {
-          const int cause = errno;
-          std::fclose(in);
-          FailCommand(file.string(), SystemCause(cause));
-        }
-        out->Write(block.data(), got);
-        if (got < block.size()) break;
-      }
-      out->Flush();
-    } catch (const EInOutError& error) {
-      failure = error.what();
-    }
+    out.Flush();
+  } catch (const EInOutError& error) {
+    FailCommand(output, error.what());
   }
-  std::fclose(in);
-  if (!failure.empty()) FailCommand(output, failure);
 }
 
 void RefuseCompressedDataOnTerminal() {
@@ -139,18 +126,16 @@ void RefuseCompressedDataOnTerminal() {
   }
 }
 
-TOutputStream::TOutputStream() {
-  std::fflush(stdout);
-  UseBinaryStream(stdout);
-#ifdef SIGPIPE
-  previous_ = std::signal(SIGPIPE, SIG_IGN);
-#endif
-}
-
-TOutputStream::TOutputStream(const std::string& name) : opened_(true) {
-  // Opened to write into, as it is: a device or a pipe is not truncated.
-  stream_ = std::fopen(name.c_str(), "ab");
-  if (stream_ == nullptr) FailCommand(name, SystemCause(errno));
+TOutputStream::TOutputStream(const std::string& name) {
+  if (IsStdStream(name)) {
+    std::fflush(stdout);
+    UseBinaryStream(stdout);
+  } else {
+    // Opened to write into, as it is: a device or a pipe is not truncated.
+    stream_ = std::fopen(name.c_str(), "ab");
+    if (stream_ == nullptr) FailCommand(name, SystemCause(errno));
+    opened_ = true;
+  }
 #ifdef SIGPIPE
   previous_ = std::signal(SIGPIPE, SIG_IGN);
 #endif

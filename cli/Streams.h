@@ -64,9 +64,8 @@ void RefuseCompressedDataOnTerminal();
 // removed.
 class TOutputStream {
  public:
-  // Standard output.
-  TOutputStream();
-  // The device or pipe `name`; fails the command when it cannot be opened.
+  // Standard output for "-", else the device or pipe `name`; fails the
+  // command when that cannot be opened.
   explicit TOutputStream(const std::string& name);
   ~TOutputStream();
   TOutputStream(const TOutputStream&) = delete;
