@@ -81,7 +81,7 @@ std::int32_t Compress(const TCompressRequest& request, const TCompressFiles& fil
   const TLZQuestionProc confirm = replace ? ReplaceExisting : KeepExisting;
   const TEngineFiles engine_files{files.ShownOutput, request.Input};
   TLZContext context;
-  // A large file is coded on two threads when there are two cores for it.
+  // A large file is coded on several threads when there are cores for them.
   context.Jobs = request.Jobs;
   if (request.Output.empty() && request.Level.empty() && !files.OutputToStream) {
     return RunEngineOperation(

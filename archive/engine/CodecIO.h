@@ -16,10 +16,10 @@ namespace zorellz {
 
 // Compresses all of `input` from its start into `output` at its position:
 // LZH for LZMaxCompression, LZSS otherwise (prepared here for
-// LZNoCompression), on two threads when the context's Jobs are 2 or more
-// and the input is large enough to gain.  Returns the compressed byte count,
-// a negative codec result, or kLZNoFile when the codec of `compression` is
-// not prepared.
+// LZNoCompression), on several threads when the context's Jobs are 2 or
+// more and the input is large enough to gain (LZH on Jobs, LZSS on two).
+// Returns the compressed byte count, a negative codec result, or kLZNoFile
+// when the codec of `compression` is not prepared.
 std::int64_t LZEncodeStream(TLZContext& context, TLZCompressionChoices compression, TFile& input,
                             TFile& output);
 // The same with the default context.
@@ -34,7 +34,7 @@ std::int64_t LZEncodeStreamTo(TLZContext& context, TLZCompressionChoices compres
 using TLZByteReader = std::function<std::size_t(std::uint8_t* buffer, std::size_t count)>;
 // LZEncodeStreamTo of the bytes `input` gives, or of `size` bytes in memory:
 // the same stream, read in the same blocks.  A stream of `size` bytes (-1
-// when not known) that is large enough is coded on two threads when the
+// when not known) that is large enough is coded on several threads when the
 // context's Jobs allow it, with the same result.
 std::int64_t LZEncodeFrom(TLZContext& context, TLZCompressionChoices compression,
                           TLZByteReader input, const TLZByteSink& output, std::int64_t size);

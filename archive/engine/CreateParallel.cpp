@@ -49,7 +49,7 @@ class TParallelBuild {
   std::int32_t Run() {
     coders_ = std::make_unique<TLZWorkerCoders>(jobs_, area_.Compression);
     // The one file of an archive has the cores to itself: a large one is
-    // coded on two threads.
+    // coded on several threads.
     const auto files = std::count_if(entries_.begin(), entries_.end(),
                                      [](const TLZBuildEntry& entry) { return !entry.IsFolder; });
     entry_jobs_ = files == 1 ? area_.Context.Jobs : 1;
