@@ -395,40 +395,36 @@ mode_t PermissionsFor(const std::filesystem::path& target) {
   return posix::NewFilePermissions();
 }
 
-// A device, pipe or socket under the target's name is written into by the
-// programs that name it, never replaced: replacing /dev/null with a file
-// would break the whole system.
-bool IsSpecialFile(const std::filesystem::path& target) {
+// Gives `from` the permissions `mode` and renames it over `to`.  A device,
+// pipe or socket under the target's name is written into by the programs
+// that name it, never replaced: replacing /dev/null with a file would break
+// the whole system.
+bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
+                   mode_t mode) {
   struct stat status;
-  if (lstat(target.c_str(), &status) != 0) return false;
-  return S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) || S_ISFIFO(status.st_mode) ||
-         S_ISSOCK(status.st_mode);
+  if (lstat(to.c_str(), &status) == 0 && (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ||
+                                          S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+    errno = EEXIST;
+    return false;
+  }
+  chmod(from.c_str(), mode);
+  return ReplaceFileNative(from, to);
 }
 
 }  // namespace
 
 bool MoveFileIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (IsSpecialFile(to)) {
-    errno = EEXIST;
-    return false;
-  }
-  chmod(from.c_str(), PermissionsFor(to));
-  return ReplaceFileNative(from, to);
+  return MoveIntoPlace(from, to, PermissionsFor(to));
 }
 
 bool MoveProgramIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
                           const std::filesystem::path& program) {
-  if (IsSpecialFile(to)) {
-    errno = EEXIST;
-    return false;
-  }
   mode_t mode = PermissionsFor(to);
   struct stat status;
   if (stat(program.c_str(), &status) == 0 && (status.st_mode & 0111) != 0) {
     mode |= (mode & 0444) >> 2;
   }
-  chmod(from.c_str(), mode);
-  return ReplaceFileNative(from, to);
+  return MoveIntoPlace(from, to, mode);
 }
 
 namespace {
