@@ -291,6 +291,22 @@ TEST_F(Cli, PipesNamedAsOutputAreWrittenIntoNotReplaced) {
                "pipe: cannot be written: Broken pipe");
   ExpectNoWorkFiles();
 }
+
+// A pipe in the way of a file written under its stored name is named and
+// left as it is, by expand and by extract alike.
+TEST_F(Cli, PipesInTheWayOfStoredNamesAreNotReplaced) {
+  fs::create_directory(F("in"));
+  WriteText(F("in/pipe"), "data\n");
+  Run(0, {"compress", F("in/pipe"), F("pipe.lz"), "-q"});
+  Run(0, {"create", F("a.lza"), F("in/pipe"), "-q"});
+  fs::remove(F("in/pipe"));
+  ASSERT_EQ(mkfifo(F("pipe").c_str(), 0600), 0);
+  constexpr const char* kKept = "pipe: is a device, a pipe or a socket, which is not replaced";
+  EXPECT_MATCH(Run(1, {"expand", F("pipe.lz"), "--overwrite", "always"}).Err, kKept);
+  EXPECT_MATCH(Run(1, {"extract", F("a.lza"), F(""), "--overwrite", "always"}).Err, kKept);
+  EXPECT_TRUE(fs::is_fifo(F("pipe")));
+  ExpectNoWorkFiles();
+}
 #endif
 
 TEST_F(Cli, CodecRefusesBadRequests) {
