@@ -67,6 +67,20 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
                       std::string& name, int* error = nullptr,
                       TWorkFileAccess access = TWorkFileAccess::kPrivate);
 
+// Creates a new file without a name in `folder`, open for writing with the
+// permissions of an ordinary new file, where the system can name it later.
+// It shows in no folder until it is named, and the file system reclaims it by
+// itself should the process end first.  False where none can be had; the
+// caller then writes a work file instead.
+bool CreateAnonymousFileIn(const TFolderHandle& folder, TFile& file);
+// Gives the anonymous `file` the name `name` in `folder`, only while nothing
+// has that name (EEXIST otherwise).
+bool NameAnonymousFileIn(const TFolderHandle& folder, const TFile& file, const std::string& name);
+// Gives it a new work file name instead, chosen and watched as
+// CreateWorkFileIn chooses and watches one, in `name`.
+bool NameAnonymousWorkFileIn(const TFolderHandle& folder, const TFile& file,
+                             const std::string& prefix, std::string& name);
+
 // What a name in a folder is, links not followed.  kSpecial is a device, a
 // pipe or a socket, which programs write into and which is never replaced;
 // kOther a folder.

@@ -50,6 +50,11 @@ bool TPendingFile::Create(std::shared_ptr<const TFolderHandle> folder, const std
   folder_ = std::move(folder);
   name_ = name;
   target_ = folder_->Path() / name;
+  if (expect_free_ && CreateAnonymousFileIn(*folder_, file_)) {
+    anonymous_ = true;
+    file_.NameInErrors(target_);
+    return true;
+  }
   const TWorkFileAccess access =
       expect_free_ ? TWorkFileAccess::kOrdinary : TWorkFileAccess::kPrivate;
   if (!CreateWorkFileIn(*folder_, WorkFilePrefix(name, true), file_, work_name_, error, access)) {
@@ -85,6 +90,7 @@ bool TPendingFile::Commit(int* error) {
 bool TPendingFile::CommitInFolder(int* error) {
   if (!permissions_taken_) TakeTargetPermissions();
   if (sync_) file_.Sync();
+  if (anonymous_) return CommitAnonymous(error);
   file_.Close();
   if (expect_free_ && PlaceNewFileIn(*folder_, work_name_, name_)) {
     work_name_.clear();
@@ -94,6 +100,31 @@ bool TPendingFile::CommitInFolder(int* error) {
   // Something took the free name meanwhile: it is looked at as a target
   // that was there from the start.
   if (expect_free_) target_kind_ = NameKindIn(*folder_, name_);
+  return ReplaceInFolder(error);
+}
+
+// The file is named while it is open: a closed anonymous file is gone.
+bool TPendingFile::CommitAnonymous(int* error) {
+  file_.GatherWrites(0);
+  bool named = NameAnonymousFileIn(*folder_, file_, name_);
+  // Something took the free name meanwhile: the file takes a work name and
+  // goes on as one written under it.
+  const bool raced = !named && errno == EEXIST;
+  if (raced) {
+    named = NameAnonymousWorkFileIn(*folder_, file_, WorkFilePrefix(name_, true), work_name_);
+  }
+  if (!named) {
+    if (error != nullptr) *error = errno;
+    Discard();
+    return false;
+  }
+  file_.Close();
+  anonymous_ = false;
+  if (!raced) {
+    folder_.reset();
+    return true;
+  }
+  target_kind_ = NameKindIn(*folder_, name_);
   return ReplaceInFolder(error);
 }
 
@@ -123,6 +154,7 @@ void TPendingFile::Discard() {
   permissions_taken_ = false;
   target_kind_ = TNameKind::kNothing;
   expect_free_ = false;
+  anonymous_ = false;
 }
 
 }  // namespace zorellz

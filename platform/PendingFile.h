@@ -38,6 +38,8 @@ class TPendingFile {
   // then has the permissions of an ordinary new file from the start and
   // takes the name only while it is still free; should something take it
   // meanwhile, Commit goes on as for an existing target, permissions aside.
+  // Where the system can, the work file has no name at all until Commit
+  // (CreateAnonymousFileIn): nothing is left to remove, even after a crash.
   void ExpectFreeTarget() { expect_free_ = true; }
   bool ExpectsFreeTarget() const { return expect_free_; }
   TFile& File() { return file_; }
@@ -63,6 +65,7 @@ class TPendingFile {
 
  private:
   bool CommitInFolder(int* error);
+  bool CommitAnonymous(int* error);
 
   std::filesystem::path target_;
   std::filesystem::path path_;
@@ -76,6 +79,7 @@ class TPendingFile {
   bool permissions_taken_ = false;
   TNameKind target_kind_ = TNameKind::kNothing;  // of a target in an open folder
   bool expect_free_ = false;
+  bool anonymous_ = false;  // the open file has no name yet
   bool sync_ = true;
   TFile file_;
 };

@@ -36,6 +36,15 @@ std::string ErrnoText(int error) {
   return std::generic_category().message(error);
 }
 
+bool IsAnonymous(int flags) {
+#ifdef O_TMPFILE
+  return (flags & O_TMPFILE) == O_TMPFILE;
+#else
+  static_cast<void>(flags);
+  return false;
+#endif
+}
+
 int OpenFlags(TFile::TMode mode) {
   switch (mode) {
     case TFile::TMode::kReadDenyWrite:
@@ -48,16 +57,29 @@ int OpenFlags(TFile::TMode mode) {
     case TFile::TMode::kCreateNew:
     case TFile::TMode::kCreateNewOrdinary:
       return O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+    case TFile::TMode::kCreateAnonymous:
+#ifdef O_TMPFILE
+      return O_RDWR | O_TMPFILE;
+#else
+      return -1;
+#endif
   }
   return O_RDONLY;
 }
 
 // Opens a regular file only.  O_NONBLOCK keeps the open of a FIFO from
 // waiting for a writer; on a regular file it changes nothing, so it stays.
-// A file that O_EXCL has just made can only be a new regular file.
+// A file that O_EXCL or O_TMPFILE has just made can only be a new regular
+// file.
 int OpenRegularIn(int folder, const char* path, int flags, mode_t mode,
                   struct stat* status = nullptr) {
-  if ((flags & O_EXCL) != 0) return openat(folder, path, flags | O_CLOEXEC, mode);
+  if (flags == -1) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  if ((flags & O_EXCL) != 0 || IsAnonymous(flags)) {
+    return openat(folder, path, flags | O_CLOEXEC, mode);
+  }
   const int fd = openat(folder, path, flags | O_CLOEXEC | O_NONBLOCK, mode);
   if (fd < 0) return -1;
   struct stat own;

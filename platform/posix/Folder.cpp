@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string>
 #include <utility>
 
 #include "platform/WorkFiles.h"
@@ -107,20 +108,23 @@ bool TFolderHandle::Sync() const {
   return fsync(handle_) == 0;
 }
 
-bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
-                      std::string& name, int* error, TWorkFileAccess access) {
-  const TFile::TMode mode = access == TWorkFileAccess::kOrdinary ? TFile::TMode::kCreateNewOrdinary
-                                                                 : TFile::TMode::kCreateNew;
+namespace {
+
+// Tries names made of `prefix` and random characters until `attempt` (the
+// name, the error number's place) takes one that was free; the name chosen
+// is watched for removal on an interrupt before it exists, since an
+// interrupt between the two would leave it behind.
+template <typename TAttempt>
+bool TakeWorkName(const TFolderHandle& folder, const std::string& prefix, std::string& name,
+                  int* error, TAttempt attempt) {
   int failure = EINVAL;
   if (prefix.find('/') == std::string::npos) {
     failure = EEXIST;
-    for (int attempt = 0; attempt < kUniqueNameAttempts && failure == EEXIST; ++attempt) {
+    for (int tries = 0; tries < kUniqueNameAttempts && failure == EEXIST; ++tries) {
       name = prefix + RandomSuffix();
-      // Watched before it exists, as CreateUniqueFile does: an interrupt
-      // between the two would leave it behind.
       const std::filesystem::path watched = folder.Path() / name;
       WatchWorkFile(watched);
-      if (file.OpenIn(folder, name, mode, &failure)) return true;
+      if (attempt(name, &failure)) return true;
       ForgetWorkFile(watched);
     }
   }
@@ -128,6 +132,55 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
   if (error != nullptr) *error = failure;
   errno = failure;
   return false;
+}
+
+// Systems since Linux 6.10 name a file by its descriptor for the process
+// that made it; older ones only for privileged processes, and refuse others
+// with ENOENT.  Those follow the link under which /proc shows the
+// descriptor instead, which costs a path walk.
+std::atomic<bool> names_by_descriptor{true};
+
+bool LinkAnonymous(const TFolderHandle& folder, const TFile& file, const std::string& name) {
+#ifdef AT_EMPTY_PATH
+  if (names_by_descriptor.load(std::memory_order_relaxed)) {
+    if (linkat(file.Native(), "", folder.Native(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != ENOENT && errno != EPERM) return false;
+    names_by_descriptor.store(false, std::memory_order_relaxed);
+  }
+#endif
+  const std::string shown = "/proc/self/fd/" + std::to_string(file.Native());
+  return linkat(AT_FDCWD, shown.c_str(), folder.Native(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+}  // namespace
+
+bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
+                      std::string& name, int* error, TWorkFileAccess access) {
+  const TFile::TMode mode = access == TWorkFileAccess::kOrdinary ? TFile::TMode::kCreateNewOrdinary
+                                                                 : TFile::TMode::kCreateNew;
+  return TakeWorkName(folder, prefix, name, error, [&](const std::string& candidate, int* failure) {
+    return file.OpenIn(folder, candidate, mode, failure);
+  });
+}
+
+bool CreateAnonymousFileIn(const TFolderHandle& folder, TFile& file) {
+  // Without the descriptor links such a file could not be named.
+  static const bool can_name = access("/proc/self/fd", X_OK) == 0;
+  return can_name && file.OpenIn(folder, ".", TFile::TMode::kCreateAnonymous);
+}
+
+bool NameAnonymousFileIn(const TFolderHandle& folder, const TFile& file, const std::string& name) {
+  return LinkAnonymous(folder, file, name);
+}
+
+bool NameAnonymousWorkFileIn(const TFolderHandle& folder, const TFile& file,
+                             const std::string& prefix, std::string& name) {
+  return TakeWorkName(folder, prefix, name, nullptr,
+                      [&](const std::string& candidate, int* failure) {
+                        if (LinkAnonymous(folder, file, candidate)) return true;
+                        *failure = errno;
+                        return false;
+                      });
 }
 
 namespace {

@@ -48,6 +48,7 @@ TOpenRequest RequestFor(TFile::TMode mode) {
       return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING};
     case TFile::TMode::kCreateNew:
     case TFile::TMode::kCreateNewOrdinary:
+    case TFile::TMode::kCreateAnonymous:
       return {kReadWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW};
   }
   return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
@@ -144,6 +145,12 @@ TFile& TFile::operator=(TFile&& other) noexcept {
 
 bool TFile::Open(const std::filesystem::path& path, TMode mode, int* error) {
   Close();
+  // Files without a name are a POSIX matter; the caller names one instead.
+  if (mode == TMode::kCreateAnonymous) {
+    errno = EOPNOTSUPP;
+    if (error != nullptr) *error = errno;
+    return false;
+  }
   const HANDLE handle = OpenRegular(path, RequestFor(mode));
   if (handle == INVALID_HANDLE_VALUE) {
     if (error != nullptr) *error = errno;

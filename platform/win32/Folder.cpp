@@ -96,6 +96,25 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
   return true;
 }
 
+// Windows has no file without a name that could be given one later: the
+// caller writes a work file.
+bool CreateAnonymousFileIn(const TFolderHandle&, TFile&) {
+  errno = EOPNOTSUPP;
+  return false;
+}
+
+bool NameAnonymousFileIn(const TFolderHandle&, const TFile&, const std::string&) {
+  errno = EOPNOTSUPP;
+  return false;
+}
+
+bool NameAnonymousWorkFileIn(const TFolderHandle&, const TFile&, const std::string&,
+                             std::string& name) {
+  name.clear();
+  errno = EOPNOTSUPP;
+  return false;
+}
+
 TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name) {
   const DWORD attributes = GetFileAttributesW(LongPath(folder.Path() / name).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return TNameKind::kNothing;

@@ -41,6 +41,11 @@ class TFile {
     kReadWrite,       // existing file, read and write
     kCreateNew,       // a new file only, never through a link; private to its owner
     kCreateNewOrdinary,  // as kCreateNew, with the permissions of an ordinary new file
+    // A new file without a name in the folder given to OpenIn (the name is
+    // ignored), with the permissions of an ordinary new file; the platform
+    // layer names it when it is complete.  Where the system or the file
+    // system cannot make one, OpenIn fails with EOPNOTSUPP or its own error.
+    kCreateAnonymous,
   };
 
   TFile() = default;
