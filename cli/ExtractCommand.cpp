@@ -86,10 +86,7 @@ void CheckEntryNumber(const TExtractRequest& request, const TArchiveLocation& lo
     FailCommand(ShownTarget(request, failed), LZReadResultCause(kLZPathThroughLink) + "; " + done);
   }
   if (result == kLZCannotCreateOutput) {
-    const std::string cause =
-        IsSpecialFile(failed) ? "is a device, a pipe or a socket, which is not replaced"
-                              : "cannot be written (not writable, or outside the target folder)";
-    FailCommand(Printable(failed), cause + "; " + done);
+    FailCommand(Printable(failed), EntryWriteCause(failed) + "; " + done);
   }
   std::string cause = "the size or CRC-32 of its data is not the one recorded";
   if (result != kLZCRCMismatch) cause = ResultCause(result);

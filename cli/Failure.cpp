@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "cli/Progress.h"
+#include "platform/System.h"
 #include "zorellz/engine/ResultText.h"
 #include "zorellz/engine/ZrlTypes.h"
 
@@ -49,7 +50,16 @@ std::string CannotCreateCause(const std::string& name) {
   if (access(name.c_str(), F_OK) == 0 && access(name.c_str(), W_OK) != 0) {
     return SystemCause(errno);
   }
+  if (DiskIsFull(folder)) return SystemCause(ENOSPC);
   return "cannot be written";
+}
+
+std::string EntryWriteCause(const std::string& name) {
+  if (IsSpecialFile(name)) return "is a device, a pipe or a socket, which is not replaced";
+  std::filesystem::path folder = std::filesystem::path(name).parent_path();
+  if (folder.empty()) folder = ".";
+  if (DiskIsFull(folder)) return "cannot be written: " + SystemCause(ENOSPC);
+  return "cannot be written (not writable, or outside the target folder)";
 }
 
 std::string FolderWriteCause(const std::string& folder) {

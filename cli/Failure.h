@@ -38,6 +38,9 @@ std::string CannotCreateCause(const std::string& name);
 // Whether `name` (not followed when a link) is a device, a pipe or a
 // socket: the engine never replaces one.
 bool IsSpecialFile(const std::string& name);
+// Why an extracted file `name` could not be written, as far as can be told
+// afterwards: what is in its way, or a full disk.
+std::string EntryWriteCause(const std::string& name);
 
 // Why folders cannot be made in the existing folder `folder`, in the
 // system's words when it refuses to write there.

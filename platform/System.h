@@ -33,6 +33,9 @@ std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,
 // Free bytes of the file system that holds `path` (or its nearest existing
 // parent folder); -1 when there is none.
 std::int64_t DiskFreeBytes(const std::filesystem::path& path);
+// Whether that file system has no room left for a new file of an ordinary
+// user: no free byte, or (where files are counted) no free file.
+bool DiskIsFull(const std::filesystem::path& path);
 
 // Starts a command line without waiting for it.  The first word (double
 // quotes group words) names the program, looked for in the executable's

@@ -150,18 +150,34 @@ std::filesystem::path CreateUniqueDirectory(const std::filesystem::path& folder,
   return name_template;
 }
 
-std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
-  if (path.empty()) return -1;
+namespace {
+
+// The status of the file system that holds `path` or its nearest existing
+// parent folder.
+bool FileSystemOf(const std::filesystem::path& path, struct statvfs& info) {
+  if (path.empty()) return false;
   std::error_code error;
   std::filesystem::path current = std::filesystem::absolute(path, error).lexically_normal();
-  if (error) return -1;
+  if (error) return false;
   for (;;) {
-    struct statvfs info;
-    if (statvfs(current.c_str(), &info) == 0) return FreeBytes(info);
+    if (statvfs(current.c_str(), &info) == 0) return true;
     std::filesystem::path parent = current.parent_path();
-    if (parent == current || parent.empty()) return -1;
+    if (parent == current || parent.empty()) return false;
     current = std::move(parent);
   }
+}
+
+}  // namespace
+
+std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
+  struct statvfs info;
+  return FileSystemOf(path, info) ? FreeBytes(info) : -1;
+}
+
+bool DiskIsFull(const std::filesystem::path& path) {
+  struct statvfs info;
+  if (!FileSystemOf(path, info)) return false;
+  return info.f_bavail == 0 || (info.f_files != 0 && info.f_favail == 0);
 }
 
 bool StartCommandNative(const std::string& command_line) {

@@ -204,6 +204,10 @@ std::int64_t DiskFreeBytes(const std::filesystem::path& path) {
   }
 }
 
+bool DiskIsFull(const std::filesystem::path& path) {
+  return DiskFreeBytes(path) == 0;
+}
+
 bool StartCommandNative(const std::string& command_line) {
   const std::vector<std::string> words = SplitCommandLine(command_line);
   if (words.empty()) return false;
