@@ -40,7 +40,8 @@ bool DiskIsFull(const std::filesystem::path& path);
 // Starts a command line without waiting for it.  The first word (double
 // quotes group words) names the program, looked for in the executable's
 // folder, the current folder, then PATH (on Windows also with ".exe"); the
-// other words are its arguments.  No shell is involved.  False when the program cannot be found or started.
+// other words are its arguments.  No shell is involved.  False when the
+// program cannot be found or started.
 bool StartCommand(const std::string& command_line);
 
 // Takes the place of the real start in StartCommand, so that tests can see
