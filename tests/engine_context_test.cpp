@@ -239,41 +239,56 @@ TEST(ContextJobs, TheEntryLimitLeavesOutTheSameFiles) {
   EXPECT_TRUE(SameBytes(CreateWithJobs(scratch, specs, 3, LZFastCompression), serial));
 }
 
+// Stored entries too: the large ones go to the workers, the small ones are
+// written by the calling thread as they come.
 TEST(ContextJobs, ExtractionAsksInArchiveOrderAndReportsAsOneJobDoes) {
   TScratchDir scratch;
   const fs::path tree = scratch.Path() / "tree";
   WriteMixedTree(tree);
-  TLZContext maker;
-  ASSERT_GT(LZCreateArchive(maker, (tree / "*").string(), scratch.File("a.lza"), LZFullRecurse,
-                            LZMaxCompression, nullptr),
-            0);
-  std::vector<std::vector<std::string>> asked(2);
-  std::vector<TReports> reports(2);
-  for (int jobs : {1, 2}) {
-    const std::string target = scratch.File("out" + std::to_string(jobs));
-    fs::create_directories(target + "/sub");
-    WriteFileBytes(target + "/text.txt", Text("older"));
-    WriteFileBytes(target + "/sub/noise.bin", Text("older"));
-    TLZContext context;
-    context.Jobs = jobs;
-    context.CheckCRC = true;
-    auto& questions = asked[static_cast<std::size_t>(jobs - 1)];
-    // Keeps the text, replaces the noise.
-    auto question = [&](const TLZReportRec& current, const TLZReportRec&) -> std::uint8_t {
-      questions.push_back(current.FileName);
-      return current.FileName.ends_with("text.txt") ? 0 : 1;
-    };
-    EXPECT_GT(LZDecompressArchive(context, scratch.File("a.lza"), target, question,
-                                  reports[static_cast<std::size_t>(jobs - 1)].Hook(), nullptr,
-                                  true, false),
+  for (TLZCompressionChoices level : {LZMaxCompression, LZNoCompression}) {
+    const std::string archive = scratch.File("a" + std::to_string(level) + ".lza");
+    TLZContext maker;
+    ASSERT_GT(LZCreateArchive(maker, (tree / "*").string(), archive, LZFullRecurse, level, nullptr),
               0);
-    EXPECT_EQ(TextOf(ReadFileBytes(target + "/text.txt")), "older");
-    EXPECT_TRUE(SameBytes(ReadFileBytes(target + "/sub/noise.bin"),
-                          ReadFileBytes((tree / "sub" / "noise.bin").string())));
+    std::vector<std::vector<std::string>> asked(2);
+    std::vector<TReports> reports(2);
+    for (int jobs : {1, 2}) {
+      const std::string target =
+          scratch.File("out" + std::to_string(level) + "-" + std::to_string(jobs));
+      fs::create_directories(target + "/sub");
+      WriteFileBytes(target + "/text.txt", Text("older"));
+      WriteFileBytes(target + "/sub/noise.bin", Text("older"));
+      TLZContext context;
+      context.Jobs = jobs;
+      context.CheckCRC = true;
+      auto& questions = asked[static_cast<std::size_t>(jobs - 1)];
+      // Keeps the text, replaces the noise.
+      auto question = [&](const TLZReportRec& current, const TLZReportRec&) -> std::uint8_t {
+        questions.push_back(current.FileName);
+        return current.FileName.ends_with("text.txt") ? 0 : 1;
+      };
+      EXPECT_GT(LZDecompressArchive(context, archive, target, question,
+                                    reports[static_cast<std::size_t>(jobs - 1)].Hook(), nullptr,
+                                    true, false),
+                0);
+      EXPECT_EQ(TextOf(ReadFileBytes(target + "/text.txt")), "older");
+      EXPECT_TRUE(SameBytes(ReadFileBytes(target + "/sub/noise.bin"),
+                            ReadFileBytes((tree / "sub" / "noise.bin").string())));
+      EXPECT_TRUE(SameBytes(ReadFileBytes(target + "/sub/deeper/large.bin"),
+                            ReadFileBytes((tree / "sub" / "deeper" / "large.bin").string())));
+    }
+    EXPECT_EQ(asked[1].size(), 2u);
+    EXPECT_EQ(asked[0].size(), asked[1].size());
+    // The same reports, but for the target folder's name.
+    auto without_target = [&](std::vector<std::string> lines, int jobs) {
+      const std::string name = "out" + std::to_string(level) + "-" + std::to_string(jobs);
+      for (std::string& line : lines) {
+        if (const auto at = line.find(name); at != std::string::npos) line.erase(at, name.size());
+      }
+      return lines;
+    };
+    EXPECT_EQ(without_target(reports[1].Lines, 2), without_target(reports[0].Lines, 1));
   }
-  EXPECT_EQ(asked[1].size(), 2u);
-  EXPECT_EQ(asked[0].size(), asked[1].size());
-  EXPECT_EQ(reports[1].Lines.size(), reports[0].Lines.size());
 }
 
 TEST(ContextJobs, AFailedEntryStopsThePassAndLeavesNoWorkFile) {

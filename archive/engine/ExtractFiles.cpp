@@ -127,14 +127,13 @@ bool Verified(const TLZContext& context, const TLZFileItem& item, std::int64_t s
 
 // The entry's bytes, decoded or copied, into `output`: their count or a
 // negative codec result.
-std::int64_t WriteData(TLZExtraction& extraction, const TLZFileItem& item, TFile& output,
+std::int64_t WriteData(TLZContext& context, TFile& archive, const TLZFileItem& item, TFile& output,
                        std::uint32_t& crc) {
   if (item.Compressed != 0) {
-    return LZDecodeStream(extraction.Context, item.Method, extraction.Archive, item.CompressedSize,
-                          &output, crc, item.UncompressedSize);
+    return LZDecodeStream(context, item.Method, archive, item.CompressedSize, &output, crc,
+                          item.UncompressedSize);
   }
-  return LZCopyBlockCRC(extraction.Context, extraction.Archive, &output, item.CompressedSize,
-                        LZProgressOnWrite, &crc);
+  return LZCopyBlockCRC(context, archive, &output, item.CompressedSize, LZProgressOnWrite, &crc);
 }
 
 // Checks, installs and reports an entry whose `written` bytes (or negative
@@ -210,7 +209,8 @@ TEntryResult WriteEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZR
   LZReport(extraction.Report, record, kLZReportFileBegins);
   extraction.Context.Progress = extraction.Report;
   std::uint32_t crc = 0;
-  const std::int64_t written = WriteData(extraction, item, pending.File(), crc);
+  const std::int64_t written =
+      WriteData(extraction.Context, extraction.Archive, item, pending.File(), crc);
   return FinishEntry(extraction, item, record, pending, written, crc);
 }
 
@@ -347,6 +347,15 @@ std::int32_t ExtractSelected(TLZExtraction& extraction) {
 
 // ---- The pass on several threads ----
 
+// A stored entry smaller than this is copied in its turn by the calling
+// thread: handing it to a worker would cost more than the copy.  Larger ones
+// are copied by the workers, side by side with the files being made.
+constexpr std::int64_t kStoredForWorkers = 64 * 1024;
+
+bool GoesToWorker(const TLZFileItem& item) {
+  return item.Compressed != 0 || item.CompressedSize >= kStoredForWorkers;
+}
+
 // One selected entry between its questions and its turn.  It never goes
 // before its worker is done with it.
 struct TInFlight {
@@ -364,8 +373,8 @@ struct TInFlight {
   std::int64_t Data = 0;           // the file position of its data
   std::int64_t CreateFailure = 0;  // CreatePending's answer
   TPendingFile Pending;
-  // Filled by the worker of a compressed entry (a stored one is copied in
-  // its turn by the calling thread).
+  // Ready once its data are written, by a worker or, for a small stored
+  // entry, by the calling thread as it is dispatched (Submit).
   std::future<void> Decoded;
   std::vector<std::int32_t> Progress;  // the byte counts it reported, in order
   std::int64_t Written = 0;
@@ -429,8 +438,7 @@ class TParallelPass {
     if (Writes(entry->Decision) && complete) {
       entry->CreateFailure = CreatePending(extraction_, item, entry->Pending,
                                            entry->Decision == TDecision::kWriteFree);
-      // A stored entry is only copied: handing it to a worker costs more.
-      if (entry->CreateFailure == 0 && item.Compressed != 0) Submit(*entry);
+      if (entry->CreateFailure == 0) Submit(*entry);
     }
     const bool go_on = entry->Decision != TDecision::kAbort;
     targets_.insert(item.TargetPath);
@@ -438,20 +446,36 @@ class TParallelPass {
     return go_on;
   }
 
+  // Hands the entry to a worker, or writes a small stored one at once: its
+  // copy then does not wait for the entries before it to be installed, so
+  // that this thread copies while the workers do.
   void Submit(TInFlight& entry) {
-    entry.Decoded = pool_->Submit([this, &entry](std::size_t worker) {
-      TLZContext local(coders_[worker]);
-      local.Progress = LZRecordProgress(entry.Progress);
-      TFile& archive = archives_[worker];
-      const TLZFileItem& item = *entry.Item;
-      if (!archive.Seek(entry.Data)) {
-        throw EInOutError("Cannot reach the data of entry " + std::to_string(entry.K),
-                          kInOutReadPastEnd);
-      }
-      TFile& output = entry.Pending.File();
-      entry.Written = LZDecodeStream(local, item.Method, archive, item.CompressedSize, &output,
-                                     entry.CRC, item.UncompressedSize);
-    });
+    if (GoesToWorker(*entry.Item)) {
+      entry.Decoded = pool_->Submit([this, &entry](std::size_t worker) { Write(entry, worker); });
+      return;
+    }
+    std::promise<void> written;
+    entry.Decoded = written.get_future();
+    try {
+      Write(entry, pool_->Threads());
+      written.set_value();
+    } catch (...) {
+      written.set_exception(std::current_exception());
+    }
+  }
+
+  // The entry's data into its work file, on worker `worker`, its progress
+  // kept to be told in its turn.
+  void Write(TInFlight& entry, std::size_t worker) {
+    TLZContext local(coders_[worker]);
+    local.Progress = LZRecordProgress(entry.Progress);
+    TFile& archive = archives_[worker];
+    const TLZFileItem& item = *entry.Item;
+    if (!archive.Seek(entry.Data)) {
+      throw EInOutError("Cannot reach the data of entry " + std::to_string(entry.K),
+                        kInOutReadPastEnd);
+    }
+    entry.Written = WriteData(local, archive, item, entry.Pending.File(), entry.CRC);
   }
 
   // Installs and reports the oldest entry in flight; false when the pass
@@ -490,12 +514,8 @@ class TParallelPass {
     LZReport(extraction_.Report, entry.Record, kLZReportFileBegins);
     TLZContext& context = extraction_.Context;
     context.Progress = extraction_.Report;
-    if (!entry.Decoded.valid()) {
-      entry.Written = WriteData(extraction_, item, entry.Pending.File(), entry.CRC);
-    } else {
-      entry.Decoded.get();  // a worker's exception goes on from here
-      LZReplayProgress(context, entry.Progress);
-    }
+    entry.Decoded.get();  // an exception of its writing goes on from here
+    LZReplayProgress(context, entry.Progress);
     return FinishEntry(extraction_, item, entry.Record, entry.Pending, entry.Written, entry.CRC);
   }
 
@@ -513,13 +533,12 @@ class TParallelPass {
   std::int32_t result_ = 0;
 };
 
-// Whether any entry to extract is compressed.  Stored entries are copied in
-// their turn by the calling thread even in a parallel pass, so without a
-// compressed one its workers would only cost their start and hand-overs.
-bool SelectsCompressedEntries(const TLZExtraction& extraction) {
+// Whether any entry to extract goes to the workers: without one they would
+// only cost their start.
+bool SelectsWorkerEntries(const TLZExtraction& extraction) {
   for (std::int32_t k = extraction.FolderCount + 1; k <= extraction.Directory.Count; ++k) {
     const TLZFileItem& item = extraction.Items[static_cast<std::size_t>(k - 1)];
-    if (item.Compressed != 0 && IsSelected(extraction, item, k)) return true;
+    if (GoesToWorker(item) && IsSelected(extraction, item, k)) return true;
   }
   return false;
 }
@@ -533,7 +552,7 @@ std::int32_t LZExtractFiles(TLZExtraction& extraction) {
     ~TFlush() { LZSyncTouchedFolders(Extraction); }
   } flush{extraction};
   try {
-    if (extraction.Context.Jobs > 1 && SelectsCompressedEntries(extraction)) {
+    if (extraction.Context.Jobs > 1 && SelectsWorkerEntries(extraction)) {
       return TParallelPass(extraction).Run();
     }
     return ExtractSelected(extraction);
