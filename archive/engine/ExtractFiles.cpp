@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -352,6 +353,11 @@ std::int32_t ExtractSelected(TLZExtraction& extraction) {
 // are copied by the workers, side by side with the files being made.
 constexpr std::int64_t kStoredForWorkers = 64 * 1024;
 
+// A batch of entries is handed to a worker once it holds this many entries
+// or this many bytes of data.
+constexpr std::size_t kBatchEntries = 8;
+constexpr std::int64_t kBatchBytes = 64 * 1024;
+
 bool GoesToWorker(const TLZFileItem& item) {
   return item.Compressed != 0 || item.CompressedSize >= kStoredForWorkers;
 }
@@ -363,7 +369,7 @@ struct TInFlight {
   TInFlight(const TInFlight&) = delete;
   TInFlight& operator=(const TInFlight&) = delete;
   ~TInFlight() {
-    if (Decoded.valid()) Decoded.wait();
+    if (Written.valid()) Written.wait();
   }
 
   std::int32_t K = 0;
@@ -373,11 +379,14 @@ struct TInFlight {
   std::int64_t Data = 0;           // the file position of its data
   std::int64_t CreateFailure = 0;  // CreatePending's answer
   TPendingFile Pending;
-  // Ready once its data are written, by a worker or, for a small stored
-  // entry, by the calling thread as it is dispatched (Submit).
-  std::future<void> Decoded;
+  // Ready once its batch is written by a worker (Submit); not valid while
+  // the batch waits to be handed over, nor for a small stored entry, which
+  // the calling thread writes as it is dispatched.
+  std::shared_future<void> Written;
+  bool InBatch = false;                // in the batch not yet handed over
+  std::exception_ptr WriteError;       // what writing its data raised
   std::vector<std::int32_t> Progress;  // the byte counts it reported, in order
-  std::int64_t Written = 0;
+  std::int64_t Size = 0;               // the bytes written, or a negative codec result
   std::uint32_t CRC = 0;
 };
 
@@ -446,21 +455,43 @@ class TParallelPass {
     return go_on;
   }
 
-  // Hands the entry to a worker, or writes a small stored one at once: its
-  // copy then does not wait for the entries before it to be installed, so
-  // that this thread copies while the workers do.
+  // Puts the entry in the batch for the next worker, or writes a small
+  // stored one at once: its copy then does not wait for the entries before
+  // it to be installed, so that this thread copies while the workers do.
+  // Entries go to the workers in batches, so that the hand-over, a few
+  // system calls on both sides, is not paid for each small file.
   void Submit(TInFlight& entry) {
-    if (GoesToWorker(*entry.Item)) {
-      entry.Decoded = pool_->Submit([this, &entry](std::size_t worker) { Write(entry, worker); });
+    if (!GoesToWorker(*entry.Item)) {
+      WriteCaught(entry, pool_->Threads());
       return;
     }
-    std::promise<void> written;
-    entry.Decoded = written.get_future();
+    entry.InBatch = true;
+    batch_.push_back(&entry);
+    batch_bytes_ += entry.Item->CompressedSize;
+    if (batch_.size() >= kBatchEntries || batch_bytes_ >= kBatchBytes) HandOverBatch();
+  }
+
+  void HandOverBatch() {
+    if (batch_.empty()) return;
+    const std::shared_future<void> written =
+        pool_->Submit([this, batch = batch_](std::size_t worker) {
+               for (TInFlight* entry : batch) WriteCaught(*entry, worker);
+             }).share();
+    for (TInFlight* entry : batch_) {
+      entry->Written = written;
+      entry->InBatch = false;
+    }
+    batch_.clear();
+    batch_bytes_ = 0;
+  }
+
+  // An entry's exception goes on when it is installed, not before: those
+  // before it are installed first, as one thread would.
+  void WriteCaught(TInFlight& entry, std::size_t worker) {
     try {
-      Write(entry, pool_->Threads());
-      written.set_value();
+      Write(entry, worker);
     } catch (...) {
-      written.set_exception(std::current_exception());
+      entry.WriteError = std::current_exception();
     }
   }
 
@@ -475,7 +506,7 @@ class TParallelPass {
       throw EInOutError("Cannot reach the data of entry " + std::to_string(entry.K),
                         kInOutReadPastEnd);
     }
-    entry.Written = WriteData(local, archive, item, entry.Pending.File(), entry.CRC);
+    entry.Size = WriteData(local, archive, item, entry.Pending.File(), entry.CRC);
   }
 
   // Installs and reports the oldest entry in flight; false when the pass
@@ -485,7 +516,8 @@ class TParallelPass {
     in_flight_.pop_front();
     targets_.erase(targets_.find(entry->Item->TargetPath));
     extraction_.Context.CurrentReport = entry->Record;
-    pool_->HelpUntilReady(entry->Decoded);
+    if (entry->InBatch) HandOverBatch();
+    pool_->HelpUntilReady(entry->Written);
     TEntryResult result;
     try {
       result = Finish(*entry);
@@ -514,9 +546,10 @@ class TParallelPass {
     LZReport(extraction_.Report, entry.Record, kLZReportFileBegins);
     TLZContext& context = extraction_.Context;
     context.Progress = extraction_.Report;
-    entry.Decoded.get();  // an exception of its writing goes on from here
+    if (entry.Written.valid()) entry.Written.wait();
+    if (entry.WriteError) std::rethrow_exception(entry.WriteError);
     LZReplayProgress(context, entry.Progress);
-    return FinishEntry(extraction_, item, entry.Record, entry.Pending, entry.Written, entry.CRC);
+    return FinishEntry(extraction_, item, entry.Record, entry.Pending, entry.Size, entry.CRC);
   }
 
   TLZExtraction& extraction_;
@@ -524,10 +557,12 @@ class TParallelPass {
   // Entries in flight at most, each with its work file open.  Enough that
   // the workers rarely run out of entries while this thread installs the
   // oldest or decodes one itself; few enough for any limit on open files.
-  const std::size_t window_ = std::min<std::size_t>(8 * jobs_, 64);
+  const std::size_t window_ = std::min<std::size_t>(32 * jobs_, 128);
   TLZWorkerCoders coders_{jobs_, LZFastCompression};
   std::vector<TFile> archives_;
   std::deque<std::unique_ptr<TInFlight>> in_flight_;
+  std::vector<TInFlight*> batch_;  // entries in flight not yet handed over
+  std::int64_t batch_bytes_ = 0;   // of their data
   std::multiset<std::string> targets_;
   TLZTaskPool* pool_ = nullptr;
   std::int32_t result_ = 0;

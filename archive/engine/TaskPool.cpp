@@ -37,16 +37,26 @@ std::future<void> TLZTaskPool::Submit(TTask task) {
 
 void TLZTaskPool::HelpUntilReady(const std::future<void>& done) {
   using namespace std::chrono_literals;
-  while (done.valid() && done.wait_for(0s) != std::future_status::ready) {
-    std::packaged_task<void(std::size_t)> task;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (queue_.empty()) return;
-      task = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    task(Threads());
+  while (done.valid() && done.wait_for(0s) != std::future_status::ready && RunWaitingTask()) {
   }
+}
+
+void TLZTaskPool::HelpUntilReady(const std::shared_future<void>& done) {
+  using namespace std::chrono_literals;
+  while (done.valid() && done.wait_for(0s) != std::future_status::ready && RunWaitingTask()) {
+  }
+}
+
+bool TLZTaskPool::RunWaitingTask() {
+  std::packaged_task<void(std::size_t)> task;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) return false;
+    task = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  task(Threads());
+  return true;
 }
 
 TLZWorkerCoders::TLZWorkerCoders(std::size_t workers, std::uint8_t level) {

@@ -40,9 +40,13 @@ class TLZTaskPool {
   // would only wait for a result works meanwhile: it is worker Threads(),
   // after the pool's own.
   void HelpUntilReady(const std::future<void>& done);
+  void HelpUntilReady(const std::shared_future<void>& done);
 
  private:
   void Work(std::size_t worker);
+  // Runs the oldest task no thread has taken on the calling thread; false
+  // when there is none.
+  bool RunWaitingTask();
 
   std::mutex mutex_;
   std::condition_variable ready_;
