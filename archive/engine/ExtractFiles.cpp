@@ -554,9 +554,10 @@ class TParallelPass {
 
   TLZExtraction& extraction_;
   const std::size_t jobs_;
-  // Entries in flight at most, each with its work file open.  Enough that
-  // the workers rarely run out of entries while this thread installs the
-  // oldest or decodes one itself; few enough for any limit on open files.
+  // Entries in flight at most, each with its work file open.  Enough for
+  // several batches per worker, so that the workers rarely run out of
+  // entries while this thread installs the oldest or decodes a batch itself;
+  // few enough for any limit on open files.
   const std::size_t window_ = std::min<std::size_t>(32 * jobs_, 128);
   TLZWorkerCoders coders_{jobs_, LZFastCompression};
   std::vector<TFile> archives_;
