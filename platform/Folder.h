@@ -100,6 +100,8 @@ bool ReplaceFileIn(const TFolderHandle& folder, const std::string& from, const s
 bool PlaceNewFileIn(const TFolderHandle& folder, const std::string& from, const std::string& to);
 // What `name` in `folder` is.
 TNameKind NameKindIn(const TFolderHandle& folder, const std::string& name);
+// GetLinkStatus (File.h) of `name` in `folder`.
+bool GetLinkStatusIn(const TFolderHandle& folder, const std::string& name, TFileStatus& status);
 // Removes the work file `name` in `folder` and stops watching it.
 bool DeleteFileIn(const TFolderHandle& folder, const std::string& name);
 

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "archive/engine/CodecIO.h"
@@ -58,10 +59,17 @@ struct TTargetState {
   bool IsArchive = false;
 };
 
-TTargetState LookAtTarget(const TLZExtraction& extraction, const std::string& path) {
+// Looked at in the folder held open when it is the entry's, as most entries
+// follow one of their folder: no path to walk again.
+TTargetState LookAtTarget(const TLZExtraction& extraction, const TLZPlace& place,
+                          const std::string& path) {
   TFileStatus status;
   TTargetState state;
-  if (!GetLinkStatus(path, status)) return state;
+  const bool held = extraction.Held != nullptr && extraction.HeldPlace == place.Folders;
+  if (!(held ? GetLinkStatusIn(*extraction.Held, place.Name, status)
+             : GetLinkStatus(path, status))) {
+    return state;
+  }
   if (status.IsLink) {
     state.IsLink = true;
     return state;
@@ -273,7 +281,7 @@ TDecision DecideEntry(TLZExtraction& extraction, TLZFileItem& item, TLZReportRec
   if (!LZPlaceBelowFolder(extraction.TargetFolder, item.TargetPath, place)) {
     return TDecision::kOutsideTarget;
   }
-  TTargetState target = LookAtTarget(extraction, item.TargetPath);
+  TTargetState target = LookAtTarget(extraction, place, item.TargetPath);
   if (target.IsLink) return TDecision::kOutsideTarget;
   if (!SparesArchive(extraction, item, record, target)) return TDecision::kKeep;
   const bool unexpanded = item.Compressed != 0 && extraction.Unexpanded;
@@ -473,10 +481,10 @@ class TParallelPass {
 
   void HandOverBatch() {
     if (batch_.empty()) return;
-    const std::shared_future<void> written =
-        pool_->Submit([this, batch = batch_](std::size_t worker) {
-               for (TInFlight* entry : batch) WriteCaught(*entry, worker);
-             }).share();
+    auto write_batch = [this, batch = batch_](std::size_t worker) {
+      for (TInFlight* entry : batch) WriteCaught(*entry, worker);
+    };
+    const std::shared_future<void> written = pool_->Submit(std::move(write_batch)).share();
     for (TInFlight* entry : batch_) {
       entry->Written = written;
       entry->InBatch = false;

@@ -335,9 +335,11 @@ bool GetFileStatus(const std::filesystem::path& path, TFileStatus& status) {
   return true;
 }
 
-bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status) {
+namespace {
+
+bool LinkStatusAt(int folder, const char* path, TFileStatus& status) {
   struct stat st;
-  if (lstat(path.c_str(), &st) != 0) return false;
+  if (fstatat(folder, path, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
   if (S_ISLNK(st.st_mode)) {
     status = TFileStatus{};
     status.IsLink = true;
@@ -345,6 +347,16 @@ bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status) {
     status = StatusOf(st);
   }
   return true;
+}
+
+}  // namespace
+
+bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status) {
+  return LinkStatusAt(AT_FDCWD, path.c_str(), status);
+}
+
+bool GetLinkStatusIn(const TFolderHandle& folder, const std::string& name, TFileStatus& status) {
+  return LinkStatusAt(folder.Native(), name.c_str(), status);
 }
 
 bool GetFileStatus(const TFile& file, TFileStatus& status) {

@@ -291,6 +291,10 @@ bool GetLinkStatus(const std::filesystem::path& path, TFileStatus& status) {
   return GetFileStatus(path, status);
 }
 
+bool GetLinkStatusIn(const TFolderHandle& folder, const std::string& name, TFileStatus& status) {
+  return GetLinkStatus(folder.Path() / name, status);
+}
+
 bool GetFileStatus(const TFile& file, TFileStatus& status) {
   return StatusOfHandle(file.Native(), status);
 }
