@@ -73,6 +73,9 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
 // itself should the process end first.  False where none can be had; the
 // caller then writes a work file instead.
 bool CreateAnonymousFileIn(const TFolderHandle& folder, TFile& file);
+// Whether CreateAnonymousFileIn may make such files (the default); tests
+// turn it off to reach the work files that other systems use.
+void AllowAnonymousFiles(bool allow);
 // Gives the anonymous `file` the name `name` in `folder`, only while nothing
 // has that name (EEXIST otherwise).
 bool NameAnonymousFileIn(const TFolderHandle& folder, const TFile& file, const std::string& name);

@@ -140,6 +140,8 @@ bool TakeWorkName(const TFolderHandle& folder, const std::string& prefix, std::s
 // descriptor instead, which costs a path walk.
 std::atomic<bool> names_by_descriptor{true};
 
+std::atomic<bool> anonymous_allowed{true};
+
 bool LinkAnonymous(const TFolderHandle& folder, const TFile& file, const std::string& name) {
 #ifdef AT_EMPTY_PATH
   if (names_by_descriptor.load(std::memory_order_relaxed)) {
@@ -166,7 +168,12 @@ bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TF
 bool CreateAnonymousFileIn(const TFolderHandle& folder, TFile& file) {
   // Without the descriptor links such a file could not be named.
   static const bool can_name = access("/proc/self/fd", X_OK) == 0;
-  return can_name && file.OpenIn(folder, ".", TFile::TMode::kCreateAnonymous);
+  return can_name && anonymous_allowed.load(std::memory_order_relaxed) &&
+         file.OpenIn(folder, ".", TFile::TMode::kCreateAnonymous);
+}
+
+void AllowAnonymousFiles(bool allow) {
+  anonymous_allowed.store(allow);
 }
 
 bool NameAnonymousFileIn(const TFolderHandle& folder, const TFile& file, const std::string& name) {

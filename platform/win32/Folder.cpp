@@ -103,6 +103,8 @@ bool CreateAnonymousFileIn(const TFolderHandle&, TFile&) {
   return false;
 }
 
+void AllowAnonymousFiles(bool) {}
+
 bool NameAnonymousFileIn(const TFolderHandle&, const TFile&, const std::string&) {
   errno = EOPNOTSUPP;
   return false;
