@@ -140,7 +140,7 @@ bool TakeWorkName(const TFolderHandle& folder, const std::string& prefix, std::s
 // descriptor instead, which costs a path walk.
 std::atomic<bool> names_by_descriptor{true};
 
-std::atomic<bool> anonymous_allowed{true};
+std::atomic<bool> anonymous_allowed{true};  // AllowAnonymousFiles's switch
 
 bool LinkAnonymous(const TFolderHandle& folder, const TFile& file, const std::string& name) {
 #ifdef AT_EMPTY_PATH
