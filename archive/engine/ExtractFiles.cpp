@@ -59,15 +59,22 @@ struct TTargetState {
   bool IsArchive = false;
 };
 
+// The folder held open for the last file written, if it is the one that
+// `folders` names below the target.
+const TFolderHandle* HeldFolder(const TLZExtraction& extraction,
+                                const std::vector<std::string>& folders) {
+  return extraction.HeldPlace == folders ? extraction.Held.get() : nullptr;
+}
+
 // Looked at in the folder held open when it is the entry's, as most entries
 // follow one of their folder: no path to walk again.
 TTargetState LookAtTarget(const TLZExtraction& extraction, const TLZPlace& place,
                           const std::string& path) {
   TFileStatus status;
   TTargetState state;
-  const bool held = extraction.Held != nullptr && extraction.HeldPlace == place.Folders;
-  if (!(held ? GetLinkStatusIn(*extraction.Held, place.Name, status)
-             : GetLinkStatus(path, status))) {
+  const TFolderHandle* held = HeldFolder(extraction, place.Folders);
+  if (!(held != nullptr ? GetLinkStatusIn(*held, place.Name, status)
+                        : GetLinkStatus(path, status))) {
     return state;
   }
   if (status.IsLink) {
@@ -165,9 +172,7 @@ TEntryResult FinishEntry(TLZExtraction& extraction, const TLZFileItem& item, TLZ
 // The folder `folders` names below the target, held open while entries
 // follow one another in it.
 TFolderHandle::TStep HoldFolder(TLZExtraction& extraction, const std::vector<std::string>& folders) {
-  if (extraction.Held != nullptr && extraction.HeldPlace == folders) {
-    return TFolderHandle::TStep::kOpened;
-  }
+  if (HeldFolder(extraction, folders) != nullptr) return TFolderHandle::TStep::kOpened;
   extraction.Held.reset();
   auto folder = std::make_shared<TFolderHandle>();
   const TFolderHandle::TStep step = LZOpenBelowTarget(extraction, folders, false, *folder);

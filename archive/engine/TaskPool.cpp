@@ -1,6 +1,5 @@
 #include "archive/engine/TaskPool.h"
 
-#include <chrono>
 #include <utility>
 
 #include "zorellz/codec/ZrlErrors.h"
@@ -33,18 +32,6 @@ std::future<void> TLZTaskPool::Submit(TTask task) {
   }
   ready_.notify_one();
   return result;
-}
-
-void TLZTaskPool::HelpUntilReady(const std::future<void>& done) {
-  using namespace std::chrono_literals;
-  while (done.valid() && done.wait_for(0s) != std::future_status::ready && RunWaitingTask()) {
-  }
-}
-
-void TLZTaskPool::HelpUntilReady(const std::shared_future<void>& done) {
-  using namespace std::chrono_literals;
-  while (done.valid() && done.wait_for(0s) != std::future_status::ready && RunWaitingTask()) {
-  }
 }
 
 bool TLZTaskPool::RunWaitingTask() {

@@ -6,6 +6,7 @@
 // Internal to the engine.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -38,9 +39,14 @@ class TLZTaskPool {
   // Runs the tasks that no thread has taken yet on the calling thread,
   // oldest first, until `done` is ready or none is waiting.  A caller that
   // would only wait for a result works meanwhile: it is worker Threads(),
-  // after the pool's own.
-  void HelpUntilReady(const std::future<void>& done);
-  void HelpUntilReady(const std::shared_future<void>& done);
+  // after the pool's own.  `done` is a std::future<void> or a
+  // std::shared_future<void>.
+  template <typename TFuture>
+  void HelpUntilReady(const TFuture& done) {
+    while (done.valid() && done.wait_for(std::chrono::seconds(0)) != std::future_status::ready &&
+           RunWaitingTask()) {
+    }
+  }
 
  private:
   void Work(std::size_t worker);
