@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "platform/Folder.h"
+
 namespace zorellz::posix {
 
 class TDescriptor {
@@ -31,5 +33,8 @@ class TDescriptor {
 // The permissions a new file gets: read and write for all, less the
 // process's umask, which is read once per process.
 mode_t NewFilePermissions();
+
+// What a file of type and permissions `mode` (as lstat gives them) is.
+TNameKind NameKindOf(mode_t mode);
 
 }  // namespace zorellz::posix

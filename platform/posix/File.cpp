@@ -436,8 +436,7 @@ mode_t PermissionsFor(const std::filesystem::path& target) {
 bool MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
                    mode_t mode) {
   struct stat status;
-  if (lstat(to.c_str(), &status) == 0 && (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ||
-                                          S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+  if (lstat(to.c_str(), &status) == 0 && posix::NameKindOf(status.st_mode) == TNameKind::kSpecial) {
     errno = EEXIST;
     return false;
   }

@@ -142,7 +142,9 @@ std::atomic<bool> names_by_descriptor{true};
 
 std::atomic<bool> anonymous_allowed{true};  // AllowAnonymousFiles's switch
 
-bool LinkAnonymous(const TFolderHandle& folder, const TFile& file, const std::string& name) {
+}  // namespace
+
+bool NameAnonymousFileIn(const TFolderHandle& folder, const TFile& file, const std::string& name) {
 #ifdef AT_EMPTY_PATH
   if (names_by_descriptor.load(std::memory_order_relaxed)) {
     if (linkat(file.Native(), "", folder.Native(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
@@ -153,8 +155,6 @@ bool LinkAnonymous(const TFolderHandle& folder, const TFile& file, const std::st
   const std::string shown = "/proc/self/fd/" + std::to_string(file.Native());
   return linkat(AT_FDCWD, shown.c_str(), folder.Native(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
-
-}  // namespace
 
 bool CreateWorkFileIn(const TFolderHandle& folder, const std::string& prefix, TFile& file,
                       std::string& name, int* error, TWorkFileAccess access) {
@@ -176,15 +176,11 @@ void AllowAnonymousFiles(bool allow) {
   anonymous_allowed.store(allow);
 }
 
-bool NameAnonymousFileIn(const TFolderHandle& folder, const TFile& file, const std::string& name) {
-  return LinkAnonymous(folder, file, name);
-}
-
 bool NameAnonymousWorkFileIn(const TFolderHandle& folder, const TFile& file,
                              const std::string& prefix, std::string& name) {
   return TakeWorkName(folder, prefix, name, nullptr,
                       [&](const std::string& candidate, int* failure) {
-                        if (LinkAnonymous(folder, file, candidate)) return true;
+                        if (NameAnonymousFileIn(folder, file, candidate)) return true;
                         *failure = errno;
                         return false;
                       });
@@ -196,9 +192,7 @@ TNameKind KindIn(const TFolderHandle& folder, const std::string& name, struct st
   if (fstatat(folder.Native(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
     return TNameKind::kNothing;
   }
-  if (S_ISREG(st.st_mode)) return TNameKind::kFile;
-  if (S_ISLNK(st.st_mode)) return TNameKind::kLink;
-  return S_ISDIR(st.st_mode) ? TNameKind::kOther : TNameKind::kSpecial;
+  return posix::NameKindOf(st.st_mode);
 }
 
 }  // namespace
@@ -248,6 +242,12 @@ mode_t NewFilePermissions() {
     return 0666 & ~mask;
   }();
   return permissions;
+}
+
+TNameKind NameKindOf(mode_t mode) {
+  if (S_ISREG(mode)) return TNameKind::kFile;
+  if (S_ISLNK(mode)) return TNameKind::kLink;
+  return S_ISDIR(mode) ? TNameKind::kOther : TNameKind::kSpecial;
 }
 
 }  // namespace posix
