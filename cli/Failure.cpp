@@ -31,6 +31,18 @@ std::string SystemCause(int error) {
   return std::strerror(error);
 }
 
+namespace {
+
+constexpr const char* kNotReplaced = "is a device, a pipe or a socket, which is not replaced";
+
+// The folder a file named `name` is made in.
+std::filesystem::path FolderOf(const std::string& name) {
+  const std::filesystem::path folder = std::filesystem::path(name).parent_path();
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace
+
 bool IsSpecialFile(const std::string& name) {
   std::error_code error;
   const auto status = std::filesystem::symlink_status(name, error);
@@ -41,9 +53,8 @@ bool IsSpecialFile(const std::string& name) {
 std::string CannotCreateCause(const std::string& name) {
   std::error_code error;
   if (std::filesystem::is_directory(name, error)) return SystemCause(EISDIR);
-  if (IsSpecialFile(name)) return "is a device, a pipe or a socket, which is not replaced";
-  std::filesystem::path folder = std::filesystem::path(name).parent_path();
-  if (folder.empty()) folder = ".";
+  if (IsSpecialFile(name)) return kNotReplaced;
+  const std::filesystem::path folder = FolderOf(name);
   if (!std::filesystem::exists(folder, error)) return SystemCause(ENOENT);
   if (!std::filesystem::is_directory(folder, error)) return SystemCause(ENOTDIR);
   if (access(folder.string().c_str(), W_OK) != 0) return SystemCause(errno);
@@ -55,10 +66,8 @@ std::string CannotCreateCause(const std::string& name) {
 }
 
 std::string EntryWriteCause(const std::string& name) {
-  if (IsSpecialFile(name)) return "is a device, a pipe or a socket, which is not replaced";
-  std::filesystem::path folder = std::filesystem::path(name).parent_path();
-  if (folder.empty()) folder = ".";
-  if (DiskIsFull(folder)) return "cannot be written: " + SystemCause(ENOSPC);
+  if (IsSpecialFile(name)) return kNotReplaced;
+  if (DiskIsFull(FolderOf(name))) return "cannot be written: " + SystemCause(ENOSPC);
   return "cannot be written (not writable, or outside the target folder)";
 }
 
