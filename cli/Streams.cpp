@@ -108,7 +108,11 @@ void CopyToOutput(const std::filesystem::path& file, const std::string& output) 
     for (;;) {
       errno = 0;
       const std::size_t got = std::fread(block.data(), 1, block.size(), in.get());
-      if (got == 0 && std::ferror(in.get()) != 0) FailCommand(file.string(), SystemCause(errno));
+      // A short read is the end of the file, or a failure even after some
+      // bytes came.
+      if (got < block.size() && std::ferror(in.get()) != 0) {
+        FailCommand(file.string(), SystemCause(errno));
+      }
       out.Write(block.data(), got);
       if (got < block.size()) break;
     }
