@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -24,10 +25,13 @@ class TTrees {
  public:
   TTrees() : block_(std::make_unique<TLZSSTreeBlock>()), tree_(*block_) {}
 
-  void Start(const TBytes& input) {
+  // Inserts the first strings whose first byte `owns` names.
+  void Start(const TBytes& input, const std::function<bool(std::uint8_t)>& owns = nullptr) {
     for (int k = 0; k < kLZSSMaxMatch; ++k) block_->Ring[r_ + k] = input[k];
-    for (int back = 1; back <= kLZSSMaxMatch; ++back) tree_.Insert(r_ - back);
-    tree_.Insert(r_);
+    for (int back = 1; back <= kLZSSMaxMatch; ++back) {
+      if (!owns || owns(0)) tree_.Insert(r_ - back);
+    }
+    if (!owns || owns(input[0])) tree_.Insert(r_);
   }
   // Deletes the oldest string and stores `byte` in its place.
   void Replace(int oldest, std::uint8_t byte) {
@@ -117,6 +121,46 @@ TEST(LzssTree, TwoSearchesAtOnceMatchOneAfterTheOther) {
   EXPECT_GT(CompareSteps(counter), 10000);
 
   EXPECT_GT(CompareSteps(test::RandomBytes(30000, 5)), 10000);
+}
+
+TEST(LzssTree, MovedTreesFindWhatTheyWouldHaveFound) {
+  // Trees split between two sets, some moving from one set to the other
+  // every few hundred steps, against all of them kept in one.
+  std::mt19937 random(7);
+  TBytes input = test::RandomBytes(8000, 9);
+  while (input.size() < 40000) test::PutText(input, "move " + std::to_string(random() % 300));
+  input.insert(input.end(), 3000, 0);
+  std::uint8_t owner[256];
+  for (std::uint8_t& set : owner) set = random() % 2;
+  TTrees whole;
+  TTrees sets[2];
+  whole.Start(input);
+  for (int set : {0, 1})
+    sets[set].Start(input, [&](std::uint8_t first) { return owner[first] == set; });
+  int s = 0;
+  int r = kLZSSRingSize - kLZSSMaxMatch;
+  for (std::size_t next = kLZSSMaxMatch; next < input.size(); ++next) {
+    if (next % 331 == 0) {
+      bool moving[2][256] = {};
+      for (int first = 0; first < 256; ++first) {
+        if (random() % 3 != 0) continue;
+        moving[owner[first]][first] = true;
+        owner[first] ^= 1;
+      }
+      sets[0].Tree().MoveTrees(moving[0], sets[1].Tree());
+      sets[1].Tree().MoveTrees(moving[1], sets[0].Tree());
+    }
+    r = (r + 1) & kMask;
+    for (TTrees* trees : {&whole, &sets[0], &sets[1]}) trees->Replace(s, input[next]);
+    const TLZSSMatch expected = whole.Insert(r);
+    const TLZSSMatch found = sets[owner[whole.Ring()[r]]].Insert(r);
+    ASSERT_EQ(found.Length, expected.Length) << "at " << next;
+    // An empty tree finds nothing, and no position.
+    if (expected.Length > 0) {
+      ASSERT_EQ(found.Position, expected.Position) << "at " << next;
+    }
+    s = (s + 1) & kMask;
+  }
 }
 
 }  // namespace

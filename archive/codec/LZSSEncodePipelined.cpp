@@ -1,11 +1,16 @@
 // LZSS encoding on two threads.  The search trees are split by first byte
 // between the calling thread and a helper (see LZSSTreeShare.h): both take
 // every block of input, each inserting the strings of its own trees, and the
-// calling thread codes a block once both are through it.  The calling thread
-// alone reads, codes and writes, so the read and write functions run on it
-// only, and are called as the one-thread encoder calls them.
+// calling thread codes a block once both are through it.  Between blocks,
+// with both threads at rest, trees move from the thread that took longer to
+// the other, so that the two keep finishing together as the input changes.
+// The calling thread alone reads, codes and writes, so the read and write
+// functions run on it only, and are called as the one-thread encoder calls
+// them.
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -30,9 +35,14 @@ constexpr int kSlots = 3;  // blocks read but not yet coded, at most
 constexpr int kLookBack = kLZSSMaxMatch - 1;
 constexpr std::uint8_t kCalling = 0;
 constexpr std::uint8_t kHelper = 1;
-// The helper's part of the strings, in percent: more than half, since the
-// calling thread also codes.
+// The helper's part of the strings at first, in percent: more than half,
+// since the calling thread also codes.
 constexpr std::uint64_t kHelperPercent = 60;
+// Trees move only when the threads' times differ by more than this part of
+// the work, in percent: smaller moves would not pay for the scan they cost.
+constexpr double kLeastMovePercent = 2;
+
+using TClock = std::chrono::steady_clock;
 
 // One block of input and the matches of its steps.  A step is taken as each
 // byte comes in, 17 bytes behind it; the first block also takes the step of
@@ -41,19 +51,24 @@ struct TSlot {
   std::uint8_t Bytes[kLookBack + kBlockBytes];  // the 17 bytes before the block, then the block
   std::uint32_t Count = 0;                      // only the last block is not full
   bool Last = false;
+  std::uint8_t Owner[256];      // the share of each tree while the block is taken
+  TClock::duration HelperTime;  // what the block took the helper
   TLZSSFound Found[2][kBlockBytes + kLZSSMaxMatch];  // by share
 };
 
 // What the two threads share.  Slots are used in turn; the count of blocks
-// read and of those the helper is through tell whose each one is.
+// the helper may take and of those it is through tell whose each one is.
+// The owners and the helper's trees change only while the helper waits for
+// the next block.
 struct TPipe {
   std::mutex Mutex;
   std::condition_variable Changed;
   TSlot Slot[kSlots];
   std::uint8_t Owner[256];  // set with the first block
-  std::uint64_t BlocksRead = 0;
+  std::uint64_t Released = 0;
   std::uint64_t HelperDone = 0;
-  bool Stopped = false;  // the calling thread gives up
+  TLZSSTreeShare* HelperShare = nullptr;  // once it is through a block
+  bool Stopped = false;                   // the calling thread gives up
 };
 
 struct TWorkingMemory {
@@ -106,21 +121,36 @@ void TakeBlocksOnHelper(TPipe& pipe, TLZSSTreeBlock& block) {
     TSlot* slot;
     {
       std::unique_lock<std::mutex> lock(pipe.Mutex);
-      pipe.Changed.wait(lock, [&] { return pipe.Stopped || pipe.BlocksRead > b; });
+      pipe.Changed.wait(lock, [&] { return pipe.Stopped || pipe.Released > b; });
       if (pipe.Stopped) return;
       slot = &pipe.Slot[b % kSlots];
     }
     if (!share) share.emplace(block, pipe.Owner, kHelper);
+    const TClock::time_point start = TClock::now();
     TakeBlock(*share, *slot, b == 0, kHelper);
+    slot->HelperTime = TClock::now() - start;
     // The slot may be refilled as soon as the count below is raised.
     const bool last = slot->Last;
     {
       const std::lock_guard<std::mutex> lock(pipe.Mutex);
       ++pipe.HelperDone;
+      pipe.HelperShare = &*share;
       pipe.Changed.notify_one();
     }
     if (last) return;
   }
+}
+
+// Lets the helper take the blocks before `blocks`, whose slots are read,
+// with the owners as they are now.
+void Release(TPipe& pipe, std::uint64_t blocks) {
+  for (std::uint64_t block = pipe.Released; block < blocks; ++block) {
+    std::uint8_t* owner = pipe.Slot[block % kSlots].Owner;
+    std::copy(std::begin(pipe.Owner), std::end(pipe.Owner), owner);
+  }
+  const std::lock_guard<std::mutex> lock(pipe.Mutex);
+  pipe.Released = blocks;
+  pipe.Changed.notify_one();
 }
 
 // Waits until the helper is through `blocks` blocks.
@@ -128,6 +158,92 @@ void AwaitHelper(TPipe& pipe, std::uint64_t blocks) {
   std::unique_lock<std::mutex> lock(pipe.Mutex);
   pipe.Changed.wait(lock, [&] { return pipe.HelperDone >= blocks; });
 }
+
+TClock::duration Gap(TClock::duration a, TClock::duration b) {
+  return a > b ? a - b : b - a;
+}
+
+// Whether the threads' times differ enough for trees to move.
+bool Uneven(TClock::duration calling_time, TClock::duration helper_time) {
+  return static_cast<double>(Gap(calling_time, helper_time).count()) * 100 >=
+         kLeastMovePercent * static_cast<double>((calling_time + helper_time).count());
+}
+
+// Moves trees between the shares, while both are between blocks, from the
+// one that took longer over the last block to the other: trees whose work
+// in that block comes to about half the difference.  A tree's work is the
+// levels its insertions descended; the next block is expected to be like
+// the last.  The time per level is taken from all of the threads' time,
+// which holds work that is the same whoever owns what, so the moves fall
+// short of the difference rather than overshoot it.
+void Balance(TLZSSTreeShare& calling, TLZSSTreeShare& helper, std::uint8_t (&owner)[256],
+             TClock::duration calling_time, TClock::duration helper_time) {
+  std::uint32_t levels[256] = {};
+  calling.Tree().CollectLevels(levels);
+  helper.Tree().CollectLevels(levels);
+  double all_levels = 0;
+  for (const std::uint32_t count : levels) all_levels += count;
+  if (all_levels == 0 || !Uneven(calling_time, helper_time)) return;
+  const double calling_ns = static_cast<double>(calling_time.count());
+  const double helper_ns = static_cast<double>(helper_time.count());
+  const double difference = calling_ns - helper_ns;
+  const std::uint8_t giver = difference > 0 ? kCalling : kHelper;
+  double to_move = std::abs(difference) / 2 * all_levels / (calling_ns + helper_ns);
+  std::array<int, 256> order;
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](int a, int b) { return levels[a] > levels[b]; });
+  bool moving[256] = {};
+  bool any = false;
+  for (const int first : order) {
+    if (levels[first] == 0) break;
+    if (owner[first] != giver || levels[first] > to_move) continue;
+    moving[first] = true;
+    any = true;
+    owner[first] = giver ^ 1;
+    to_move -= levels[first];
+  }
+  if (!any) return;
+  if (giver == kCalling) {
+    calling.Tree().MoveTrees(moving, helper.Tree());
+  } else {
+    helper.Tree().MoveTrees(moving, calling.Tree());
+  }
+}
+
+// Decides, with both threads through a block, whether trees move and how far
+// the helper may go on.  While the threads keep pace the helper may run a
+// block ahead; once one has fallen behind, the helper is held at the next
+// block's end, and the trees move there.
+class TPacer {
+ public:
+  void Count(TClock::duration calling_time, TClock::duration helper_time) {
+    calling_time_ += calling_time;
+    helper_time_ += helper_time;
+    ++blocks_;
+  }
+
+  // Both threads are through block `b`, not the last.
+  void GoOn(TPipe& pipe, TLZSSTreeShare& share, std::uint64_t b) {
+    if (pipe.Released == b + 1) {  // the helper waits
+      Balance(share, *pipe.HelperShare, pipe.Owner, calling_time_, helper_time_);
+      calling_time_ = helper_time_ = {};
+      blocks_ = 0;
+    }
+    Release(pipe, FallenApart() ? b + 2 : b + 3);
+  }
+
+ private:
+  // By half a block's time or more since the trees last moved, so that the
+  // faster thread is about to wait.
+  bool FallenApart() const {
+    return Gap(calling_time_, helper_time_) * 4 * static_cast<std::int64_t>(blocks_) >
+           calling_time_ + helper_time_;
+  }
+
+  TClock::duration calling_time_{};  // since the trees last moved
+  TClock::duration helper_time_{};
+  std::uint64_t blocks_ = 0;
+};
 
 // Reads block after block into the slots, for the helper to take.
 class TBlockReader {
@@ -137,7 +253,7 @@ class TBlockReader {
   bool Ended() const { return ended_; }
   std::uint64_t Blocks() const { return blocks_; }
 
-  // Reads the next block, for the helper to take once published.
+  // Reads the next block, for the helper to take once released.
   void ReadBlock() {
     TSlot& slot = pipe_.Slot[blocks_ % kSlots];
     if (blocks_ > 0) {
@@ -147,11 +263,6 @@ class TBlockReader {
     slot.Count = source_.Take(slot.Bytes + kLookBack, kBlockBytes);
     slot.Last = ended_ = slot.Count < kBlockBytes;
     ++blocks_;
-  }
-  void Publish() {
-    const std::lock_guard<std::mutex> lock(pipe_.Mutex);
-    pipe_.BlocksRead = blocks_;
-    pipe_.Changed.notify_one();
   }
 
  private:
@@ -164,7 +275,7 @@ class TBlockReader {
 // Codes the steps of each block in turn from the matches the shares found.
 class TBlockCoder {
  public:
-  TBlockCoder(const std::uint8_t (&owner)[256], TLZSSByteSink& sink) : owner_(owner), sink_(sink) {}
+  explicit TBlockCoder(TLZSSByteSink& sink) : sink_(sink) {}
 
   // The block's steps, `steps` of them, the first block's starting with the
   // first input byte and the others' 17 bytes before the block.
@@ -173,7 +284,7 @@ class TBlockCoder {
     std::size_t k = skip_;
     while (k < steps) {
       const std::uint8_t byte = bytes[k];
-      const TLZSSFound found = slot.Found[owner_[byte]][k];
+      const TLZSSFound found = slot.Found[slot.Owner[byte]][k];
       // Only near the end of the input is a match longer than what is left.
       std::size_t length =
           slot.Last ? std::min<std::size_t>(found.Length, steps - k) : found.Length;
@@ -197,7 +308,6 @@ class TBlockCoder {
   }
 
  private:
-  const std::uint8_t (&owner_)[256];
   TLZSSByteSink& sink_;
   TLZSSGroup group_;
   std::size_t skip_ = 0;  // steps of the next block that the last match covers
@@ -209,17 +319,21 @@ void EncodeOnTwoThreads(TLZSSState& state, TPipe& pipe) {
   TLZSSByteSink sink(state);
   while (!reader.Ended() && reader.Blocks() < kSlots) reader.ReadBlock();
   ShareOut(pipe, reader.Blocks());
-  reader.Publish();
   TLZSSTreeShare share(*state.Tree, pipe.Owner, kCalling);
-  TBlockCoder coder(pipe.Owner, sink);
+  TBlockCoder coder(sink);
+  TPacer pacer;
+  Release(pipe, 1);
+  TClock::time_point start = TClock::now();
   for (std::uint64_t b = 0;; ++b) {
-    while (!reader.Ended() && reader.Blocks() < b + kSlots) {
-      reader.ReadBlock();
-      reader.Publish();
-    }
+    while (!reader.Ended() && reader.Blocks() < b + kSlots) reader.ReadBlock();
     TSlot& slot = pipe.Slot[b % kSlots];
     TakeBlock(share, slot, b == 0, kCalling);
+    // The coding of the block before counts with this one.
+    const TClock::duration calling_time = TClock::now() - start;
     AwaitHelper(pipe, b + 1);
+    start = TClock::now();
+    pacer.Count(calling_time, slot.HelperTime);
+    if (!slot.Last) pacer.GoOn(pipe, share, b);
     coder.Code(slot, b == 0, share.Steps());
     if (slot.Last) break;
   }

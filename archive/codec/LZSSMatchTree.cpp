@@ -110,6 +110,7 @@ int TLZSSMatchTree::Finish(const TDescent& d) {
     block_.Parent[d.R] = static_cast<std::uint16_t>(d.P);
   }
   match_position_ = d.Position;
+  levels_[d.Key[0]] += static_cast<std::uint32_t>(d.Depth);
   if (d.Depth >= kSplayDepth) Splay(d.R);
   return d.Longest;
 }
@@ -190,6 +191,32 @@ void TLZSSMatchTree::Delete(int p) {
   if (q != kLZSSNil) parent[q] = static_cast<std::uint16_t>(up);
   child[up][child[up][kRight] == p] = static_cast<std::uint16_t>(q);
   parent[p] = kLZSSNil;
+}
+
+void TLZSSMatchTree::CollectLevels(std::uint32_t (&levels)[256]) {
+  for (int first = 0; first < 256; ++first) levels[first] += levels_[first];
+  std::memset(levels_, 0, sizeof levels_);
+}
+
+// A node's first byte names its tree, and its parent link tells whether it
+// is in one; the node keeps its number, which is its ring position, so the
+// links move as they are.
+void TLZSSMatchTree::MoveTrees(const bool (&moving)[256], TLZSSMatchTree& to) {
+  TLZSSTreeBlock& from = block_;
+  TLZSSTreeBlock& into = to.block_;
+  for (int p = 0; p < kLZSSRingSize; ++p) {
+    if (from.Parent[p] == kLZSSNil || !moving[from.Ring[p]]) continue;
+    into.Child[p][kLeft] = from.Child[p][kLeft];
+    into.Child[p][kRight] = from.Child[p][kRight];
+    into.Parent[p] = from.Parent[p];
+    from.Parent[p] = kLZSSNil;
+  }
+  for (int first = 0; first < 256; ++first) {
+    if (!moving[first]) continue;
+    const int root = kLZSSFirstRoot + first;
+    into.Child[root][kRight] = from.Child[root][kRight];
+    from.Child[root][kRight] = kLZSSNil;
+  }
 }
 
 // Each pass lifts x by two levels (zig-zig or zig-zag below a grandparent

@@ -55,6 +55,14 @@ class TLZSSMatchTree {
   // Removes ring position p from its tree, if it is in one.
   void Delete(int p);
 
+  // Adds to `levels` the levels that insertions descended since the last
+  // call, by first byte, and starts counting afresh: the work each tree
+  // took, for an encoder that shares the trees out between threads.
+  void CollectLevels(std::uint32_t (&levels)[256]);
+  // Moves the trees of the first bytes marked in `moving` into `to`, whose
+  // ring holds the same bytes and whose trees of those bytes are empty.
+  void MoveTrees(const bool (&moving)[256], TLZSSMatchTree& to);
+
  private:
   struct TDescent;
   bool Step(TDescent& d) const;
@@ -66,6 +74,7 @@ class TLZSSMatchTree {
 
   TLZSSTreeBlock& block_;
   int match_position_ = 0;
+  std::uint32_t levels_[256] = {};
 };
 
 }  // namespace zorellz

@@ -32,6 +32,8 @@ class TLZSSTreeShare {
     steps_ = 0;
   }
   std::size_t Steps() const { return steps_; }
+  // Between blocks, to weigh and move trees; the owners may then change.
+  TLZSSMatchTree& Tree() { return tree_; }
 
   // Fills the look-ahead with the first `count` input bytes (1 to 18, fewer
   // than 18 only when that is all) and takes the first step.
