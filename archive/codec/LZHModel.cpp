@@ -1,17 +1,6 @@
 #include "archive/codec/LZHModel.h"
 
 namespace zorellz {
-namespace {
-
-// Sets bit `index` of a code being collected from the leaf up.
-void AddBit(TLZHCode& code, int index, unsigned bit) {
-  std::uint64_t& word = code.Words[index / 64];
-  if (index % 64 == 0) word = 0;
-  word |= std::uint64_t{bit} << (index % 64);
-}
-
-}  // namespace
-
 TLZHModel::TLZHModel() {
   for (int n = kRoot; n <= kInternalNodes; ++n) {
     child_[0][n] = static_cast<std::uint16_t>(2 * n);
@@ -28,20 +17,28 @@ TLZHModel::TLZHModel() {
 }
 
 // The encoder knows the leaf, not the way to it: it climbs the parent links
-// to the root first, the code's bits being the sides it climbs from.
+// to the root first, the code's bits being the sides it climbs from.  The
+// bits gather in a register, so that the climb waits on nothing but the
+// links.
 void TLZHModel::Update(int symbol, TLZHCode& code) {
   TLZHStep* const leaf = way_ + kMaxLevels - 1;
   TLZHStep* step = leaf;
   int node = symbol + kFirstLeaf;
   int level = 0;
+  std::uint64_t word = 0;
   while (node != kRoot) {
     const int p = parent_[node];
     const unsigned side = child_[1][p] == node;
     *step-- = {static_cast<std::uint16_t>(node), child_[side ^ 1][p],
                static_cast<std::uint16_t>(side)};
-    AddBit(code, level++, side);
+    word |= std::uint64_t{side} << (level % 64);
+    if (++level % 64 == 0) {
+      code.Words[level / 64 - 1] = word;
+      word = 0;
+    }
     node = p;
   }
+  if (level % 64 != 0) code.Words[level / 64] = word;
   step->Node = kRoot;
   code.Length = level;
   Reshape<true>(step, leaf);
