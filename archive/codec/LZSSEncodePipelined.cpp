@@ -142,8 +142,10 @@ void TakeBlocksOnHelper(TPipe& pipe, TLZSSTreeBlock& block) {
 }
 
 // Lets the helper take the blocks before `blocks`, whose slots are read,
-// with the owners as they are now.
+// with the owners as they are now.  What was let go stays let go: the
+// helper may already be at work on it.
 void Release(TPipe& pipe, std::uint64_t blocks) {
+  if (blocks <= pipe.Released) return;
   for (std::uint64_t block = pipe.Released; block < blocks; ++block) {
     std::uint8_t* owner = pipe.Slot[block % kSlots].Owner;
     std::copy(std::begin(pipe.Owner), std::end(pipe.Owner), owner);
@@ -211,9 +213,10 @@ void Balance(TLZSSTreeShare& calling, TLZSSTreeShare& helper, std::uint8_t (&own
 }
 
 // Decides, with both threads through a block, whether trees move and how far
-// the helper may go on.  While the threads keep pace the helper may run a
-// block ahead; once one has fallen behind, the helper is held at the next
-// block's end, and the trees move there.
+// the helper may go on.  While the threads keep pace the helper may run
+// ahead as far as the slots allow; once one has fallen behind, the helper is
+// held at the end of the blocks it has been let take, and the trees move
+// there.
 class TPacer {
  public:
   void Count(TClock::duration calling_time, TClock::duration helper_time) {
@@ -229,7 +232,7 @@ class TPacer {
       calling_time_ = helper_time_ = {};
       blocks_ = 0;
     }
-    Release(pipe, FallenApart() ? b + 2 : b + 3);
+    Release(pipe, FallenApart() ? b + 2 : b + kSlots);
   }
 
  private:
