@@ -161,13 +161,9 @@ void AwaitHelper(TPipe& pipe, std::uint64_t blocks) {
   pipe.Changed.wait(lock, [&] { return pipe.HelperDone >= blocks; });
 }
 
-TClock::duration Gap(TClock::duration a, TClock::duration b) {
-  return a > b ? a - b : b - a;
-}
-
 // Whether the threads' times differ enough for trees to move.
 bool Uneven(TClock::duration calling_time, TClock::duration helper_time) {
-  return static_cast<double>(Gap(calling_time, helper_time).count()) * 100 >=
+  return static_cast<double>(std::chrono::abs(calling_time - helper_time).count()) * 100 >=
          kLeastMovePercent * static_cast<double>((calling_time + helper_time).count());
 }
 
@@ -239,7 +235,7 @@ class TPacer {
   // By half a block's time or more since the trees last moved, so that the
   // faster thread is about to wait.
   bool FallenApart() const {
-    return Gap(calling_time_, helper_time_) * 4 * static_cast<std::int64_t>(blocks_) >
+    return std::chrono::abs(calling_time_ - helper_time_) * 4 * static_cast<std::int64_t>(blocks_) >
            calling_time_ + helper_time_;
   }
 
