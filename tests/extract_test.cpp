@@ -418,6 +418,12 @@ TEST_F(ExtractTest, HostileNamesNeverLeaveTheTarget) {
   TArchiveBuilder through_file;
   through_file.AddFile("x.txt", Text("escaped"));
   EXPECT_EQ(Extract(through_file.Image()), kLZCannotCreateOutput);
+  // The same link met after a file of its folder, which the extraction then
+  // holds open and looks in.
+  TArchiveBuilder after_a_file;
+  after_a_file.AddFile("a.txt", Text("first"));
+  after_a_file.AddFile("x.txt", Text("escaped"));
+  EXPECT_EQ(Extract(after_a_file.Image()), kLZCannotCreateOutput);
   TArchiveImage climbing = through_file.Image();
   climbing.Names[0] = "..";  // refused by the directory loader
   climbing.Entries[0].NameLength = 2;
