@@ -111,7 +111,7 @@ class TDecoder {
 
 std::int64_t LZHDecompress(const TLZHReadFunc& read, const TLZHWriteFunc& write,
                            const TLZHProgressHooks& hooks) {
-  const std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory, false>();
+  const std::unique_ptr<TWorkingMemory> memory = LZHAllocate<TWorkingMemory>();
   if (memory == nullptr) return kLZHOutOfMemory;
   return TDecoder(*memory, read, write, hooks).Run();
 }

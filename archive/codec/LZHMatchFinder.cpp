@@ -7,8 +7,6 @@
 namespace zorellz {
 namespace {
 
-constexpr int W = kLZHWindowSize;
-
 // Asks for memory that will be read soon, where the compiler can say so.
 void Prefetch(const void* address) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -48,30 +46,45 @@ int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int reach) {
 }  // namespace
 
 void TLZHMatchFinder::Reset() {
-  std::memset(window_, 0, sizeof window_);
   std::fill(std::begin(head_), std::end(head_), kNone);
-  std::fill(std::begin(older_), std::end(older_), TOlder{kNone, kNone});
-  std::fill(std::begin(newer_), std::end(newer_), kNone);
+  // The links of no entry, which an entry made after a retired head or
+  // none copies, though a search never follows them.
+  older_[0] = {};
+  std::fill_n(bytes_, 1 + kReadPast, 0);
+  next_ = 1;
+  next_position_ = 0;
+  entered_ = 1;
+  oldest_ = 1;
 }
 
-// An empty chain's head is kNone, whose spare entry takes the newer link
-// and supplies an older link of kNone.
-void TLZHMatchFinder::Insert(int p) {
+void TLZHMatchFinder::Insert() {
+  const int p = entered_++;
   const int h = Hash(p);
   const int head = head_[h];
-  newer_[head] = static_cast<std::uint16_t>(p);
-  older_[p] = {static_cast<std::uint16_t>(head), older_[head].Next};
-  newer_[p] = kNone;
+  // A retired head's own links may have been taken by a newer entry; they
+  // are never followed, as the search stops at the head.
+  const TOlder older = Older(head);
+  TOlder& entry = Older(p);
+  entry.Link[0] = static_cast<std::uint16_t>(head);
+  for (int k = 1; k < kLinks; ++k) entry.Link[k] = older.Link[k - 1];
   head_[h] = static_cast<std::uint16_t>(p);
 }
 
-void TLZHMatchFinder::RemoveOldest(int p) {
-  const int before = newer_[p];
-  if (before == kNone) {
-    head_[Hash(p)] = kNone;
-  } else {
-    older_[before] = {kNone, kNone};
-    older_[newer_[before]].AfterNext = kNone;
+// The entries from the oldest one not retired on, and their bytes, move
+// down by a multiple of kLinkSlots, which keeps their links where they are.
+void TLZHMatchFinder::Slide() {
+  const int shift = (oldest_ - 1) & ~(kLinkSlots - 1);
+  std::memmove(bytes_ + oldest_ - shift, bytes_ + oldest_,
+               static_cast<std::size_t>(next_ - oldest_));
+  next_ -= shift;
+  entered_ -= shift;
+  oldest_ -= shift;
+  auto lower = [shift](std::uint16_t& place) {
+    place = static_cast<std::uint16_t>(place > shift ? place - shift : kNone);
+  };
+  for (std::uint16_t& head : head_) lower(head);
+  for (TOlder& older : older_) {
+    for (std::uint16_t& link : older.Link) lower(link);
   }
 }
 
@@ -80,53 +93,52 @@ void TLZHMatchFinder::RemoveOldest(int p) {
 // matches longer than `shorter`, skip every candidate that cannot be longer
 // than the best so far, and stop once nothing can be.
 template <bool kFirstLonger>
-TLZHMatch TLZHMatchFinder::Search(int pos, int fill, int limit, int short_limit,
-                                  int shorter) const {
-  if (pos == W) pos = 0;
-  int ahead = fill - pos;
-  if (ahead < 0) ahead += W;
-  const int longest = std::min(kLZHMaxMatch, ahead);
+TLZHMatch TLZHMatchFinder::Search(int pos, int limit, int short_limit, int shorter) const {
+  const int longest = std::min(kLZHMaxMatch, next_ - pos);
   TLZHMatch best;
   if (longest <= shorter) return best;
-  const std::uint8_t* here = window_ + pos;
+  const std::uint8_t* here = bytes_ + pos;
   int best_length = shorter;
+  // A longer match also agrees at the best length's last byte and the one
+  // after it: one test against these two bytes rejects most candidates.
+  std::uint16_t wanted = Load16(here + best_length - 1);
   int examined = 0;
   // False when the search is over.
   auto consider = [&](int c) {
     if (++examined > limit) return false;
-    int distance = pos - c;
-    if (distance < 0) distance += W;
+    if (Load16(bytes_ + c + best_length - 1) != wanted) return true;
+    const int distance = pos - c;
     // A match never reaches the position it starts from.
     const int reach = std::min(longest, distance);
-    // A longer match also agrees at the best length's last byte and the one
-    // after it: one test rejects most candidates.
-    if (reach <= best_length ||
-        Load16(here + best_length - 1) != Load16(window_ + c + best_length - 1)) {
-      return true;
-    }
-    const int length = CommonLength(here, window_ + c, reach);
+    if (reach <= best_length) return true;
+    const int length = CommonLength(here, bytes_ + c, reach);
     const int value = distance - length;
     if (length > best_length && value <= kLZHLargestValue &&
         (length > kLZHMinMatch || value <= short_limit)) {
       best_length = length;
       best.Value = value;
       if (kFirstLonger) return false;
+      if (best_length == longest) return false;
+      wanted = Load16(here + best_length - 1);
     }
-    return best_length < longest;
+    return true;
   };
-  // The links of the next pair are fetched before the pair at hand is looked
-  // at, so that the wait for them overlaps with its work.
-  for (int c = head_[Hash(pos)]; c != kNone;) {
-    const TOlder older = older_[c];
-    Prefetch(&older_[older.AfterNext]);
-    if (!consider(c) || older.Next == kNone || !consider(older.Next)) break;
-    c = older.AfterNext;
+  // The links of the next group are fetched before the group at hand is
+  // looked at, so that the wait for them overlaps with its work.
+  for (int c = head_[Hash(pos)]; c >= oldest_;) {
+    const TOlder older = Older(c);
+    Prefetch(&Older(older.Link[kLinks - 1]));
+    if (!consider(c)) break;
+    int k = 0;
+    while (k < kLinks - 1 && older.Link[k] >= oldest_ && consider(older.Link[k])) ++k;
+    if (k < kLinks - 1) break;
+    c = older.Link[kLinks - 1];
   }
   if (best_length > shorter) best.Length = best_length;
   return best;
 }
 
-template TLZHMatch TLZHMatchFinder::Search<false>(int, int, int, int, int) const;
-template TLZHMatch TLZHMatchFinder::Search<true>(int, int, int, int, int) const;
+template TLZHMatch TLZHMatchFinder::Search<false>(int, int, int, int) const;
+template TLZHMatch TLZHMatchFinder::Search<true>(int, int, int, int) const;
 
 }  // namespace zorellz

@@ -20,65 +20,98 @@ struct TLZHMatch {
 
 class TLZHMatchFinder {
  public:
-  // Every chain empty, the window zero-filled.
+  // Every chain empty.  Only what it uses is ever written, so that the
+  // finder of a short stream costs little to set up.
   TLZHMatchFinder() { Reset(); }
   // Makes it as new, for another stream or part of one.
   void Reset();
 
-  std::uint8_t At(int position) const { return window_[position]; }
+  // Positions are window positions (kLZHWindowSize counts as 0), each at
+  // most a window behind the next byte to be stored.
+
+  // Stores the next input byte, which goes to window position `position`.
   void Store(int position, std::uint8_t byte) {
-    window_[position] = byte;
-    if (position < kMirrored) window_[kLZHWindowSize + position] = byte;
+    if (next_ == kSlideAt) Slide();
+    bytes_[next_++] = byte;
+    bytes_[next_ + kReadPast - 1] = 0;
+    next_position_ = position + 1;
   }
+  std::uint8_t At(int position) const { return bytes_[Linear(position)]; }
 
-  void Insert(int position);
-  // Drops the oldest entry of the chain that `position` hashes to, just
-  // before the byte at `position` is replaced.  Positions leave the chains
-  // in the order they entered them, each one a window's length (less the
-  // look-ahead) after it entered: so that entry is always `position`.
-  void RemoveOldest(int position);
+  // Enters the next position into its chain: the first one stored after a
+  // Reset, then one after the other.  Its three bytes must be stored.
+  void Insert();
+  // The oldest entry leaves the chains, just before its byte is replaced.
+  // Entries leave in the order they entered.
+  void RetireOldest() { ++oldest_; }
 
-  // The longest match for the bytes from `position` (kLZHWindowSize counts
-  // as 0) up to `fill`, the end of the bytes read so far, among the newest
-  // `limit` entries of its chain; of equally long ones the newest.  A match
-  // of kLZHMinMatch bytes counts only up to value `short_limit`.
-  TLZHMatch Find(int position, int fill, int limit, int short_limit) const {
-    return Search<false>(position, fill, limit, short_limit, kLZHMinMatch - 1);
+  // The longest match for the bytes from `position` up to the last one
+  // stored, among the newest `limit` entries of its chain; of equally long
+  // ones the newest.  A match of kLZHMinMatch bytes counts only up to value
+  // `short_limit`.
+  TLZHMatch Find(int position, int limit, int short_limit) const {
+    return Search<false>(Linear(position), limit, short_limit, kLZHMinMatch - 1);
   }
   // Whether Find would return a match longer than `length` (at least
   // kLZHMinMatch); stops at the first one.
-  bool FindsLonger(int position, int fill, int limit, int length) const {
-    return Search<true>(position, fill, limit, 0, length).Length != 0;
+  bool FindsLonger(int position, int limit, int length) const {
+    return Search<true>(Linear(position), limit, 0, length).Length != 0;
   }
 
  private:
-  // The window's first bytes are repeated behind its end, so that strings
-  // that wrap can be read straight on.
-  static constexpr int kMirrored = kLZHMaxMatch;
-  // Chain links are window positions; this one stands for none.
-  static constexpr std::uint16_t kNone = kLZHWindowSize;
+  // The bytes are kept in the order they came, not in a ring, so that a
+  // string is read straight on and two places' distance is a difference.
+  // Entries are named by their place there, which never exceeds 16 bits:
+  // when the bytes reach kSlideAt, everything slides down (see Slide).
+  // Place 0 stands for no entry.  Retired entries stay linked: a search
+  // stops at the first entry below the oldest, as links only lead to older
+  // ones, and a slide turns every link to a retired entry into 0.
+  static constexpr int kPlaces = 1 << 16;
+  static constexpr int kSlideAt = kPlaces - 1;
+  static constexpr std::uint16_t kNone = 0;
+  // The links are indexed by place modulo a power of two above the window,
+  // which tells apart all the entries in the chains.
+  static constexpr int kLinkSlots = 1 << 15;
+  // Slides go down by kLinkSlots: the chains and the look-ahead fit below.
+  static_assert(kLinkSlots > kLZHWindowSize + kLZHMaxMatch);
+  static_assert(kSlideAt - kLinkSlots > kLZHWindowSize + kLZHMaxMatch);
+
+  // The place of window position `position`.
+  int Linear(int position) const {
+    int behind = next_position_ - position;
+    if (behind < 0) behind += kLZHWindowSize;
+    if (behind >= kLZHWindowSize) behind -= kLZHWindowSize;
+    return next_ - behind;
+  }
+  void Slide();
 
   template <bool kFirstLonger>
-  TLZHMatch Search(int position, int fill, int limit, int short_limit, int shorter) const;
+  TLZHMatch Search(int place, int limit, int short_limit, int shorter) const;
 
-  int Hash(int position) const {
-    return (window_[position + 1] << 4) ^ window_[position] ^
-           ((window_[position + 2] << 8) & (kLZHHashSize - 1));
+  int Hash(int place) const {
+    return (bytes_[place + 1] << 4) ^ bytes_[place] ^
+           ((bytes_[place + 2] << 8) & (kLZHHashSize - 1));
   }
 
-  // A chain entry's next two older entries: a search loads both at once,
-  // and so waits for memory once per two candidates.
+  // A chain entry's next kLinks older entries: a search loads them at once,
+  // and so waits for memory once per kLinks candidates.
+  static constexpr int kLinks = 4;
   struct TOlder {
-    std::uint16_t Next;
-    std::uint16_t AfterNext;
+    std::uint16_t Link[kLinks];
   };
+  TOlder& Older(int place) { return older_[place & (kLinkSlots - 1)]; }
+  const TOlder& Older(int place) const { return older_[place & (kLinkSlots - 1)]; }
 
-  std::uint8_t window_[kLZHWindowSize + kMirrored];
+  // A search reads up to kReadPast bytes past the last one stored, where
+  // they never decide anything; they are kept cleared all the same.
+  static constexpr int kReadPast = 8;
+  std::uint8_t bytes_[kPlaces + kReadPast];
   std::uint16_t head_[kLZHHashSize];
-  // Indexed by position, with a spare entry at kNone that takes the links
-  // about no entry; its own older links stay kNone.
-  TOlder older_[kLZHWindowSize + 1];
-  std::uint16_t newer_[kLZHWindowSize + 1];
+  TOlder older_[kLinkSlots];
+  int next_ = 1;           // the place of the next byte to be stored
+  int next_position_ = 0;  // and its window position
+  int entered_ = 1;        // the place of the next entry
+  int oldest_ = 1;         // the place of the oldest entry not retired
 };
 
 }  // namespace zorellz

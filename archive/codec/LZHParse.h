@@ -127,7 +127,6 @@ class TLZHParser {
     // chains only lack positions that leave them before `start`, as the
     // first replaced byte is the origin's.
     origin_slot_ = static_cast<int>(origin % W);
-    ins_ = origin_slot_;
     cur_ = Slot(kLiteralStart);
     if (!StartLiterals(start == 0)) return;
     FillLookahead();
@@ -186,8 +185,8 @@ class TLZHParser {
   // oldest position's place.
   void ParseWindow() {
     while (cur_ != fill_) {
-      if (wrapped_) finder_.RemoveOldest(fill_);
-      finder_.Insert(ins_);
+      if (wrapped_) finder_.RetireOldest();
+      finder_.Insert();
       if (covered_ > 0) {
         --covered_;
       } else if (cur_position_ >= stop_) {
@@ -197,7 +196,6 @@ class TLZHParser {
       }
       ++cur_position_;
       cur_ = Next(cur_);
-      ins_ = Next(ins_);
       if (source_.Remains()) {
         finder_.Store(fill_, source_.Take());
         fill_ = Next(fill_);
@@ -217,8 +215,8 @@ class TLZHParser {
   // that took.  A match found here goes out unless the next position has a
   // longer one.
   int ParseAt(int position) {
-    const TLZHMatch match = finder_.Find(position, fill_, limits_.Here, limits_.Short);
-    if (match.Length == 0 || finder_.FindsLonger(position + 1, fill_, limits_.Next, match.Length)) {
+    const TLZHMatch match = finder_.Find(position, limits_.Here, limits_.Short);
+    if (match.Length == 0 || finder_.FindsLonger(position + 1, limits_.Next, match.Length)) {
       sink_.Put(finder_.At(position));
       return 1;
     }
@@ -232,7 +230,6 @@ class TLZHParser {
   TSearchLimits limits_ = kTextLimits;
   int origin_slot_ = 0;      // where the first byte read went
   int cur_ = kLiteralStart;  // the position to parse next
-  int ins_ = 0;              // the position to enter the chains next
   int fill_ = 0;             // where the next input byte goes
   bool wrapped_ = false;     // the next input byte replaces an older one
   int covered_ = 0;          // positions still covered by the last match

@@ -20,13 +20,13 @@ inline constexpr std::size_t kLZHPackedChunk = 2 * kLZHPackedWords;
 std::size_t LZHFillChunk(const TLZHReadFunc& read, std::uint8_t* buffer, std::size_t size);
 
 // A coder's working memory, or null when there is not enough of it (the
-// coder then answers kLZHOutOfMemory).  Its bytes are cleared first unless
-// the coder writes all it reads (`kCleared` false): clearing costs a good part
-// of the decoding of a small file.
-template <typename Memory, bool kCleared = true>
+// coder then answers kLZHOutOfMemory).  Its bytes are not cleared: each
+// coder writes what it reads first, and clearing would cost a good part of
+// the coding of a small file.
+template <typename Memory>
 std::unique_ptr<Memory> LZHAllocate() {
   try {
-    return kCleared ? std::make_unique<Memory>() : std::unique_ptr<Memory>(new Memory);
+    return std::unique_ptr<Memory>(new Memory);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
