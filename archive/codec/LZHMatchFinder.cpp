@@ -88,6 +88,19 @@ void TLZHMatchFinder::Slide() {
   }
 }
 
+// Considers the links of `older` but the last, newest first, while each is
+// an entry not retired and `consider` asks for more; whether it did so to
+// the end.  Unrolled, so that the links stay in registers.
+template <typename Consider>
+bool TLZHMatchFinder::ConsiderLinks(const TOlder& older, Consider& consider) const {
+  static_assert(kLinks == 4);
+  const int first = older.Link[0];
+  const int second = older.Link[1];
+  const int third = older.Link[2];
+  return first >= oldest_ && consider(first) && second >= oldest_ && consider(second) &&
+         third >= oldest_ && consider(third);
+}
+
 // Only matches of kLZHMinMatch bytes or more are ever coded, and among the
 // candidates the first of the longest wins; so a search can look only for
 // matches longer than `shorter`, skip every candidate that cannot be longer
@@ -127,12 +140,11 @@ TLZHMatch TLZHMatchFinder::Search(int pos, int limit, int short_limit, int short
   // looked at, so that the wait for them overlaps with its work.
   for (int c = head_[Hash(pos)]; c >= oldest_;) {
     const TOlder older = Older(c);
-    Prefetch(&Older(older.Link[kLinks - 1]));
+    const int last = older.Link[kLinks - 1];
+    Prefetch(&Older(last));
     if (!consider(c)) break;
-    int k = 0;
-    while (k < kLinks - 1 && older.Link[k] >= oldest_ && consider(older.Link[k])) ++k;
-    if (k < kLinks - 1) break;
-    c = older.Link[kLinks - 1];
+    if (!ConsiderLinks(older, consider)) break;
+    c = last;
   }
   if (best_length > shorter) best.Length = best_length;
   return best;

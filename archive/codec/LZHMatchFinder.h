@@ -99,6 +99,8 @@ class TLZHMatchFinder {
   struct TOlder {
     std::uint16_t Link[kLinks];
   };
+  template <typename Consider>
+  bool ConsiderLinks(const TOlder& older, Consider& consider) const;
   TOlder& Older(int place) { return older_[place & (kLinkSlots - 1)]; }
   const TOlder& Older(int place) const { return older_[place & (kLinkSlots - 1)]; }
 
