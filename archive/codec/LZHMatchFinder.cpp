@@ -57,19 +57,6 @@ void TLZHMatchFinder::Reset() {
   oldest_ = 1;
 }
 
-void TLZHMatchFinder::Insert() {
-  const int p = entered_++;
-  const int h = Hash(p);
-  const int head = head_[h];
-  // A retired head's own links may have been taken by a newer entry; they
-  // are never followed, as the search stops at the head.
-  const TOlder older = Older(head);
-  TOlder& entry = Older(p);
-  entry.Link[0] = static_cast<std::uint16_t>(head);
-  for (int k = 1; k < kLinks; ++k) entry.Link[k] = older.Link[k - 1];
-  head_[h] = static_cast<std::uint16_t>(p);
-}
-
 // The entries from the oldest one not retired on, and their bytes, move
 // down by a multiple of kLinkSlots, which keeps their links where they are.
 void TLZHMatchFinder::Slide() {

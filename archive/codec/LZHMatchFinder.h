@@ -40,7 +40,18 @@ class TLZHMatchFinder {
 
   // Enters the next position into its chain: the first one stored after a
   // Reset, then one after the other.  Its three bytes must be stored.
-  void Insert();
+  void Insert() {
+    const int p = entered_++;
+    const int h = Hash(p);
+    const int head = head_[h];
+    // A retired head's own links may have been taken by a newer entry; they
+    // are never followed, as the search stops at the head.
+    const TOlder older = Older(head);
+    TOlder& entry = Older(p);
+    entry.Link[0] = static_cast<std::uint16_t>(head);
+    for (int k = 1; k < kLinks; ++k) entry.Link[k] = older.Link[k - 1];
+    head_[h] = static_cast<std::uint16_t>(p);
+  }
   // The oldest entry leaves the chains, just before its byte is replaced.
   // Entries leave in the order they entered.
   void RetireOldest() { ++oldest_; }
