@@ -105,7 +105,6 @@ using TParser = TLZHParser<TBlockSource, TTokenSink>;
 // after `stop`; `blocks` hold the stream from Origin(start) on.
 void Parse(TLZHMatchFinder& finder, const std::vector<const TBlock*>& blocks, std::size_t offset,
            std::int64_t start, std::int64_t stop, bool binary, std::vector<TLZHToken>& tokens) {
-  finder.Reset();
   tokens.clear();
   TBlockSource source(blocks.data(), blocks.size(), offset);
   TTokenSink sink{tokens};

@@ -45,14 +45,14 @@ int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int reach) {
 
 }  // namespace
 
-void TLZHMatchFinder::Reset() {
+void TLZHMatchFinder::Reset(std::int64_t first) {
   std::fill(std::begin(head_), std::end(head_), kNone);
   // The links of no entry, which an entry made after a retired head or
   // none copies, though a search never follows them.
   older_[0] = {};
   std::fill_n(bytes_, 1 + kReadPast, 0);
+  base_ = first - 1;
   next_ = 1;
-  next_position_ = 0;
   entered_ = 1;
   oldest_ = 1;
 }
@@ -63,6 +63,7 @@ void TLZHMatchFinder::Slide() {
   const int shift = (oldest_ - 1) & ~(kLinkSlots - 1);
   std::memmove(bytes_ + oldest_ - shift, bytes_ + oldest_,
                static_cast<std::size_t>(next_ - oldest_));
+  base_ += shift;
   next_ -= shift;
   entered_ -= shift;
   oldest_ -= shift;

@@ -20,23 +20,23 @@ struct TLZHMatch {
 
 class TLZHMatchFinder {
  public:
+  // Positions count from the start of the stream.  Each one asked about is
+  // at most a window behind the next byte to be stored.
+
   // Every chain empty.  Only what it uses is ever written, so that the
   // finder of a short stream costs little to set up.
-  TLZHMatchFinder() { Reset(); }
-  // Makes it as new, for another stream or part of one.
-  void Reset();
+  TLZHMatchFinder() { Reset(0); }
+  // Makes it as new, for a stream or part of one whose first byte stored
+  // will be that of position `first`.
+  void Reset(std::int64_t first);
 
-  // Positions are window positions (kLZHWindowSize counts as 0), each at
-  // most a window behind the next byte to be stored.
-
-  // Stores the next input byte, which goes to window position `position`.
-  void Store(int position, std::uint8_t byte) {
+  // Stores the next input byte.
+  void Store(std::uint8_t byte) {
     if (next_ == kSlideAt) Slide();
     bytes_[next_++] = byte;
     bytes_[next_ + kReadPast - 1] = 0;
-    next_position_ = position + 1;
   }
-  std::uint8_t At(int position) const { return bytes_[Linear(position)]; }
+  std::uint8_t At(std::int64_t position) const { return bytes_[Place(position)]; }
 
   // Enters the next position into its chain: the first one stored after a
   // Reset, then one after the other.  Its three bytes must be stored.
@@ -60,13 +60,13 @@ class TLZHMatchFinder {
   // stored, among the newest `limit` entries of its chain; of equally long
   // ones the newest.  A match of kLZHMinMatch bytes counts only up to value
   // `short_limit`.
-  TLZHMatch Find(int position, int limit, int short_limit) const {
-    return Search<false>(Linear(position), limit, short_limit, kLZHMinMatch - 1);
+  TLZHMatch Find(std::int64_t position, int limit, int short_limit) const {
+    return Search<false>(Place(position), limit, short_limit, kLZHMinMatch - 1);
   }
   // Whether Find would return a match longer than `length` (at least
   // kLZHMinMatch); stops at the first one.
-  bool FindsLonger(int position, int limit, int length) const {
-    return Search<true>(Linear(position), limit, 0, length).Length != 0;
+  bool FindsLonger(std::int64_t position, int limit, int length) const {
+    return Search<true>(Place(position), limit, 0, length).Length != 0;
   }
 
  private:
@@ -87,13 +87,7 @@ class TLZHMatchFinder {
   static_assert(kLinkSlots > kLZHWindowSize + kLZHMaxMatch);
   static_assert(kSlideAt - kLinkSlots > kLZHWindowSize + kLZHMaxMatch);
 
-  // The place of window position `position`.
-  int Linear(int position) const {
-    int behind = next_position_ - position;
-    if (behind < 0) behind += kLZHWindowSize;
-    if (behind >= kLZHWindowSize) behind -= kLZHWindowSize;
-    return next_ - behind;
-  }
+  int Place(std::int64_t position) const { return static_cast<int>(position - base_); }
   void Slide();
 
   template <bool kFirstLonger>
@@ -121,10 +115,10 @@ class TLZHMatchFinder {
   std::uint8_t bytes_[kPlaces + kReadPast];
   std::uint16_t head_[kLZHHashSize];
   TOlder older_[kLinkSlots];
-  int next_ = 1;           // the place of the next byte to be stored
-  int next_position_ = 0;  // and its window position
-  int entered_ = 1;        // the place of the next entry
-  int oldest_ = 1;         // the place of the oldest entry not retired
+  std::int64_t base_ = -1;  // the position of place 0
+  int next_ = 1;            // the place of the next byte to be stored
+  int entered_ = 1;         // the place of the next entry
+  int oldest_ = 1;          // the place of the oldest entry not retired
 };
 
 }  // namespace zorellz

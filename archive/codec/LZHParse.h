@@ -90,6 +90,7 @@ class TLZHParser {
       : finder_(finder), source_(source), sink_(sink) {}
 
   void Run() {
+    finder_.Reset(0);
     if (StartLiterals(true)) {
       limits_ = FillLookahead() ? kBinaryLimits : kTextLimits;
       ParseWindow();
@@ -126,8 +127,9 @@ class TLZHParser {
     // The window is the same as in the whole parse, byte for byte; the
     // chains only lack positions that leave them before `start`, as the
     // first replaced byte is the origin's.
-    origin_slot_ = static_cast<int>(origin % W);
-    cur_ = Slot(kLiteralStart);
+    origin_ = origin;
+    filled_ = origin;
+    finder_.Reset(origin);
     if (!StartLiterals(start == 0)) return;
     FillLookahead();
     limits_ = binary ? kBinaryLimits : kTextLimits;
@@ -160,7 +162,7 @@ class TLZHParser {
       if (!source_.Remains()) return false;
       const std::uint8_t byte = source_.Take();
       if (put) sink_.Put(byte);
-      finder_.Store(Slot(position), byte);
+      Store(byte);
     }
     return true;
   }
@@ -169,12 +171,10 @@ class TLZHParser {
   // make this binary data.
   bool FillLookahead() {
     bool binary = false;
-    fill_ = Slot(kLiteralStart);
     for (int n = 0; n < kLookahead && source_.Remains(); ++n) {
       const std::uint8_t byte = source_.Take();
       binary |= byte > kLargestTextByte;
-      finder_.Store(fill_, byte);
-      fill_ = Next(fill_);
+      Store(byte);
     }
     return binary;
   }
@@ -184,7 +184,7 @@ class TLZHParser {
   // parsed unless a match covers it, and the next input byte takes the
   // oldest position's place.
   void ParseWindow() {
-    while (cur_ != fill_) {
+    while (cur_position_ != filled_) {
       if (wrapped_) finder_.RetireOldest();
       finder_.Insert();
       if (covered_ > 0) {
@@ -192,14 +192,12 @@ class TLZHParser {
       } else if (cur_position_ >= stop_) {
         return;
       } else {
-        covered_ = ParseAt(cur_) - 1;
+        covered_ = ParseAt(cur_position_) - 1;
       }
       ++cur_position_;
-      cur_ = Next(cur_);
       if (source_.Remains()) {
-        finder_.Store(fill_, source_.Take());
-        fill_ = Next(fill_);
-        if (fill_ == origin_slot_) wrapped_ = true;
+        Store(source_.Take());
+        if (filled_ - origin_ == W) wrapped_ = true;
       } else {
         // The last byte's step still drops the oldest string; no step after.
         wrapped_ = false;
@@ -207,14 +205,15 @@ class TLZHParser {
     }
   }
 
-  static int Next(int position) { return position + 1 == W ? 0 : position + 1; }
-  // The window position `offset` bytes after the origin's.
-  int Slot(int offset) const { return (origin_slot_ + offset) % W; }
+  void Store(std::uint8_t byte) {
+    finder_.Store(byte);
+    ++filled_;
+  }
 
   // Puts the literal or the match at `position`; returns how many bytes
   // that took.  A match found here goes out unless the next position has a
   // longer one.
-  int ParseAt(int position) {
+  int ParseAt(std::int64_t position) {
     const TLZHMatch match = finder_.Find(position, limits_.Here, limits_.Short);
     if (match.Length == 0 || finder_.FindsLonger(position + 1, limits_.Next, match.Length)) {
       sink_.Put(finder_.At(position));
@@ -228,14 +227,13 @@ class TLZHParser {
   Source& source_;
   Sink& sink_;
   TSearchLimits limits_ = kTextLimits;
-  int origin_slot_ = 0;      // where the first byte read went
-  int cur_ = kLiteralStart;  // the position to parse next
-  int fill_ = 0;             // where the next input byte goes
-  bool wrapped_ = false;     // the next input byte replaces an older one
-  int covered_ = 0;          // positions still covered by the last match
-
-  std::int64_t cur_position_ = kLiteralStart;  // cur_ counted from the stream's start
+  // Positions count from the stream's start.
+  std::int64_t origin_ = 0;                    // the position of the first byte read
+  std::int64_t filled_ = 0;                    // the position of the next byte read
+  std::int64_t cur_position_ = kLiteralStart;  // the position to parse next
   std::int64_t stop_ = INT64_MAX;              // no token starts here or after
+  bool wrapped_ = false;                       // the next byte read replaces one a window before it
+  int covered_ = 0;                            // positions still covered by the last match
 };
 
 }  // namespace zorellz
