@@ -76,12 +76,12 @@ class TLZHMatchFinder {
   // when the bytes reach kSlideAt, everything slides down (see Slide).
   // Place 0 stands for no entry.  Retired entries stay linked: a search
   // stops at the first entry below the oldest, as links only lead to older
-  // ones, and a slide turns every link to a retired entry into 0.
+  // ones, and a slide turns the links to the places it drops into 0.
   static constexpr int kPlaces = 1 << 16;
   static constexpr int kSlideAt = kPlaces - 1;
   static constexpr std::uint16_t kNone = 0;
   // The links are indexed by place modulo a power of two above the window,
-  // which tells apart all the entries in the chains.
+  // which tells apart all the entries not retired.
   static constexpr int kLinkSlots = 1 << 15;
   // Slides go down by kLinkSlots: the chains and the look-ahead fit below.
   static_assert(kLinkSlots > kLZHWindowSize + kLZHMaxMatch);
