@@ -151,6 +151,15 @@ TEST(Lzh, MatchesModelOnGeneratedData) {
   }
 }
 
+TEST(Lzh, MatchesModelOverManyWindows) {
+  // The match finder moves what it holds every 32 KiB once past the first
+  // 64 KiB; streams of several such moves, with matches at the far end of
+  // the window and strings just out of it, must stay the model's.
+  ExpectExact(Periodic(240000, 21839, 19), "period at the window's reach");
+  ExpectExact(Periodic(240000, 21880, 20), "period beyond it");
+  ExpectExact(RandomWithCopies(240000, 21), "random with copies");
+}
+
 TEST(Lzh, MatchesModelOnShortInputs) {
   const TBytes random = RandomBytes(100, 7);
   const TBytes text = Text(100, 8);
