@@ -23,11 +23,10 @@ class TLZHMatchFinder {
   // Positions count from the start of the stream.  Each one asked about is
   // at most a window behind the next byte to be stored.
 
-  // Every chain empty.  Only what it uses is ever written, so that the
-  // finder of a short stream costs little to set up.
-  TLZHMatchFinder() { Reset(0); }
   // Makes it as new, for a stream or part of one whose first byte stored
-  // will be that of position `first`.
+  // will be that of position `first`; a new finder is reset before use.
+  // Only what it uses is ever written, so that the finder of a short stream
+  // costs little to set up.
   void Reset(std::int64_t first);
 
   // Stores the next input byte.
