@@ -36,6 +36,8 @@ class TLZHMatchFinder {
     bytes_[next_ + kReadPast - 1] = 0;
   }
   std::uint8_t At(std::int64_t position) const { return bytes_[Place(position)]; }
+  // The position of the next byte to be stored.
+  std::int64_t Filled() const { return base_ + next_; }
 
   // Enters the next position into its chain: the first one stored after a
   // Reset, then one after the other.  Its three bytes must be stored.

@@ -128,7 +128,6 @@ class TLZHParser {
     // chains only lack positions that leave them before `start`, as the
     // first replaced byte is the origin's.
     origin_ = origin;
-    filled_ = origin;
     finder_.Reset(origin);
     if (!StartLiterals(start == 0)) return;
     FillLookahead();
@@ -162,7 +161,7 @@ class TLZHParser {
       if (!source_.Remains()) return false;
       const std::uint8_t byte = source_.Take();
       if (put) sink_.Put(byte);
-      Store(byte);
+      finder_.Store(byte);
     }
     return true;
   }
@@ -174,7 +173,7 @@ class TLZHParser {
     for (int n = 0; n < kLookahead && source_.Remains(); ++n) {
       const std::uint8_t byte = source_.Take();
       binary |= byte > kLargestTextByte;
-      Store(byte);
+      finder_.Store(byte);
     }
     return binary;
   }
@@ -184,7 +183,7 @@ class TLZHParser {
   // parsed unless a match covers it, and the next input byte takes the
   // oldest position's place.
   void ParseWindow() {
-    while (cur_position_ != filled_) {
+    while (cur_position_ != finder_.Filled()) {
       if (wrapped_) finder_.RetireOldest();
       finder_.Insert();
       if (covered_ > 0) {
@@ -196,18 +195,13 @@ class TLZHParser {
       }
       ++cur_position_;
       if (source_.Remains()) {
-        Store(source_.Take());
-        if (filled_ - origin_ == W) wrapped_ = true;
+        finder_.Store(source_.Take());
+        if (finder_.Filled() - origin_ == W) wrapped_ = true;
       } else {
         // The last byte's step still drops the oldest string; no step after.
         wrapped_ = false;
       }
     }
-  }
-
-  void Store(std::uint8_t byte) {
-    finder_.Store(byte);
-    ++filled_;
   }
 
   // Puts the literal or the match at `position`; returns how many bytes
@@ -229,7 +223,6 @@ class TLZHParser {
   TSearchLimits limits_ = kTextLimits;
   // Positions count from the stream's start.
   std::int64_t origin_ = 0;                    // the position of the first byte read
-  std::int64_t filled_ = 0;                    // the position of the next byte read
   std::int64_t cur_position_ = kLiteralStart;  // the position to parse next
   std::int64_t stop_ = INT64_MAX;              // no token starts here or after
   bool wrapped_ = false;                       // the next byte read replaces one a window before it
